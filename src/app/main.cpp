@@ -1,0 +1,25 @@
+#include "gui/frmMain.h"
+#include "platform/shell/widgets/WidgetShell.h"
+
+#include <QApplication>
+
+#include <cstdlib>
+
+int main(int argc, char *argv[])
+{
+    // Without a display (cron, a console login, CI) the program still runs: the unattended scan
+    // needs no screen, so Qt's offscreen platform stands in for one.
+    if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")
+        && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Quillmere"));
+    platform::shell::WidgetShell shell;
+    platform::shell::Install(&shell);
+
+    frmMain window(QApplication::arguments().mid(1));
+    window.MDIForm_Load();
+    window.show();
+    return QApplication::exec();
+}

@@ -1,0 +1,195 @@
+#include "gui/frmMain.h"
+
+#include "platform/instance/SingleInstance.h"
+#include "platform/shell/Shell.h"
+#include "platform/userstore/UserStore.h"
+#include "support/ProgramEnd.h"
+#include "support/ProgramFolder.h"
+#include "support/StepGuard.h"
+#include "Version.h"
+
+#include <QCloseEvent>
+#include <QDir>
+#include <QFile>
+#include <QIcon>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenuBar>
+#include <QTimer>
+
+#include <cstdio>
+
+namespace {
+
+const QString AppName = QStringLiteral("Quillmere");
+const QString OptionsSection = QStringLiteral("Options");
+const QString HomePage = QStringLiteral("https://www.quillmere.org/");
+
+// Files an update leaves in the Updates folder: the Windows names that older update services
+// still hand out, and the names of our own Linux executable and updater.
+const QStringList UpdateFiles = {
+    QStringLiteral("Quillmere.exe"), QStringLiteral("Quill Mere.exe"), QStringLiteral("QuillmereSetup.exe"),
+    QStringLiteral("Updater.exe"),   QStringLiteral("quillmere"),      QStringLiteral("quillmere-updater"),
+};
+
+QTimer *makeTimer(QObject *parent, int interval)
+{
+    auto *timer = new QTimer(parent);
+    timer->setInterval(interval);
+    return timer;
+}
+
+} // namespace
+
+frmMain::frmMain(QStringList arguments, QWidget *parent) : QMainWindow(parent), m_arguments(std::move(arguments))
+{
+    setWindowTitle(QString::fromUtf8(support::ProgramTitle));
+    QIcon icon;
+    for (int size : {16, 32, 64})
+        icon.addFile(QStringLiteral(":/icons/quillmere-%1.png").arg(size));
+    setWindowIcon(icon);
+    mdiArea = new QMdiArea(this);
+    setCentralWidget(mdiArea);
+    resize(1024, 720);
+    CreateMenus();
+    CreateTimers();
+}
+
+frmMain::~frmMain() = default;
+
+void frmMain::CreateMenus()
+{
+    mnuProgram = menuBar()->addMenu(QStringLiteral("&Program"));
+    mnuScanNetwork = mnuProgram->addAction(QStringLiteral("&Scan network"));
+    mnuScanNetwork->setShortcut(Qt::Key_F2);
+    mnuViewAnalysis = mnuProgram->addAction(QStringLiteral("&View analyses"));
+    mnuViewAnalysis->setShortcut(Qt::Key_F3);
+    mnuProgram->addSeparator();
+    mnuSettings = mnuProgram->addAction(QStringLiteral("&Settings"));
+    mnuSettings->setShortcut(Qt::Key_F4);
+    mnuProgram->addSeparator();
+    mnuExit = mnuProgram->addAction(QStringLiteral("&Exit"));
+    connect(mnuExit, &QAction::triggered, this, &frmMain::mnuExit_Click);
+
+    mnuHelp = menuBar()->addMenu(QStringLiteral("&Help"));
+    mnuHelpContents = mnuHelp->addAction(QStringLiteral("&Help on the site"));
+    mnuHelpContents->setShortcut(Qt::Key_F1);
+    connect(mnuHelpContents, &QAction::triggered, this, &frmMain::mnuHelpContents_Click);
+    mnuUpdateService = mnuHelp->addAction(QStringLiteral("&Updating service"));
+    mnuHelp->addSeparator();
+    mnuInfo = mnuHelp->addAction(QStringLiteral("&Info"));
+
+    // Their windows are not part of this build yet.
+    for (QAction *action : {mnuScanNetwork, mnuViewAnalysis, mnuSettings, mnuUpdateService, mnuInfo})
+        action->setEnabled(false);
+    mnuScanNetwork->setObjectName(QStringLiteral("mnuScanNetwork"));
+    mnuViewAnalysis->setObjectName(QStringLiteral("mnuViewAnalysis"));
+    mnuSettings->setObjectName(QStringLiteral("mnuSettings"));
+    mnuExit->setObjectName(QStringLiteral("mnuExit"));
+    mnuHelpContents->setObjectName(QStringLiteral("mnuHelpContents"));
+    mnuUpdateService->setObjectName(QStringLiteral("mnuUpdateService"));
+    mnuInfo->setObjectName(QStringLiteral("mnuInfo"));
+}
+
+void frmMain::CreateTimers()
+{
+    tmrCheckUpdate = makeTimer(this, 50);
+    tmrMaximize = makeTimer(this, 500);
+    tmrLoadSplash = makeTimer(this, 1000);
+    trmDeleteUpdateFiles = makeTimer(this, 6000);
+    connect(tmrCheckUpdate, &QTimer::timeout, this, &frmMain::tmrCheckUpdate_Timer);
+    connect(tmrMaximize, &QTimer::timeout, this, &frmMain::tmrMaximize_Timer);
+    connect(tmrLoadSplash, &QTimer::timeout, this, &frmMain::tmrLoadSplash_Timer);
+    connect(trmDeleteUpdateFiles, &QTimer::timeout, this, &frmMain::trmDeleteUpdateFiles_Timer);
+    for (QTimer *timer : {tmrCheckUpdate, tmrMaximize, tmrLoadSplash, trmDeleteUpdateFiles})
+        timer->start();
+}
+
+bool frmMain::IsScanCommand(const QStringList &arguments)
+{
+    return arguments.join(u' ').toLower() == QStringLiteral("-scan");
+}
+
+void frmMain::MDIForm_Load()
+{
+    m_instance = std::make_unique<platform::instance::SingleInstance>(AppName);
+    if (m_instance->PrevInstance()) {
+        platform::userstore::SaveSetting(AppName, OptionsSection, QStringLiteral("Maximize"), QStringLiteral("1"));
+        close();
+        return;
+    }
+    support::AtProgramEnd([lock = m_instance.get()] { lock->Release(); });
+    if (IsScanCommand(m_arguments)) {
+        tmrLoadSplash->stop();
+        // The unattended scan needs the scan window, which this build does not have yet.
+        std::fprintf(stderr, "%s: the unattended scan is not available in this version.\n", support::ProgramTitle);
+        close();
+    }
+}
+
+void frmMain::OpenHomePage() { platform::shell::Current().OpenDocument(HomePage); }
+
+void frmMain::DeleteUpdateFiles()
+{
+    const QString updates = support::ProgramFolder() + QStringLiteral("Updates");
+    for (const QString &name : UpdateFiles)
+        QFile::remove(updates + u'/' + name);
+    QDir().rmdir(updates);
+}
+
+void frmMain::closeEvent(QCloseEvent *event)
+{
+    event->accept();
+    MDIForm_Unload();
+}
+
+void frmMain::MDIForm_Unload()
+{
+    while (QMdiSubWindow *child = mdiArea->activeSubWindow()) {
+        child->close();
+        if (mdiArea->activeSubWindow() == child)
+            break; // it refused to close; the program ends anyway
+    }
+    support::EndProgram(0);
+}
+
+void frmMain::mnuExit_Click() { close(); }
+
+void frmMain::mnuHelpContents_Click() { OpenHomePage(); }
+
+// The update dialog is not part of this build yet: the start-up check has nothing to run.
+void frmMain::tmrCheckUpdate_Timer()
+{
+    if (support::StepGuard guard(m_checkUpdateBusy); guard)
+        tmrCheckUpdate->stop();
+}
+
+// The splash, the first-run Settings dialog and the quick-start page are not part of this build
+// yet; "AskForSettings" stays unset until the Settings dialog has really been shown.
+void frmMain::tmrLoadSplash_Timer()
+{
+    if (support::StepGuard guard(m_loadSplashBusy); guard)
+        tmrLoadSplash->stop();
+}
+
+void frmMain::tmrMaximize_Timer()
+{
+    support::StepGuard guard(m_maximizeBusy);
+    if (!guard)
+        return;
+    if (platform::userstore::GetSetting(AppName, OptionsSection, QStringLiteral("Maximize")) != QStringLiteral("1"))
+        return;
+    showMaximized();
+    raise();
+    activateWindow();
+    platform::userstore::SaveSetting(AppName, OptionsSection, QStringLiteral("Maximize"), QStringLiteral("0"));
+}
+
+void frmMain::trmDeleteUpdateFiles_Timer()
+{
+    support::StepGuard guard(m_deleteUpdateFilesBusy);
+    if (!guard)
+        return;
+    DeleteUpdateFiles();
+    trmDeleteUpdateFiles->stop();
+}

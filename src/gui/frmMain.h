@@ -1,0 +1,75 @@
+#pragma once
+
+#include <QMainWindow>
+
+#include <memory>
+
+class QAction;
+class QMdiArea;
+class QMenu;
+class QTimer;
+
+namespace platform::instance {
+class SingleInstance;
+}
+
+// The program's only top-level window: an MDI parent that hosts the scan and analysis windows,
+// carries the menus and runs the start-up sequence. Closing it ends the program.
+class frmMain : public QMainWindow {
+    Q_OBJECT
+
+public:
+    // arguments: the command-line arguments after the program name.
+    explicit frmMain(QStringList arguments, QWidget *parent = nullptr);
+    ~frmMain() override;
+
+    // Start-up: hands over to a running instance (and ends), or recognises the unattended
+    // "-scan" start. Errors end the procedure quietly; the timers run on.
+    void MDIForm_Load();
+
+    // True when the whole command line, lower-cased, is exactly "-scan".
+    static bool IsScanCommand(const QStringList &arguments);
+
+    QMdiArea *mdiArea = nullptr;
+
+    QMenu *mnuProgram = nullptr;
+    QAction *mnuScanNetwork = nullptr;
+    QAction *mnuViewAnalysis = nullptr;
+    QAction *mnuSettings = nullptr;
+    QAction *mnuExit = nullptr;
+    QMenu *mnuHelp = nullptr;
+    QAction *mnuHelpContents = nullptr;
+    QAction *mnuUpdateService = nullptr;
+    QAction *mnuInfo = nullptr;
+
+    QTimer *tmrCheckUpdate = nullptr;
+    QTimer *tmrMaximize = nullptr;
+    QTimer *tmrLoadSplash = nullptr;
+    QTimer *trmDeleteUpdateFiles = nullptr;
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void CreateMenus();
+    void CreateTimers();
+
+    void OpenHomePage();
+    void DeleteUpdateFiles();
+    void MDIForm_Unload();
+
+    void mnuExit_Click();
+    void mnuHelpContents_Click();
+
+    void tmrCheckUpdate_Timer();
+    void tmrLoadSplash_Timer();
+    void tmrMaximize_Timer();
+    void trmDeleteUpdateFiles_Timer();
+
+    QStringList m_arguments;
+    std::unique_ptr<platform::instance::SingleInstance> m_instance;
+    bool m_checkUpdateBusy = false;
+    bool m_loadSplashBusy = false;
+    bool m_maximizeBusy = false;
+    bool m_deleteUpdateFilesBusy = false;
+};

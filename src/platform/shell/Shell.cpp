@@ -1,0 +1,60 @@
+#include "platform/shell/Shell.h"
+
+#include "Version.h"
+
+#include <QProcess>
+
+#include <cstdio>
+
+namespace platform::shell {
+
+namespace {
+Shell *&installed()
+{
+    static Shell *shell = nullptr;
+    return shell;
+}
+} // namespace
+
+int FirstButton(int style)
+{
+    switch (style & 7) {
+    case vbAbortRetryIgnore:
+        return vbAbort;
+    case vbYesNoCancel:
+    case vbYesNo:
+        return vbYes;
+    case vbRetryCancel:
+        return vbRetry;
+    default:
+        return vbOK;
+    }
+}
+
+int HeadlessShell::MessageBox(const QString &prompt, int style, const QString &title)
+{
+    std::fprintf(stderr, "%s: %s\n", qUtf8Printable(title), qUtf8Printable(prompt));
+    return FirstButton(style);
+}
+
+bool HeadlessShell::OpenDocument(const QString &target)
+{
+    return QProcess::startDetached(QStringLiteral("xdg-open"), {target});
+}
+
+std::optional<QString> HeadlessShell::BrowseForFolder(const QString &, const QString &) { return std::nullopt; }
+
+Shell &Current()
+{
+    static HeadlessShell headless;
+    return installed() ? *installed() : headless;
+}
+
+void Install(Shell *shell) { installed() = shell; }
+
+int MsgBox(const QString &prompt, int style, const QString &title)
+{
+    return Current().MessageBox(prompt, style, title.isEmpty() ? QString::fromUtf8(support::ProgramTitle) : title);
+}
+
+} // namespace platform::shell

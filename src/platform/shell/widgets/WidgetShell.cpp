@@ -1,0 +1,85 @@
+#include "platform/shell/widgets/WidgetShell.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QUrl>
+
+#include <utility>
+#include <vector>
+
+namespace platform::shell {
+
+namespace {
+
+QMessageBox::Icon iconOf(int style)
+{
+    switch (style & 0x70) {
+    case vbCritical:
+        return QMessageBox::Critical;
+    case vbQuestion:
+        return QMessageBox::Question;
+    case vbExclamation:
+        return QMessageBox::Warning;
+    case vbInformation:
+        return QMessageBox::Information;
+    default:
+        return QMessageBox::NoIcon;
+    }
+}
+
+// The buttons of a style, each with the answer it gives.
+std::vector<std::pair<QMessageBox::StandardButton, int>> buttonsOf(int style)
+{
+    switch (style & 7) {
+    case vbOKCancel:
+        return {{QMessageBox::Ok, vbOK}, {QMessageBox::Cancel, vbCancel}};
+    case vbAbortRetryIgnore:
+        return {{QMessageBox::Abort, vbAbort}, {QMessageBox::Retry, vbRetry}, {QMessageBox::Ignore, vbIgnore}};
+    case vbYesNoCancel:
+        return {{QMessageBox::Yes, vbYes}, {QMessageBox::No, vbNo}, {QMessageBox::Cancel, vbCancel}};
+    case vbYesNo:
+        return {{QMessageBox::Yes, vbYes}, {QMessageBox::No, vbNo}};
+    case vbRetryCancel:
+        return {{QMessageBox::Retry, vbRetry}, {QMessageBox::Cancel, vbCancel}};
+    default:
+        return {{QMessageBox::Ok, vbOK}};
+    }
+}
+
+} // namespace
+
+int WidgetShell::MessageBox(const QString &prompt, int style, const QString &title)
+{
+    QMessageBox box(iconOf(style), title, prompt, QMessageBox::NoButton, QApplication::activeWindow());
+    const auto buttons = buttonsOf(style);
+    for (const auto &[button, answer] : buttons)
+        box.addButton(button);
+    box.setDefaultButton(buttons.front().first);
+    const auto chosen = static_cast<QMessageBox::StandardButton>(box.exec());
+    for (const auto &[button, answer] : buttons) {
+        if (button == chosen)
+            return answer;
+    }
+    // Closed with Esc or the close box: the cancelling answer where there is one.
+    return buttons.size() == 1 ? buttons.front().second : buttons.back().second;
+}
+
+bool WidgetShell::OpenDocument(const QString &target)
+{
+    const QUrl url = QDir::isAbsolutePath(target) ? QUrl::fromLocalFile(target) : QUrl(target);
+    return QDesktopServices::openUrl(url);
+}
+
+std::optional<QString> WidgetShell::BrowseForFolder(const QString &title, const QString &root)
+{
+    const QString folder = QFileDialog::getExistingDirectory(QApplication::activeWindow(), title,
+                                                             root.isEmpty() ? QDir::homePath() : root);
+    if (folder.isEmpty())
+        return std::nullopt;
+    return folder;
+}
+
+} // namespace platform::shell

@@ -1,0 +1,15 @@
+#pragma once
+
+#include "platform/shell/Shell.h"
+
+namespace platform::shell {
+
+// The desktop seam with real dialogs: QMessageBox, QDesktopServices and QFileDialog.
+class WidgetShell : public Shell {
+public:
+    int MessageBox(const QString &prompt, int style, const QString &title) override;
+    bool OpenDocument(const QString &target) override;
+    std::optional<QString> BrowseForFolder(const QString &title, const QString &root) override;
+};
+
+} // namespace platform::shell

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+
+// The program-wide settings service: every accessor reads or writes one key of Quillmere.ini in
+// the program folder. Nothing is cached, so a change by one writer (or by hand) is seen by the
+// next read anywhere in the program. Reading never needs the file to exist: a missing file,
+// section or key gives the key's default.
+class frmSettings {
+public:
+    // The one instance, made on first use.
+    static frmSettings &Instance();
+
+    QString GetDatabasePath();
+    // "Domain", or when that is empty the first domain the directory service lists (nothing is
+    // written). A directory-service failure reaches the caller.
+    QString GetDomain();
+    QString GetMinimizeToTray();
+    QString GetNoPing();
+    QString GetShowQuickStart();
+    QString GetNetworkgroupSubdirCount();
+    QString GetNetworkuserSubdirCount();
+    QString GetCheckForUpdates();
+    QString GetScheduledScan();
+    QString GetScheduledTime();
+    // The root directories: "DirectoryCount" entries "Directory1", "Directory2", ... in order,
+    // an empty text for every missing key.
+    QStringList GetDirectories();
+    // "1" for exactly 1, "0" for any other value (a check box's grayed state included).
+    void SetShowQuickStart(int16_t intQuickStart);
+    void SetNetworkgroupSubdirCount(int16_t intCount);
+    void SetNetworkuserSubdirCount(int16_t intCount);
+
+    // The settings file: the program folder + "Quillmere.ini".
+    QString SettingsFile();
+
+private:
+    frmSettings() = default;
+
+    QString ReadOption(const QString &key, const QString &defaultValue);
+    void WriteOption(const QString &key, const QString &value);
+
+    QString strAppPath;
+};

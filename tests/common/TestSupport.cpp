@@ -1,0 +1,95 @@
+#include "common/TestSupport.h"
+
+#include "support/ProgramFolder.h"
+
+#include <QFile>
+
+namespace testing_support {
+
+TempProgramFolder::TempProgramFolder()
+    : m_oldConfigHome(qgetenv("XDG_CONFIG_HOME")), m_hadConfigHome(qEnvironmentVariableIsSet("XDG_CONFIG_HOME"))
+{
+    support::SetProgramFolder(m_folder.path());
+    qputenv("XDG_CONFIG_HOME", m_config.path().toUtf8());
+}
+
+TempProgramFolder::~TempProgramFolder()
+{
+    support::SetProgramFolder({});
+    if (m_hadConfigHome)
+        qputenv("XDG_CONFIG_HOME", m_oldConfigHome);
+    else
+        qunsetenv("XDG_CONFIG_HOME");
+}
+
+QString TempProgramFolder::Path() const { return m_folder.path() + u'/'; }
+
+void TempProgramFolder::Write(const QString &name, const QByteArray &content) const
+{
+    QFile file(File(name));
+    if (file.open(QIODevice::WriteOnly))
+        file.write(content);
+}
+
+QByteArray TempProgramFolder::Read(const QString &name) const
+{
+    QFile file(File(name));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+ScriptedShell::ScriptedShell() { platform::shell::Install(this); }
+
+ScriptedShell::~ScriptedShell() { platform::shell::Install(nullptr); }
+
+int ScriptedShell::MessageBox(const QString &prompt, int style, const QString &title)
+{
+    prompts.push_back({prompt, style, title});
+    if (answers.empty())
+        return platform::shell::FirstButton(style);
+    const int answer = answers.front();
+    answers.pop_front();
+    return answer;
+}
+
+bool ScriptedShell::OpenDocument(const QString &target)
+{
+    opened << target;
+    return true;
+}
+
+std::optional<QString> ScriptedShell::BrowseForFolder(const QString &, const QString &)
+{
+    if (folders.empty())
+        return std::nullopt;
+    const QString folder = folders.front();
+    folders.pop_front();
+    if (folder.isEmpty())
+        return std::nullopt;
+    return folder;
+}
+
+void ProgressRecorder::setMax(double max)
+{
+    m_max = max;
+    maxes.push_back(max);
+    if (onChange)
+        onChange();
+}
+
+void ProgressRecorder::setValue(double value)
+{
+    m_value = value;
+    values.push_back(value);
+    if (onChange)
+        onChange();
+}
+
+void ProgressRecorder::setCaption(const QString &caption)
+{
+    m_caption = caption;
+    captions << caption;
+    if (onChange)
+        onChange();
+}
+
+} // namespace testing_support

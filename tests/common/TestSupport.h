@@ -1,0 +1,83 @@
+#pragma once
+
+#include "platform/shell/Shell.h"
+#include "support/ProgressPair.h"
+
+#include <QByteArray>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <deque>
+#include <functional>
+
+namespace testing_support {
+
+// A fresh program folder and per-user store for one test: the program folder points at a
+// temporary folder, XDG_CONFIG_HOME at another; both are restored when the object goes.
+class TempProgramFolder {
+public:
+    TempProgramFolder();
+    ~TempProgramFolder();
+
+    // The program folder, with its trailing "/".
+    QString Path() const;
+    QString File(const QString &name) const { return Path() + name; }
+    QString ConfigHome() const { return m_config.path(); }
+
+    void Write(const QString &name, const QByteArray &content) const;
+    QByteArray Read(const QString &name) const;
+
+private:
+    QTemporaryDir m_folder;
+    QTemporaryDir m_config;
+    QByteArray m_oldConfigHome;
+    bool m_hadConfigHome;
+};
+
+// A desktop seam that answers message boxes from a script and records what was asked.
+class ScriptedShell : public platform::shell::Shell {
+public:
+    ScriptedShell();
+    ~ScriptedShell() override;
+
+    struct Prompt {
+        QString text;
+        int style;
+        QString title;
+    };
+
+    // Answers for the next message boxes, in order; without one, a box gets its first button.
+    std::deque<int> answers;
+    // Answers for the next folder pickers; an empty text stands for a cancelled picker.
+    std::deque<QString> folders;
+    std::vector<Prompt> prompts;
+    QStringList opened;
+
+    int MessageBox(const QString &prompt, int style, const QString &title) override;
+    bool OpenDocument(const QString &target) override;
+    std::optional<QString> BrowseForFolder(const QString &title, const QString &root) override;
+};
+
+// A progress pair that records every change, for checking what a step showed and in which order.
+class ProgressRecorder : public support::ProgressBar, public support::StatusLabel {
+public:
+    double Max() const override { return m_max; }
+    void setMax(double max) override;
+    double Value() const override { return m_value; }
+    void setValue(double value) override;
+    QString Caption() const override { return m_caption; }
+    void setCaption(const QString &caption) override;
+
+    QStringList captions;     // every caption set, in order
+    std::vector<double> maxes; // every Max set, in order
+    std::vector<double> values; // every Value set, in order
+    // Called after every change; tests use it to act in the middle of a step (press Stop, ...).
+    std::function<void()> onChange;
+
+private:
+    double m_max = 100;
+    double m_value = 0;
+    QString m_caption;
+};
+
+} // namespace testing_support
