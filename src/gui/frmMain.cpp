@@ -118,7 +118,7 @@ void frmMain::MDIForm_Load()
         close();
         return;
     }
-    support::AtProgramEnd([lock = m_instance.get()] { lock->Release(); });
+    m_releaseLock = std::make_unique<support::ProgramEndHook>([lock = m_instance.get()] { lock->Release(); });
     if (IsScanCommand(m_arguments)) {
         tmrLoadSplash->stop();
         // The unattended scan needs the scan window, which this build does not have yet.

@@ -12,6 +12,9 @@ class QTimer;
 namespace platform::instance {
 class SingleInstance;
 }
+namespace support {
+class ProgramEndHook;
+}
 
 // The program's only top-level window: an MDI parent that hosts the scan and analysis windows,
 // carries the menus and runs the start-up sequence. Closing it ends the program.
@@ -68,6 +71,7 @@ private:
 
     QStringList m_arguments;
     std::unique_ptr<platform::instance::SingleInstance> m_instance;
+    std::unique_ptr<support::ProgramEndHook> m_releaseLock;
     bool m_checkUpdateBusy = false;
     bool m_loadSplashBusy = false;
     bool m_maximizeBusy = false;

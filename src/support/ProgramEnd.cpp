@@ -2,15 +2,20 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <vector>
+#include <map>
 
 namespace support {
 
 namespace {
-std::vector<std::function<void()>> &hooks()
+struct Registry {
+    std::map<int, std::function<void()>> hooks; // in order of registration
+    int nextId = 0;
+};
+
+Registry &registry()
 {
-    static std::vector<std::function<void()>> list;
-    return list;
+    static Registry instance;
+    return instance;
 }
 
 std::function<void(int)> &terminator()
@@ -18,16 +23,27 @@ std::function<void(int)> &terminator()
     static std::function<void(int)> replacement;
     return replacement;
 }
+
+int add(std::function<void()> hook)
+{
+    const int id = registry().nextId++;
+    registry().hooks.emplace(id, std::move(hook));
+    return id;
+}
 } // namespace
 
-void AtProgramEnd(std::function<void()> hook) { hooks().push_back(std::move(hook)); }
+void AtProgramEnd(std::function<void()> hook) { add(std::move(hook)); }
+
+ProgramEndHook::ProgramEndHook(std::function<void()> hook) : m_id(add(std::move(hook))) {}
+
+ProgramEndHook::~ProgramEndHook() { registry().hooks.erase(m_id); }
 
 void EndProgram(int exitCode)
 {
-    auto list = std::move(hooks());
-    hooks().clear();
-    for (auto it = list.rbegin(); it != list.rend(); ++it)
-        (*it)();
+    auto hooks = std::move(registry().hooks);
+    registry().hooks.clear();
+    for (auto it = hooks.rbegin(); it != hooks.rend(); ++it)
+        it->second();
     if (terminator())
         terminator()(exitCode);
     std::fflush(nullptr);
