@@ -9,6 +9,11 @@
 
 #include <deque>
 #include <functional>
+#include <ostream>
+
+// Readable texts in test failure messages.
+inline void PrintTo(const QString &text, std::ostream *os) { *os << '"' << text.toStdString() << '"'; }
+inline void PrintTo(const QStringList &list, std::ostream *os) { *os << '{' << list.join(", ").toStdString() << '}'; }
 
 namespace testing_support {
 

@@ -1,0 +1,193 @@
+#include "common/TestSupport.h"
+#include "gui/frmMain.h"
+#include "platform/userstore/UserStore.h"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QMenu>
+#include <QProcess>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+using testing_support::TempProgramFolder;
+
+namespace {
+
+// Lets the message loop run until done() holds or the time is up; true when it held.
+template <typename Done>
+bool runUntil(Done done, int milliseconds)
+{
+    QDeadlineTimer deadline(milliseconds);
+    while (!done() && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    return done();
+}
+
+// A copy of the program in the test's program folder, so that the process reads and writes
+// that folder's files.
+QString installProgram(const TempProgramFolder &folder)
+{
+    const QString target = folder.File("quillmere");
+    QFile::copy(QStringLiteral(QUILL_EXECUTABLE), target);
+    QFile::setPermissions(target, QFile::permissions(target) | QFileDevice::ExeOwner);
+    return target;
+}
+
+QString maximizeValue() { return platform::userstore::GetSetting("Quillmere", "Options", "Maximize"); }
+
+} // namespace
+
+TEST(frmMain, MenusCarryTheirCaptionsAndShortcutsAndMissingWindowsAreDisabled)
+{
+    TempProgramFolder folder;
+    frmMain window({});
+    EXPECT_EQ(window.windowTitle(), "Quill Mere");
+    EXPECT_FALSE(window.windowIcon().isNull());
+    const struct {
+        QAction *action;
+        const char *caption;
+        QKeySequence shortcut;
+        bool enabled;
+    } items[] = {
+        {window.mnuScanNetwork, "&Scan network", QKeySequence(Qt::Key_F2), false},
+        {window.mnuViewAnalysis, "&View analyses", QKeySequence(Qt::Key_F3), false},
+        {window.mnuSettings, "&Settings", QKeySequence(Qt::Key_F4), false},
+        {window.mnuExit, "&Exit", QKeySequence(), true},
+        {window.mnuHelpContents, "&Help on the site", QKeySequence(Qt::Key_F1), true},
+        {window.mnuUpdateService, "&Updating service", QKeySequence(), false},
+        {window.mnuInfo, "&Info", QKeySequence(), false},
+    };
+    for (const auto &item : items) {
+        EXPECT_EQ(item.action->text(), item.caption);
+        EXPECT_EQ(item.action->shortcut(), item.shortcut) << item.caption;
+        EXPECT_EQ(item.action->isEnabled(), item.enabled) << item.caption;
+    }
+    EXPECT_EQ(window.mnuProgram->title(), "&Program");
+    EXPECT_EQ(window.mnuHelp->title(), "&Help");
+    // Separators sit between the groups of both menus.
+    QStringList program, help;
+    for (QAction *a : window.mnuProgram->actions())
+        program << (a->isSeparator() ? "-" : a->text());
+    for (QAction *a : window.mnuHelp->actions())
+        help << (a->isSeparator() ? "-" : a->text());
+    EXPECT_EQ(program, (QStringList{"&Scan network", "&View analyses", "-", "&Settings", "-", "&Exit"}));
+    EXPECT_EQ(help, (QStringList{"&Help on the site", "&Updating service", "-", "&Info"}));
+
+    testing_support::ScriptedShell shell;
+    window.mnuHelpContents->trigger();
+    ASSERT_EQ(shell.opened.size(), 1);
+    EXPECT_TRUE(shell.opened.first().startsWith("https://"));
+}
+
+TEST(frmMain, OneShotTimersSwitchThemselvesOffAndThePollRunsOn)
+{
+    TempProgramFolder folder;
+    frmMain window({});
+    EXPECT_EQ(window.tmrCheckUpdate->interval(), 50);
+    EXPECT_EQ(window.tmrMaximize->interval(), 500);
+    EXPECT_EQ(window.tmrLoadSplash->interval(), 1000);
+    EXPECT_EQ(window.trmDeleteUpdateFiles->interval(), 6000);
+    for (QTimer *timer : {window.tmrCheckUpdate, window.tmrMaximize, window.tmrLoadSplash, window.trmDeleteUpdateFiles})
+        EXPECT_TRUE(timer->isActive());
+
+    EXPECT_TRUE(runUntil([&] { return !window.tmrCheckUpdate->isActive() && !window.tmrLoadSplash->isActive(); }, 3000));
+    EXPECT_TRUE(window.tmrMaximize->isActive());
+    EXPECT_TRUE(window.trmDeleteUpdateFiles->isActive());
+    // No Settings dialog was shown, so the first run is still to come.
+    EXPECT_EQ(platform::userstore::GetSetting("Quillmere", "Options", "AskForSettings"), "");
+}
+
+TEST(frmMain, TheUpdateCleanUpRemovesOnlyItsOwnFilesAndIgnoresFailures)
+{
+    TempProgramFolder folder;
+    const QStringList named = {"Quillmere.exe", "Quill Mere.exe", "QuillmereSetup.exe", "Updater.exe",
+                               "quillmere",     "quillmere-updater"};
+    const auto cleanUp = [] {
+        frmMain window({});
+        window.trmDeleteUpdateFiles->setInterval(1);
+        return runUntil([&] { return !window.trmDeleteUpdateFiles->isActive(); }, 3000);
+    };
+
+    ASSERT_TRUE(cleanUp()) << "no Updates folder at all";
+
+    ASSERT_TRUE(QDir().mkpath(folder.File("Updates")));
+    for (const QString &name : named)
+        folder.Write("Updates/" + name, "x");
+    ASSERT_TRUE(cleanUp());
+    EXPECT_FALSE(QDir(folder.File("Updates")).exists());
+
+    ASSERT_TRUE(QDir().mkpath(folder.File("Updates")));
+    folder.Write("Updates/Updater.exe", "x");
+    folder.Write("Updates/keep.txt", "x");
+    ASSERT_TRUE(cleanUp());
+    EXPECT_FALSE(QFile::exists(folder.File("Updates/Updater.exe")));
+    EXPECT_TRUE(QFile::exists(folder.File("Updates/keep.txt")));
+}
+
+TEST(frmMain, OnlyTheWholeCommandLineScanInAnyCaseIsTheUnattendedStart)
+{
+    EXPECT_TRUE(frmMain::IsScanCommand({"-scan"}));
+    EXPECT_TRUE(frmMain::IsScanCommand({"-SCAN"}));
+    EXPECT_TRUE(frmMain::IsScanCommand({"-Scan"}));
+    EXPECT_FALSE(frmMain::IsScanCommand({"-scan", "now"}));
+    EXPECT_FALSE(frmMain::IsScanCommand({"-scan now"}));
+    EXPECT_FALSE(frmMain::IsScanCommand({}));
+    EXPECT_FALSE(frmMain::IsScanCommand({"scan"}));
+    EXPECT_FALSE(frmMain::IsScanCommand({" -scan"}));
+    EXPECT_FALSE(frmMain::IsScanCommand({"-scan", "-scan"}));
+}
+
+TEST(frmMain, ASecondInstanceHandsOverToTheRunningOneAndEnds)
+{
+    TempProgramFolder folder;
+    const QString program = installProgram(folder);
+
+    frmMain first({});
+    first.MDIForm_Load();
+    first.show();
+    ASSERT_FALSE(first.isMaximized());
+
+    for (const QStringList &arguments : {QStringList{}, QStringList{"-scan"}}) {
+        QProcess second;
+        second.start(program, arguments);
+        ASSERT_TRUE(second.waitForFinished(20000));
+        EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(second.exitCode(), 0);
+        EXPECT_TRUE(runUntil([&] { return first.isMaximized() && maximizeValue() == "0"; }, 3000))
+            << "maximised: " << first.isMaximized() << ", Maximize: " << maximizeValue().toStdString();
+        first.showNormal();
+    }
+}
+
+TEST(frmMain, TheProgramStartsDespiteACorruptSettingsFileAndAnUnwritableStore)
+{
+    TempProgramFolder folder;
+    const QString program = installProgram(folder);
+    folder.Write("Quillmere.ini", QByteArray("\xff\xfe\x00garbage\n[Options\n=\n", 20));
+    QFile blocker(folder.ConfigHome() + "/Quillmere");
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+
+    QProcess process;
+    process.start(program, {"-scan", "later"});
+    ASSERT_TRUE(process.waitForStarted());
+    EXPECT_FALSE(process.waitForFinished(2500)) << process.readAllStandardError().toStdString();
+    process.kill();
+    process.waitForFinished();
+}
+
+TEST(frmMain, TheUnattendedStartEndsCleanly)
+{
+    TempProgramFolder folder;
+    QProcess process;
+    process.start(installProgram(folder), {"-SCAN"});
+    ASSERT_TRUE(process.waitForFinished(20000));
+    EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(process.exitCode(), 0);
+}

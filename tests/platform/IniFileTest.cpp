@@ -1,0 +1,106 @@
+#include "common/TestSupport.h"
+#include "platform/ini/IniFile.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+using platform::ini::DeleteValue;
+using platform::ini::ReadValue;
+using platform::ini::WriteValue;
+using testing_support::TempProgramFolder;
+
+namespace {
+const QString Dflt = QStringLiteral("<default>");
+}
+
+TEST(IniFile, ReadsAHandEditedFileAsTheIniFunctionsDo)
+{
+    TempProgramFolder folder;
+    folder.Write(QStringLiteral("a.ini"),
+                 "\xEF\xBB\xBF; written by hand\r\n"
+                 "[options]\r\n"
+                 "  DATABASEPATH  =  /srv/data/results.mdb  \r\n"
+                 "# a comment = not a key\r\n"
+                 "Quoted=\"  with blanks  \"\r\n"
+                 "Empty=\r\n"
+                 "NoEquals\r\n"
+                 "Domain=FIRST\r\n"
+                 "domain=second\r\n"
+                 "[ Directories ]\r\n"
+                 "Directory1=/home\r\n"
+                 "[Options]\r\n"
+                 "Late=ignored, the first section of a name wins\r\n");
+    const QString file = folder.File(QStringLiteral("a.ini"));
+    EXPECT_EQ(ReadValue("Options", "DatabasePath", Dflt, file), "/srv/data/results.mdb");
+    EXPECT_EQ(ReadValue("OPTIONS", "quoted", Dflt, file), "  with blanks  ");
+    EXPECT_EQ(ReadValue("Options", "Empty", Dflt, file), "");
+    EXPECT_EQ(ReadValue("Options", "NoEquals", Dflt, file), Dflt);
+    EXPECT_EQ(ReadValue("Options", "# a comment", Dflt, file), Dflt);
+    EXPECT_EQ(ReadValue("Options", "Domain", Dflt, file), "FIRST");
+    EXPECT_EQ(ReadValue("Directories", "directory1", Dflt, file), "/home");
+    EXPECT_EQ(ReadValue("Options", "Late", Dflt, file), Dflt);
+    EXPECT_EQ(ReadValue("Missing", "Domain", Dflt, file), Dflt);
+    EXPECT_EQ(ReadValue("Options", "Domain", Dflt, folder.File("absent.ini")), Dflt);
+    EXPECT_EQ(ReadValue("options", "Domain", Dflt, file, Qt::CaseSensitive), "FIRST");
+    EXPECT_EQ(ReadValue("options", "domain", Dflt, file, Qt::CaseSensitive), "second");
+    EXPECT_EQ(ReadValue("Options", "Domain", Dflt, file, Qt::CaseSensitive), Dflt);
+}
+
+TEST(IniFile, AWriteKeepsEveryOtherLineAndTheFilesLineEnds)
+{
+    TempProgramFolder folder;
+    const QByteArray original = "; keep me\r\n[Options]\r\nDomain = OLD\r\nOther=1\r\n\r\n[Directories]\r\nDirectoryCount=0\r\n";
+    folder.Write(QStringLiteral("a.ini"), original);
+    const QString file = folder.File(QStringLiteral("a.ini"));
+
+    ASSERT_TRUE(WriteValue("options", "DOMAIN", "NEW", file));
+    ASSERT_TRUE(WriteValue("Options", "Added", "x", file));
+    ASSERT_TRUE(WriteValue("Directories", "Directory1", "/data", file));
+    ASSERT_TRUE(WriteValue("Extra", "Key", "v", file));
+    EXPECT_EQ(folder.Read("a.ini"), QByteArray("; keep me\r\n[Options]\r\nDOMAIN=NEW\r\nOther=1\r\nAdded=x\r\n\r\n"
+                                               "[Directories]\r\nDirectoryCount=0\r\nDirectory1=/data\r\n"
+                                               "[Extra]\r\nKey=v\r\n"));
+
+    ASSERT_TRUE(DeleteValue("Options", "Other", file));
+    ASSERT_TRUE(DeleteValue("Options", "NotThere", file));
+    EXPECT_EQ(ReadValue("Options", "Other", Dflt, file), Dflt);
+    EXPECT_EQ(ReadValue("Options", "Added", Dflt, file), "x");
+}
+
+TEST(IniFile, ValuesAreWholeAndLineBreaksCannotInjectKeys)
+{
+    TempProgramFolder folder;
+    const QString file = folder.File(QStringLiteral("new.ini"));
+    const QString longValue = QStringLiteral("/").repeated(1) + QStringLiteral("d").repeated(299);
+    ASSERT_TRUE(WriteValue("Options", "DatabasePath", longValue, file));
+    EXPECT_EQ(ReadValue("Options", "DatabasePath", Dflt, file), longValue);
+
+    const QString nonAscii = QStringLiteral("/srv/Gemeinsame Dateien/Übersicht ✓");
+    ASSERT_TRUE(WriteValue("Directories", "Directory1", nonAscii, file));
+    EXPECT_EQ(ReadValue("Directories", "Directory1", Dflt, file), nonAscii);
+
+    EXPECT_FALSE(WriteValue("Options", "Domain", "x\nNoPing=1", file));
+    EXPECT_FALSE(WriteValue("Options", "Domain", "x\r[Evil]", file));
+    EXPECT_EQ(ReadValue("Options", "NoPing", Dflt, file), Dflt);
+    EXPECT_EQ(ReadValue("Options", "Domain", Dflt, file), Dflt);
+}
+
+TEST(IniFile, UnreadableOrUnwritablePlacesGiveDefaultsAndFalse)
+{
+    TempProgramFolder folder;
+    // A folder where the settings file should be: it cannot be read or replaced.
+    ASSERT_TRUE(QDir().mkpath(folder.File("dir.ini")));
+    EXPECT_EQ(ReadValue("Options", "Domain", Dflt, folder.File("dir.ini")), Dflt);
+    EXPECT_FALSE(WriteValue("Options", "Domain", "x", folder.File("dir.ini")));
+    EXPECT_FALSE(WriteValue("Options", "Domain", "x", folder.File("no/such/folder/a.ini")));
+
+    // Binary garbage reads as a file without the key.
+    folder.Write("garbage.ini", QByteArray("\x00\xff\xfe[\x01=\x02\n\n\x80", 11));
+    EXPECT_EQ(ReadValue("Options", "Domain", Dflt, folder.File("garbage.ini")), Dflt);
+    EXPECT_TRUE(WriteValue("Options", "Domain", "ok", folder.File("garbage.ini")));
+    EXPECT_EQ(ReadValue("Options", "Domain", Dflt, folder.File("garbage.ini")), "ok");
+}
