@@ -20,4 +20,9 @@ DirectoryService &Current()
 
 void Install(DirectoryService *service) { installed() = service; }
 
+support::Error DomainNotFound()
+{
+    return support::Error(kDomainNotFound, QStringLiteral("Domain not found"), QStringLiteral("Active Directory"));
+}
+
 } // namespace platform::directory

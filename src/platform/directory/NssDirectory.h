@@ -4,14 +4,38 @@
 
 namespace platform::directory {
 
+// The bits of a user's "UserFlags" value that this backend sets.
+inline constexpr int kAccountDisable = 0x2;
+inline constexpr int kDontExpirePassword = 0x10000;
+
 // This machine's accounts through NSS (local files, and the domain accounts of winbind or sssd
 // where they are configured). The machine is the one domain; its name is the host's short name.
+//
+// Users come from getpwent with their groups from getgrouplist, groups from getgrent. What NSS
+// does not carry is read from two files: the shadow file (a locked "!" password or an expired
+// account disables the user; a maximum password age that is empty, negative or at least 10000
+// days means the password never expires) and the lastlog file (the last login; a user without a
+// record has no LastLogin). A shadow file that cannot be read (not root) leaves every user
+// enabled and without the never-expires bit. The computers are this host and every computer
+// that has a registry export Registry/<computer>.reg in the program folder.
 class NssDirectory : public DirectoryService {
 public:
+    struct Files {
+        QString shadow = QStringLiteral("/etc/shadow");
+        QString lastlog = QStringLiteral("/var/log/lastlog");
+    };
+
+    NssDirectory() = default;
+    explicit NssDirectory(Files files) : m_files(std::move(files)) {}
+
     QStringList Domains() override;
+    std::unique_ptr<DomainContainer> Bind(const QString &domain) override;
 
     // The host name up to its first ".".
     static QString HostShortName();
+
+private:
+    Files m_files;
 };
 
 } // namespace platform::directory

@@ -1,0 +1,60 @@
+#pragma once
+
+#include "support/Error.h"
+
+#include <QDateTime>
+#include <QHash>
+#include <QString>
+#include <QVariant>
+
+#include <vector>
+
+namespace platform::directory {
+
+// Binding a domain the service does not know.
+inline constexpr int32_t kDomainNotFound = support::ResultCode(0x80005000);
+// Reading a property that holds no value (a user who never logged on has no LastLogin).
+inline constexpr int32_t kPropertyNotFound = support::ResultCode(0x8000500D);
+
+// One object of the directory with its property values. Property names match without regard to
+// letter case. Reading a property that holds no value raises kPropertyNotFound at that read, so
+// a caller can skip exactly the statement that needed it.
+class DirectoryObject {
+public:
+    // The value of property, or kPropertyNotFound when it holds none.
+    QVariant Get(const QString &property) const;
+    // Sets property; an invalid QVariant removes its value.
+    void Put(const QString &property, const QVariant &value);
+
+    QString Name() const { return Get(QStringLiteral("Name")).toString(); }
+    // "WinNT://" + domain + "/" + name.
+    QString ADsPath() const { return Get(QStringLiteral("ADsPath")).toString(); }
+
+private:
+    QHash<QString, QVariant> m_properties;
+};
+
+class Group : public DirectoryObject {};
+
+class Computer : public DirectoryObject {};
+
+class User : public DirectoryObject {
+public:
+    bool AccountDisabled() const { return Get(QStringLiteral("AccountDisabled")).toBool(); }
+    QDateTime LastLogin() const { return Get(QStringLiteral("LastLogin")).toDateTime(); }
+
+    // The groups the user belongs to, in the service's order.
+    const std::vector<Group> &Groups() const { return m_groups; }
+    void setGroups(std::vector<Group> groups) { m_groups = std::move(groups); }
+
+private:
+    std::vector<Group> m_groups;
+};
+
+// The three kinds of object, each with Name and ADsPath set for domain; the rest is the
+// backend's to fill.
+User MakeUser(const QString &domain, const QString &name);
+Group MakeGroup(const QString &domain, const QString &name);
+Computer MakeComputer(const QString &domain, const QString &name);
+
+} // namespace platform::directory
