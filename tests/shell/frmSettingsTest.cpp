@@ -1,5 +1,5 @@
+#include "common/MemoryDirectory.h"
 #include "common/TestSupport.h"
-#include "platform/directory/DirectoryService.h"
 #include "shell/frmSettings.h"
 
 #include <QFile>
@@ -9,16 +9,6 @@
 using testing_support::TempProgramFolder;
 
 namespace {
-
-class FixedDomains : public platform::directory::DirectoryService {
-public:
-    explicit FixedDomains(QStringList domains) : m_domains(std::move(domains)) { platform::directory::Install(this); }
-    ~FixedDomains() override { platform::directory::Install(nullptr); }
-    QStringList Domains() override { return m_domains; }
-
-private:
-    QStringList m_domains;
-};
 
 frmSettings &settings() { return frmSettings::Instance(); }
 
@@ -101,11 +91,13 @@ TEST(frmSettings, AnEmptyDomainFallsBackToTheDirectoryWithoutWriting)
     const QByteArray content = "[Options]\nDomain=\n";
     folder.Write("Quillmere.ini", content);
     {
-        FixedDomains service({"FIRST", "SECOND"});
+        testing_support::MemoryDirectory service;
+        service.AddDomain("FIRST");
+        service.AddDomain("SECOND");
         EXPECT_EQ(settings().GetDomain(), "FIRST");
     }
     {
-        FixedDomains none({});
+        testing_support::MemoryDirectory none;
         EXPECT_EQ(settings().GetDomain(), "");
     }
     EXPECT_EQ(folder.Read("Quillmere.ini"), content);
