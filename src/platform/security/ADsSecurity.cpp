@@ -1,0 +1,182 @@
+#include "platform/security/ADsSecurity.h"
+
+#include "platform/directory/NssDirectory.h"
+#include "support/Error.h"
+
+#include <QFile>
+
+#include <acl/libacl.h>
+#include <grp.h>
+#include <pwd.h>
+#include <sys/acl.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstring>
+#include <memory>
+
+namespace platform::security {
+
+namespace {
+
+constexpr QLatin1StringView FileMoniker("FILE://");
+
+// Permission bits of one entry: read 4, write 2, execute 1 (as in a file mode).
+constexpr int ReadBit = 4;
+constexpr int WriteBit = 2;
+constexpr int ExecuteBit = 1;
+constexpr int NoEntry = -1;
+
+struct AclFree {
+    void operator()(void *object) const { acl_free(object); }
+};
+using AclHandle = std::unique_ptr<std::remove_pointer_t<acl_t>, AclFree>;
+
+[[noreturn]] void RaiseSystemError(int error)
+{
+    // The number only has to stand apart from the database's numbers; the description is what
+    // the user reads.
+    throw support::Error(support::ResultCode(0x80070000u | (static_cast<uint32_t>(error) & 0xFFFFu)),
+                         QString::fromLocal8Bit(std::strerror(error)), QStringLiteral("ADsSecurity"));
+}
+
+// The entries of one POSIX ACL, sorted by kind.
+struct AclEntries {
+    int userObj = NoEntry;
+    int groupObj = NoEntry;
+    int other = NoEntry;
+    int mask = NoEntry;
+    std::vector<std::pair<id_t, int>> users;
+    std::vector<std::pair<id_t, int>> groups;
+};
+
+int PermissionBits(acl_entry_t entry)
+{
+    acl_permset_t permset = nullptr;
+    if (acl_get_permset(entry, &permset) != 0)
+        RaiseSystemError(errno);
+    return (acl_get_perm(permset, ACL_READ) == 1 ? ReadBit : 0)
+           | (acl_get_perm(permset, ACL_WRITE) == 1 ? WriteBit : 0)
+           | (acl_get_perm(permset, ACL_EXECUTE) == 1 ? ExecuteBit : 0);
+}
+
+id_t Qualifier(acl_entry_t entry)
+{
+    void *qualifier = acl_get_qualifier(entry);
+    if (!qualifier)
+        RaiseSystemError(errno);
+    const id_t id = *static_cast<id_t *>(qualifier);
+    acl_free(qualifier);
+    return id;
+}
+
+AclEntries ReadEntries(acl_t acl)
+{
+    AclEntries entries;
+    acl_entry_t entry = nullptr;
+    for (int which = ACL_FIRST_ENTRY; acl_get_entry(acl, which, &entry) == 1; which = ACL_NEXT_ENTRY) {
+        acl_tag_t tag = ACL_UNDEFINED_TAG;
+        if (acl_get_tag_type(entry, &tag) != 0)
+            RaiseSystemError(errno);
+        switch (tag) {
+        case ACL_USER_OBJ: entries.userObj = PermissionBits(entry); break;
+        case ACL_GROUP_OBJ: entries.groupObj = PermissionBits(entry); break;
+        case ACL_OTHER: entries.other = PermissionBits(entry); break;
+        case ACL_MASK: entries.mask = PermissionBits(entry); break;
+        case ACL_USER: entries.users.emplace_back(Qualifier(entry), PermissionBits(entry)); break;
+        case ACL_GROUP: entries.groups.emplace_back(Qualifier(entry), PermissionBits(entry)); break;
+        default: break;
+        }
+    }
+    return entries;
+}
+
+AclHandle ReadAcl(const QByteArray &path, acl_type_t type)
+{
+    AclHandle acl(acl_get_file(path.constData(), type));
+    if (!acl)
+        RaiseSystemError(errno);
+    return acl;
+}
+
+// The trustee of an account number, looked up once per object. An account that no longer exists
+// (a deleted user, files from another machine) keeps its number as its name.
+template <typename Id, typename Lookup>
+QString CachedTrustee(std::unordered_map<Id, QString> &cache, Id id, const QString &hostPrefix, Lookup nameOf)
+{
+    auto found = cache.find(id);
+    if (found == cache.end()) {
+        const char *name = nameOf(id);
+        found = cache.emplace(id, hostPrefix + (name ? QString::fromLocal8Bit(name) : QString::number(id))).first;
+    }
+    return found->second;
+}
+
+} // namespace
+
+uint32_t AccessMaskOf(bool read, bool write, bool execute)
+{
+    if (read && write && execute)
+        return FullAccess;
+    return (read ? ReadAccess : 0) | (write ? WriteAccess : 0) | (execute ? ExecuteAccess : 0);
+}
+
+ADsSecurity::ADsSecurity() : m_hostPrefix(directory::NssDirectory::HostShortName() + u'\\') {}
+
+QString ADsSecurity::UserTrustee(uid_t uid)
+{
+    return CachedTrustee(m_users, uid, m_hostPrefix, [](uid_t id) -> const char * {
+        const passwd *account = getpwuid(id);
+        return account ? account->pw_name : nullptr;
+    });
+}
+
+QString ADsSecurity::GroupTrustee(gid_t gid)
+{
+    return CachedTrustee(m_groups, gid, m_hostPrefix, [](gid_t id) -> const char * {
+        const group *account = getgrgid(id);
+        return account ? account->gr_name : nullptr;
+    });
+}
+
+std::optional<SecurityDescriptor> ADsSecurity::GetSecurityDescriptor(const QString &objectPath)
+{
+    if (!objectPath.startsWith(FileMoniker, Qt::CaseInsensitive))
+        return std::nullopt;
+    const QByteArray path = QFile::encodeName(objectPath.mid(FileMoniker.size()));
+
+    struct stat info {};
+    if (stat(path.constData(), &info) != 0)
+        RaiseSystemError(errno);
+    const AclEntries access = ReadEntries(ReadAcl(path, ACL_TYPE_ACCESS).get());
+    AclEntries defaults;
+    if (S_ISDIR(info.st_mode))
+        defaults = ReadEntries(ReadAcl(path, ACL_TYPE_DEFAULT).get());
+
+    SecurityDescriptor descriptor;
+    auto add = [&descriptor](int bits, const QString &trustee, uint32_t flags) {
+        if (bits == NoEntry)
+            return;
+        const uint32_t mask = AccessMaskOf(bits & ReadBit, bits & WriteBit, bits & ExecuteBit);
+        if (mask != 0)
+            descriptor.DiscretionaryAcl.push_back({mask, trustee, flags});
+    };
+    auto addAcl = [&](const AclEntries &acl, const QString &owner, const QString &group, uint32_t flags) {
+        // The mask limits every entry of the group class: named users, the owning group and
+        // named groups.
+        auto effective = [&acl](int bits) { return acl.mask == NoEntry || bits == NoEntry ? bits : bits & acl.mask; };
+        add(acl.userObj, owner, flags);
+        for (const auto &[uid, bits] : acl.users)
+            add(effective(bits), UserTrustee(uid), flags);
+        add(effective(acl.groupObj), group, flags);
+        for (const auto &[gid, bits] : acl.groups)
+            add(effective(bits), GroupTrustee(gid), flags);
+        add(acl.other, QString::fromUtf16(EveryoneTrustee), flags);
+    };
+    addAcl(access, UserTrustee(info.st_uid), GroupTrustee(info.st_gid), 0);
+    addAcl(defaults, QString::fromUtf16(CreatorOwnerTrustee), QString::fromUtf16(CreatorGroupTrustee),
+           DefaultAclFlags);
+    return descriptor;
+}
+
+} // namespace platform::security

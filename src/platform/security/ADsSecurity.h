@@ -1,0 +1,69 @@
+#pragma once
+
+#include <QString>
+
+#include <sys/types.h>
+
+#include <cstdint>
+#include <optional>
+#include <unordered_map>
+#include <vector>
+
+namespace platform::security {
+
+// Access rights of an entry, built from the read, write and execute permissions of a POSIX ACL
+// entry. Read, write and execute together give FullAccess.
+inline constexpr uint32_t ReadAccess = 0x00120089;
+inline constexpr uint32_t WriteAccess = 0x00120116;
+inline constexpr uint32_t ExecuteAccess = 0x001200A0;
+inline constexpr uint32_t FullAccess = 0x001F01FF;
+
+// Flags of an entry: the default ACL's entries are passed on to what is created in the directory
+// (files and subdirectories) and do not apply to the directory itself.
+inline constexpr uint32_t ObjectInheritAce = 0x01;
+inline constexpr uint32_t ContainerInheritAce = 0x02;
+inline constexpr uint32_t InheritOnlyAce = 0x08;
+inline constexpr uint32_t DefaultAclFlags = ObjectInheritAce | ContainerInheritAce | InheritOnlyAce;
+
+// Trustees that name no account.
+inline constexpr char16_t EveryoneTrustee[] = u"Everyone";
+inline constexpr char16_t CreatorOwnerTrustee[] = u"CREATOR OWNER";
+inline constexpr char16_t CreatorGroupTrustee[] = u"CREATOR GROUP";
+
+struct AccessControlEntry {
+    uint32_t AccessMask = 0;
+    QString Trustee;      // "HOST\name", "Everyone", "CREATOR OWNER" or "CREATOR GROUP"
+    uint32_t AceFlags = 0; // 0, or DefaultAclFlags for an entry of the default ACL
+};
+
+struct SecurityDescriptor {
+    std::vector<AccessControlEntry> DiscretionaryAcl;
+};
+
+// The access mask of a permission set; 0 when it grants nothing.
+uint32_t AccessMaskOf(bool read, bool write, bool execute);
+
+// Reads the access rights of files and directories from their POSIX ACLs, as a security
+// descriptor whose discretionary ACL holds, in this order: the owner, the named users, the owning
+// group, the named groups and others, then the default ACL's entries in the same order as
+// inherit-only entries (its owner and group as "CREATOR OWNER" and "CREATOR GROUP"). Named users,
+// named groups and the owning group carry their effective rights (limited by the ACL's mask);
+// an entry that grants nothing is left out. Account names are looked up once per object.
+class ADsSecurity {
+public:
+    ADsSecurity();
+
+    // objectPath is "FILE://" + the path. Another kind of object has no descriptor here
+    // (std::nullopt). Raises support::Error with the system's message when the path cannot be read.
+    std::optional<SecurityDescriptor> GetSecurityDescriptor(const QString &objectPath);
+
+private:
+    QString UserTrustee(uid_t uid);
+    QString GroupTrustee(gid_t gid);
+
+    QString m_hostPrefix; // "HOST\"
+    std::unordered_map<uid_t, QString> m_users;
+    std::unordered_map<gid_t, QString> m_groups;
+};
+
+} // namespace platform::security

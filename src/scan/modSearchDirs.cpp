@@ -1,0 +1,95 @@
+#include "scan/modSearchDirs.h"
+
+#include "support/DoEvents.h"
+
+#include <QFile>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <deque>
+
+namespace modSearchDirs {
+
+namespace {
+
+// Closes a directory listing on every way out.
+class Listing {
+public:
+    explicit Listing(const QString &path) : m_dir(opendir(QFile::encodeName(path).constData())) {}
+    ~Listing()
+    {
+        if (m_dir)
+            closedir(m_dir);
+    }
+    Listing(const Listing &) = delete;
+    Listing &operator=(const Listing &) = delete;
+
+    explicit operator bool() const { return m_dir != nullptr; }
+    dirent *Next() { return readdir(m_dir); }
+    int Fd() const { return dirfd(m_dir); }
+
+private:
+    DIR *m_dir;
+};
+
+// A real directory, never a symbolic link to one: a link back up the tree must not make the
+// search loop, and a link elsewhere would list directories outside the chosen root.
+bool IsDirectory(const Listing &listing, const dirent &entry)
+{
+    if (entry.d_type != DT_UNKNOWN)
+        return entry.d_type == DT_DIR;
+    // Some file systems do not report the type in the listing.
+    struct stat info {};
+    if (fstatat(listing.Fd(), entry.d_name, &info, AT_SYMLINK_NOFOLLOW) != 0)
+        return false;
+    return S_ISDIR(info.st_mode);
+}
+
+} // namespace
+
+void SearchDirs(const QString &RootDir, int32_t MaxDepth, QStringList &Dirs)
+{
+    // Blanks around a typed root are a slip of the keyboard; the names found below it are used
+    // exactly as the file system gives them, blanks included.
+    QString root = RootDir.trimmed();
+    if (!root.endsWith(u'/'))
+        root += u'/';
+    const qsizetype rootLength = root.size();
+    const bool limited = MaxDepth < UnlimitedDepth;
+
+    std::deque<QString> queue{root};
+    while (!queue.empty()) {
+        QString current = std::move(queue.front());
+        queue.pop_front();
+        if (!current.endsWith(u'/'))
+            current += u'/';
+
+        Listing listing(current);
+        if (!listing)
+            continue; // unreadable or gone: it adds nothing, the search goes on
+
+        bool first = true;
+        while (true) {
+            if (!first)
+                support::DoEvents();
+            first = false;
+            const dirent *entry = listing.Next();
+            if (!entry)
+                break;
+            if (entry->d_name[0] == '.' || !IsDirectory(listing, *entry))
+                continue;
+
+            QString path = current + QFile::decodeName(entry->d_name);
+            // The queue is worked off level by level, so the first entry below the limit means
+            // that everything still queued lies on the deepest admitted level: stop here.
+            if (limited && path.mid(rootLength).count(u'/') >= MaxDepth)
+                return;
+            Dirs.append(path);
+            queue.push_back(std::move(path));
+        }
+    }
+}
+
+} // namespace modSearchDirs
