@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+namespace testing_support {
+
+// A copy of the empty results database that the build makes (bin/NetworkInfo.mdb), in a
+// temporary folder of its own. Exec and Rows go to the file straight through SQLite, not through
+// the program's database layer, so they see only what that layer has committed.
+class ResultsDatabase {
+public:
+    ResultsDatabase();
+
+    QString Path() const { return m_path; }
+    // A path in the same temporary folder, for files a test makes itself.
+    QString File(const QString &name) const { return m_folder.filePath(name); }
+
+    // Runs one or more statements; a failure fails the test.
+    void Exec(const QString &sql) const;
+    // The rows of a query, each row's values joined by "\t" (Null as "<Null>").
+    QStringList Rows(const QString &query) const;
+
+    // The empty database the build made.
+    static QString Template();
+
+private:
+    QTemporaryDir m_folder;
+    QString m_path;
+};
+
+} // namespace testing_support

@@ -1,0 +1,96 @@
+#include "support/DateText.h"
+
+#include "common/TestSupport.h"
+
+#include <QCoreApplication>
+#include <QProcess>
+
+#include <gtest/gtest.h>
+
+using support::DateText;
+using support::ReadDateText;
+
+namespace {
+const QDateTime kAfternoon(QDate(2005, 3, 7), QTime(14, 5, 9));
+} // namespace
+
+TEST(DateText, ReadsBackToTheSameSecondInEveryLocale)
+{
+    const QDateTime values[] = {
+        kAfternoon,
+        QDateTime(QDate(1999, 12, 31), QTime(23, 59, 59)),
+        QDateTime(QDate(2024, 2, 29), QTime(0, 0, 1)),
+        QDateTime(QDate(2031, 10, 12), QTime(0, 0)), // midnight: written without the time
+        QDateTime(QDate(1000, 1, 1), QTime(0, 0)),
+        QDateTime(QDate(2005, 11, 30), QTime(12, 0, 0)), // noon, and a two-digit day and month
+    };
+    for (const char *name : {"C", "en_US", "de_DE", "en_GB", "nl_NL", "fi_FI", "ja_JP", "ko_KR", "fa_IR", "ar_EG"}) {
+        const QLocale locale(QString::fromLatin1(name));
+        for (const QDateTime &value : values) {
+            const QString text = DateText(value, locale);
+            EXPECT_EQ(ReadDateText(text, locale), value) << name << ": " << text.toStdString();
+        }
+    }
+}
+
+TEST(DateText, WritesTheRegionalShortFormWithFourDigitYearsAndSeconds)
+{
+    EXPECT_EQ(DateText(kAfternoon, QLocale(u"en_US"_qs)), u"3/7/2005 2:05:09 PM"_qs);
+    EXPECT_EQ(DateText(kAfternoon, QLocale(u"de_DE"_qs)), u"07.03.2005 14:05:09"_qs);
+    EXPECT_EQ(DateText(kAfternoon, QLocale::c()), u"7 Mar 2005 14:05:09"_qs);
+    EXPECT_EQ(DateText(kAfternoon, QLocale(u"fi_FI"_qs)), u"7.3.2005 14.05.09"_qs);
+    // At midnight the date stands alone.
+    EXPECT_EQ(DateText(QDateTime(QDate(2005, 3, 7), QTime(0, 0)), QLocale(u"de_DE"_qs)), u"07.03.2005"_qs);
+}
+
+TEST(DateText, ReadsTheNoDateTextAndTextsOfACronRunInAnyLocale)
+{
+    for (const char *name : {"C", "en_US", "de_DE", "ja_JP"}) {
+        const QLocale locale(QString::fromLatin1(name));
+        EXPECT_EQ(ReadDateText(u"01/01/1000"_qs, locale), QDateTime(QDate(1000, 1, 1), QTime(0, 0, 0))) << name;
+        // Written by a run without a locale (cron): the C form.
+        EXPECT_EQ(ReadDateText(u"7 Mar 2005 14:05:09"_qs, locale), kAfternoon) << name;
+        EXPECT_EQ(ReadDateText(u"2005-03-07T14:05:09"_qs, locale), kAfternoon) << name;
+        EXPECT_FALSE(ReadDateText(u"yesterday"_qs, locale).isValid()) << name;
+        EXPECT_FALSE(ReadDateText(QString(), locale).isValid()) << name;
+    }
+    // A text in another locale's order is not misread as some other day.
+    EXPECT_FALSE(ReadDateText(u"3/7/2005 2:05:09 PM"_qs, QLocale(u"de_DE"_qs)).isValid());
+    EXPECT_EQ(support::ZeroDate(), QDateTime(QDate(1899, 12, 30), QTime(0, 0)));
+}
+
+// Run as a child process by the test below, in a locale given through the environment.
+TEST(DateText, ChildPrintsInTheSystemLocale)
+{
+    if (qEnvironmentVariableIsEmpty("QUILL_DATE_TEXT_CHILD"))
+        GTEST_SKIP() << "runs only as the child of SystemLocaleFollowsTheEnvironment";
+    std::printf("<<%s>>\n", DateText(kAfternoon).toUtf8().constData());
+}
+
+TEST(DateText, SystemLocaleFollowsTheEnvironment)
+{
+    struct Case {
+        QStringList environment;
+        QString expected;
+    };
+    const Case cases[] = {
+        {{u"LANG=de_DE.UTF-8"_qs}, u"07.03.2005 14:05:09"_qs},
+        {{u"LANG=en_US.UTF-8"_qs, u"LC_TIME=de_DE.UTF-8"_qs}, u"07.03.2005 14:05:09"_qs},
+        {{u"LANG=de_DE.UTF-8"_qs, u"LC_ALL=en_US.UTF-8"_qs}, u"3/7/2005 2:05:09 PM"_qs},
+        {{u"LANG=C"_qs}, u"7 Mar 2005 14:05:09"_qs},
+    };
+    for (const Case &c : cases) {
+        QProcess child;
+        QStringList environment = QProcess::systemEnvironment();
+        environment.removeIf([](const QString &entry) {
+            return entry.startsWith(u"LANG="_qs) || entry.startsWith(u"LC_"_qs) || entry.startsWith(u"LANGUAGE="_qs);
+        });
+        child.setEnvironment(environment + c.environment + QStringList{u"QUILL_DATE_TEXT_CHILD=1"_qs});
+        child.start(QCoreApplication::applicationFilePath(),
+                    {u"--gtest_filter=DateText.ChildPrintsInTheSystemLocale"_qs});
+        ASSERT_TRUE(child.waitForFinished(30000));
+        const QString output = QString::fromUtf8(child.readAllStandardOutput());
+        EXPECT_TRUE(output.contains(u"<<"_qs + c.expected + u">>"_qs))
+            << c.environment.join(u' ').toStdString() << "\n" << output.toStdString();
+    }
+}
