@@ -1,0 +1,44 @@
+#include "platform/registry/Registry.h"
+
+#include "platform/registry/FileRegistry.h"
+
+namespace platform::registry {
+
+namespace {
+Backend *&installed()
+{
+    static Backend *backend = nullptr;
+    return backend;
+}
+} // namespace
+
+Backend &Current()
+{
+    static FileRegistry files;
+    return installed() ? *installed() : files;
+}
+
+void Install(Backend *backend) { installed() = backend; }
+
+int32_t RegConnectRegistry(const QString &computer, HKEY root, HKEY &result)
+{
+    result = 0;
+    return Current().ConnectRegistry(computer, root, result);
+}
+
+int32_t RegOpenKey(HKEY key, const QString &subKey, HKEY &result)
+{
+    result = 0;
+    return Current().OpenKey(key, subKey, result);
+}
+
+int32_t RegEnumKey(HKEY key, uint32_t index, QString &name) { return Current().EnumKey(key, index, name); }
+
+int32_t RegQueryValueEx(HKEY key, const QString &valueName, uint32_t &type, QString &data)
+{
+    return Current().QueryValue(key, valueName, type, data);
+}
+
+int32_t RegCloseKey(HKEY key) { return Current().CloseKey(key); }
+
+} // namespace platform::registry

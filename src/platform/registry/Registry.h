@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QString>
+
+#include <cstdint>
+
+namespace platform::registry {
+
+// The registry functions of the installed-software scan: connect to a computer's registry, open
+// keys, enumerate subkeys, read values, close handles. Results are the registry's status codes;
+// a handle is a number, 0 for none.
+using HKEY = uint32_t;
+constexpr HKEY HKEY_LOCAL_MACHINE = 0x80000002;
+
+constexpr int32_t ERROR_SUCCESS = 0;
+constexpr int32_t ERROR_FILE_NOT_FOUND = 2;
+constexpr int32_t ERROR_INVALID_HANDLE = 6;
+constexpr int32_t ERROR_BAD_NETPATH = 53;
+constexpr int32_t ERROR_NO_MORE_ITEMS = 259;
+
+// The key below HKEY_LOCAL_MACHINE whose subkeys are the installed programs.
+inline const QString UninstallKey = QStringLiteral("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall");
+
+class Backend {
+public:
+    virtual ~Backend() = default;
+
+    // The root key root of computer's registry.
+    virtual int32_t ConnectRegistry(const QString &computer, HKEY root, HKEY &result) = 0;
+    // The key subKey below key; the new handle stays valid when key is closed.
+    virtual int32_t OpenKey(HKEY key, const QString &subKey, HKEY &result) = 0;
+    // The name of key's subkey number index (from 0); ERROR_NO_MORE_ITEMS past the last.
+    virtual int32_t EnumKey(HKEY key, uint32_t index, QString &name) = 0;
+    // The value valueName of key: its type and data.
+    virtual int32_t QueryValue(HKEY key, const QString &valueName, uint32_t &type, QString &data) = 0;
+    virtual int32_t CloseKey(HKEY key) = 0;
+};
+
+// The backend in use: FileRegistry (this host's packages, other computers' exports) until
+// another is installed.
+Backend &Current();
+// Installs backend (not owned) as the one in use; nullptr restores the default.
+void Install(Backend *backend);
+
+// The calls the program makes, on the backend in use. Each sets result to 0 when it fails.
+int32_t RegConnectRegistry(const QString &computer, HKEY root, HKEY &result);
+int32_t RegOpenKey(HKEY key, const QString &subKey, HKEY &result);
+int32_t RegEnumKey(HKEY key, uint32_t index, QString &name);
+int32_t RegQueryValueEx(HKEY key, const QString &valueName, uint32_t &type, QString &data);
+int32_t RegCloseKey(HKEY key);
+
+} // namespace platform::registry
