@@ -18,6 +18,9 @@ constexpr int32_t ERROR_INVALID_HANDLE = 6;
 constexpr int32_t ERROR_BAD_NETPATH = 53;
 constexpr int32_t ERROR_NO_MORE_ITEMS = 259;
 
+// The value type of text values, the only type kept.
+constexpr uint32_t REG_SZ = 1;
+
 // The key below HKEY_LOCAL_MACHINE whose subkeys are the installed programs.
 inline const QString UninstallKey = QStringLiteral("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall");
 

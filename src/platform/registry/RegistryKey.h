@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/registry/Registry.h"
+
 #include <QHash>
 #include <QString>
 
@@ -7,9 +9,6 @@
 #include <vector>
 
 namespace platform::registry {
-
-// Value types as the registry functions report them; only string values are kept here.
-constexpr uint32_t REG_SZ = 1;
 
 struct RegistryValue {
     uint32_t type = REG_SZ;
