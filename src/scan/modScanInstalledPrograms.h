@@ -1,0 +1,53 @@
+#pragma once
+
+#include "platform/registry/Registry.h"
+#include "support/ProgressPair.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+
+// The installed-software scan: the domain's computers that answer an echo request (or all of
+// them when the setting NoPing is "1") are written to "Workstations.log", and the programs under
+// each one's uninstall key are read over the registry layer into the results database.
+namespace modScanInstalledPrograms {
+
+// The four texts of the program entry that ReadProgramInfo read last, each without any "'".
+struct ProgramInfo {
+    QString DisplayName;
+    QString DisplayVersion;
+    QString Publisher;
+    QString InstallSource;
+};
+
+// The task: empties strTable, then inserts one row (computer, program name, version, publisher,
+// install source) per program entry with a display name on every kept computer. Shows its
+// progress in ProgressBar and lblStatus and lets the message loop run after each computer.
+// Returns 1 when every kept computer was read, 0 when it was cancelled or ended on an error (the
+// message then stands in lblStatus).
+int32_t ScanInstalledPrograms(support::ProgressBar &ProgressBar, support::StatusLabel &lblStatus,
+                              const QString &strDatabasePath, const QString &strTable, const QString &strDomain);
+
+// Fills the computer list and rewrites "Workstations.log" in the program folder (one name and
+// CR LF per kept computer, in the directory's order). A computer without a name is passed over;
+// any other failure is raised with the source "Get the list of workstations".
+void SearchNetworkComputers(const QString &strDomain);
+
+// The key strSubKey below HKEY_LOCAL_MACHINE on strComputer, or 0 when it cannot be opened.
+// The caller closes it.
+platform::registry::HKEY OpenRemoteKey(const QString &strComputer, const QString &strSubKey);
+
+// Reads the four values of the program entry strSubKey below hKey into the current program
+// record; anything that cannot be read leaves its text empty.
+void ReadProgramInfo(platform::registry::HKEY hKey, const QString &strSubKey);
+
+// Asks the running scan to stop after the computer it is reading.
+void StopScanInstalledPrograms();
+
+// The computers kept by the last search, in order.
+const QStringList &ComputerList();
+// The current program record.
+const ProgramInfo &CurrentProgram();
+
+} // namespace modScanInstalledPrograms
