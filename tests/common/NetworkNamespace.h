@@ -50,3 +50,8 @@ private:
 };
 
 } // namespace testing_support
+
+// Skips the test, saying why, when the namespace could not be made.
+#define REQUIRE_NAMESPACE(ns)                                                                                           \
+    if (!(ns).Available())                                                                                              \
+    GTEST_SKIP() << "network namespaces unavailable: " << qPrintable((ns).Why())

@@ -1,11 +1,9 @@
 #include "common/TestSupport.h"
-#include "platform/directory/NssDirectory.h"
 #include "platform/registry/DpkgStatus.h"
 #include "platform/registry/FileRegistry.h"
 #include "platform/registry/RegExport.h"
 
 #include <QDir>
-#include <QProcess>
 #include <QRandomGenerator>
 #include <QStringEncoder>
 
@@ -13,7 +11,6 @@
 
 #include <map>
 #include <optional>
-#include <set>
 
 using namespace platform::registry;
 using testing_support::TempProgramFolder;
@@ -323,31 +320,4 @@ TEST(DpkgStatus, OnlyInstalledPackagesCount)
     HKEY root = 1;
     EXPECT_NE(noDatabase.ConnectRegistry(QStringLiteral("localhost"), HKEY_LOCAL_MACHINE, root), ERROR_SUCCESS);
     EXPECT_EQ(root, 0u);
-}
-
-// This host's uninstall key lists exactly what dpkg itself reports as installed.
-TEST(DpkgStatus, ThisHostMatchesDpkgQuery)
-{
-    QProcess query;
-    query.start(QStringLiteral("dpkg-query"),
-                {QStringLiteral("-W"), QStringLiteral("-f=${db:Status-Status}\\t${Package}\\t${Version}\\t${Maintainer}\\n")});
-    if (!query.waitForFinished(60000) || query.exitCode() != 0)
-        GTEST_SKIP() << "dpkg-query is not available here";
-    std::multiset<std::tuple<QString, QString, QString>> expected;
-    for (const QString &line : QString::fromUtf8(query.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts)) {
-        const QStringList fields = line.split(u'\t');
-        if (fields.size() == 4 && fields[0] == u"installed")
-            expected.insert(std::make_tuple(fields[1], fields[2], fields[3]));
-    }
-    ASSERT_FALSE(expected.empty());
-
-    TempProgramFolder folder;
-    FileRegistry registry;
-    const auto entries = uninstallEntries(registry, platform::directory::NssDirectory::HostShortName());
-    ASSERT_TRUE(entries);
-    std::multiset<std::tuple<QString, QString, QString>> listed;
-    for (const auto &[name, entry] : *entries)
-        listed.insert(std::make_tuple(entry.displayName.value_or(QString()), entry.displayVersion.value_or(QString()),
-                                      entry.publisher.value_or(QString())));
-    EXPECT_EQ(listed, expected);
 }

@@ -14,10 +14,6 @@ using testing_support::ScriptedShell;
 
 namespace {
 
-#define REQUIRE_NAMESPACE(ns)                                                                                           \
-    if (!(ns).Available())                                                                                              \
-    GTEST_SKIP() << "network namespaces unavailable: " << qPrintable((ns).Why())
-
 bool pingInside(NetworkNamespace &ns, const QString &host, NetworkNamespace::Options options = {})
 {
     bool answered = true;

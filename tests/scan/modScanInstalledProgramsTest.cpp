@@ -44,6 +44,24 @@ QString regLine(const char *name, const QString &value)
     return QStringLiteral("\"%1\"=\"%2\"\r\n").arg(QString::fromLatin1(name), escaped);
 }
 
+// What dpkg itself reports as installed, one "package\tversion\tmaintainer" line per package;
+// nothing when dpkg-query cannot be run.
+std::optional<QStringList> DpkgInstalledPackages()
+{
+    QProcess query;
+    query.start(QStringLiteral("dpkg-query"),
+                {QStringLiteral("-W"), QStringLiteral("-f=${db:Status-Status}\\t${Package}\\t${Version}\\t${Maintainer}\\n")});
+    if (!query.waitForFinished(60000) || query.exitStatus() != QProcess::NormalExit || query.exitCode() != 0)
+        return std::nullopt;
+    QStringList packages;
+    for (const QString &line : QString::fromUtf8(query.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts)) {
+        const QStringList fields = line.split(u'\t');
+        if (fields.size() == 4 && fields[0] == u"installed")
+            packages << fields.mid(1).join(u'\t');
+    }
+    return packages;
+}
+
 class InstalledProgramsScan : public ::testing::Test {
 protected:
     void SetUp() override { QDir().mkpath(folder.File(QStringLiteral("Registry"))); }
@@ -77,10 +95,6 @@ protected:
     ProgressRecorder progress;
     ScriptedShell shell;
 };
-
-#define REQUIRE_NAMESPACE(ns)                                                                                           \
-    if (!(ns).Available())                                                                                              \
-    GTEST_SKIP() << "network namespaces unavailable: " << qPrintable((ns).Why())
 
 } // namespace
 
@@ -284,21 +298,13 @@ TEST_F(InstalledProgramsScan, DatabaseFailuresEndTheTaskWithTheirMessage)
 // This host's programs are the packages dpkg lists as installed, through the real directory.
 TEST_F(InstalledProgramsScan, ThisHostListsItsInstalledPackages)
 {
-    QProcess query;
-    query.start(QStringLiteral("dpkg-query"),
-                {QStringLiteral("-W"), QStringLiteral("-f=${db:Status-Status}\\t${Package}\\t${Version}\\t${Maintainer}\\n")});
-    if (!query.waitForFinished(60000) || query.exitCode() != 0)
+    const std::optional<QStringList> installed = DpkgInstalledPackages();
+    if (!installed)
         GTEST_SKIP() << "dpkg-query is not available here";
     const QString host = platform::directory::NssDirectory::HostShortName();
     std::multiset<QString> expected;
-    for (const QString &line : QString::fromUtf8(query.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts)) {
-        QStringList fields = line.split(u'\t');
-        if (fields.size() != 4 || fields[0] != u"installed")
-            continue;
-        fields[0] = host;
-        fields << QString();
-        expected.insert(fields.join(u'\t').remove(u'\''));
-    }
+    for (const QString &package : *installed)
+        expected.insert(QString(host + u'\t' + package + u'\t').remove(u'\''));
     ASSERT_FALSE(expected.empty());
 
     NoPing();
