@@ -110,14 +110,9 @@ EchoStatus EchoHandle::SendEcho(uint32_t destination, const QByteArray &data, in
         return isUnreachableError(errno) ? EchoStatus::Unreachable : EchoStatus::SendFailed;
     ::setsockopt(m_fd, IPPROTO_IP, IP_TTL, &ttl, sizeof ttl);
 
-    // A datagram socket's identifier is its local port, which the kernel puts in itself.
-    uint16_t identifier = static_cast<uint16_t>(::getpid());
-    if (m_kind == SocketKind::Datagram) {
-        sockaddr_in local{};
-        socklen_t length = sizeof local;
-        if (::getsockname(m_fd, reinterpret_cast<sockaddr *>(&local), &length) == 0)
-            identifier = ntohs(local.sin_port);
-    }
+    // On a datagram socket the kernel puts in an identifier of its own and hands the socket
+    // only the replies that carry it; on a raw socket the identifier is ours to check.
+    const uint16_t identifier = static_cast<uint16_t>(::getpid());
     const uint16_t sequence = nextSequence();
     QByteArray request(static_cast<qsizetype>(HeaderSize), '\0');
     request += data;
