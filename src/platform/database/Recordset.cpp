@@ -4,31 +4,13 @@
 
 #include <QRegularExpression>
 
+#include <bit>
+
 #include <sqlite3.h>
 
 namespace platform::database {
 
 namespace {
-QVariant valueAt(sqlite3_stmt *statement, int column)
-{
-    switch (sqlite3_column_type(statement, column)) {
-    case SQLITE_NULL:
-        return {};
-    case SQLITE_INTEGER:
-        return QVariant(qlonglong(sqlite3_column_int64(statement, column)));
-    case SQLITE_FLOAT:
-        return QVariant(sqlite3_column_double(statement, column));
-    case SQLITE_BLOB: {
-        const auto *bytes = static_cast<const char *>(sqlite3_column_blob(statement, column));
-        return QVariant(QByteArray(bytes, sqlite3_column_bytes(statement, column)));
-    }
-    default: {
-        const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(statement, column));
-        return QVariant(QString::fromUtf8(text, sqlite3_column_bytes(statement, column)));
-    }
-    }
-}
-
 bool isTableName(const QString &source)
 {
     static const QRegularExpression name(QStringLiteral("^(?:[A-Za-z_][A-Za-z0-9_]*|\\[[^\\]]+\\])$"));
@@ -36,11 +18,30 @@ bool isTableName(const QString &source)
 }
 } // namespace
 
+QVariant Field::Value() const
+{
+    switch (m_kind) {
+    case Kind::Null:
+        return {};
+    case Kind::Integer:
+        return QVariant(qlonglong(m_number));
+    case Kind::Real:
+        return QVariant(std::bit_cast<double>(m_number));
+    case Kind::Bytes:
+        return QVariant(QByteArray(m_data, m_size));
+    case Kind::Text:
+        break;
+    }
+    return QVariant(QString::fromUtf8(m_data, m_size));
+}
+
 QString Field::Text() const
 {
-    if (m_value->isNull())
+    if (m_kind == Kind::Null)
         throw UsageError(kInvalidUseOfNull);
-    return m_value->toString();
+    if (m_kind == Kind::Text)
+        return QString::fromUtf8(m_data, m_size);
+    return Value().toString();
 }
 
 void Recordset::Open(const QString &Source, Connection &ActiveConnection, int CursorType, int LockType, int Options)
@@ -59,14 +60,33 @@ void Recordset::Open(const QString &Source, const QVariantList &parameters, Conn
     if (table)
         sql = QStringLiteral("SELECT * FROM ") + (source.startsWith(u'[') ? source : u'[' + source + u']');
 
-    m_values.clear();
+    m_cells.clear();
+    m_bytes.clear();
     m_rows = 0;
     m_row = 0;
-    int columns = 0;
-    const int resultColumns = ActiveConnection.Run(sql, parameters, [&](sqlite3_stmt *statement) {
-        columns = sqlite3_column_count(statement);
-        for (int i = 0; i < columns; ++i)
-            m_values.push_back(valueAt(statement, i));
+    const int resultColumns = ActiveConnection.Run(sql, parameters, [this](sqlite3_stmt *statement) {
+        const int columns = sqlite3_column_count(statement);
+        for (int i = 0; i < columns; ++i) {
+            switch (sqlite3_column_type(statement, i)) {
+            case SQLITE_NULL:
+                m_cells.push_back({0, 0, Field::Kind::Null});
+                break;
+            case SQLITE_INTEGER:
+                m_cells.push_back({sqlite3_column_int64(statement, i), 0, Field::Kind::Integer});
+                break;
+            case SQLITE_FLOAT:
+                m_cells.push_back({std::bit_cast<qint64>(sqlite3_column_double(statement, i)), 0, Field::Kind::Real});
+                break;
+            default: {
+                const bool text = sqlite3_column_type(statement, i) == SQLITE_TEXT;
+                const auto *data = static_cast<const char *>(text ? static_cast<const void *>(sqlite3_column_text(statement, i))
+                                                                  : sqlite3_column_blob(statement, i));
+                const int size = sqlite3_column_bytes(statement, i);
+                m_cells.push_back({qint64(m_bytes.size()), size, text ? Field::Kind::Text : Field::Kind::Bytes});
+                m_bytes.insert(m_bytes.end(), data, data + size);
+            }
+            }
+        }
         ++m_rows;
     });
     m_columns = resultColumns;
@@ -93,7 +113,9 @@ Field Recordset::Fields(int index) const
         throw UsageError(kNoCurrentRecord);
     if (index < 0 || index >= m_columns)
         throw UsageError(kNoSuchField);
-    return Field(m_values[m_row * size_t(m_columns) + size_t(index)]);
+    const Cell &cell = m_cells[m_row * size_t(m_columns) + size_t(index)];
+    const bool stored = cell.kind == Field::Kind::Text || cell.kind == Field::Kind::Bytes;
+    return Field(cell.kind, cell.number, stored ? m_bytes.data() + cell.number : nullptr, qsizetype(cell.size));
 }
 
 int Recordset::RecordCount() const
@@ -106,8 +128,8 @@ int Recordset::RecordCount() const
 void Recordset::Close()
 {
     m_open = false;
-    m_values.clear();
-    m_values.shrink_to_fit();
+    m_cells = {};
+    m_bytes = {};
     m_rows = m_row = 0;
     m_columns = 0;
 }

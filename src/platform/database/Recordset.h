@@ -5,6 +5,7 @@
 #include <QString>
 #include <QVariant>
 
+#include <cstdint>
 #include <vector>
 
 namespace platform::database {
@@ -14,23 +15,33 @@ enum LockTypeEnum { adLockReadOnly = 1, adLockPessimistic = 2, adLockOptimistic 
 // How Open takes its source: a statement, a table name, or (unspecified) whichever it looks like.
 enum CommandTypeEnum { adCmdUnspecified = -1, adCmdText = 1, adCmdTable = 2 };
 
-// One value of the current row.
+// One value of the current row: a view into the record set's copy of the rows, valid until
+// the record set moves on, reopens or closes.
 class Field {
 public:
-    explicit Field(const QVariant &value) : m_value(&value) {}
+    enum class Kind : uint8_t { Null, Integer, Real, Text, Bytes };
+
+    Field(Kind kind, qint64 number, const char *data, qsizetype size)
+        : m_kind(kind), m_number(number), m_data(data), m_size(size)
+    {
+    }
 
     // The stored value: a null QVariant for Null, else text, a whole number, a real or bytes.
-    const QVariant &Value() const { return *m_value; }
-    bool IsNull() const { return m_value->isNull(); }
+    QVariant Value() const;
+    bool IsNull() const { return m_kind == Kind::Null; }
     // The value as text; Null raises error 94 "Invalid use of Null".
     QString Text() const;
 
 private:
-    const QVariant *m_value;
+    Kind m_kind;
+    qint64 m_number; // a whole number, or the bits of a real
+    const char *m_data;
+    qsizetype m_size;
 };
 
 // The rows of one statement or table. The whole result is read at Open (a snapshot: the file
-// is not held while the caller walks the rows, and RecordCount is known at once). An action
+// is not held while the caller walks the rows, and RecordCount is known at once); values are
+// kept as SQLite gives them and made into QStrings only when a field is read. An action
 // statement (insert, delete, update) runs at Open and leaves the record set closed, so the same
 // object can run the next statement.
 class Recordset {
@@ -55,7 +66,14 @@ public:
     void Close();
 
 private:
-    std::vector<QVariant> m_values; // row after row
+    struct Cell {
+        qint64 number; // a whole number, the bits of a real, or where a text or bytes begin in m_bytes
+        qint64 size;
+        Field::Kind kind;
+    };
+
+    std::vector<Cell> m_cells; // row after row
+    std::vector<char> m_bytes; // the texts (UTF-8) and bytes of every cell, one after the other
     int m_columns = 0;
     size_t m_rows = 0;
     size_t m_row = 0;
