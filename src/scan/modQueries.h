@@ -1,0 +1,17 @@
+#pragma once
+
+#include "support/ProgressPair.h"
+
+#include <QString>
+
+// The finishing queries that close every scan run.
+namespace modQueries {
+
+// Fills UsedTable again with the names that hold rights on scanned directories outside the home
+// and profile folders and that are no user account, each without its domain part. Shows four
+// steps on Bar and ends Status with "Scan finished successfully." or the error's message, which
+// names UnusedTable and UsedTable. Not cancelled by a stop.
+void ExecuteQueries(support::ProgressBar &Bar, support::StatusLabel &Status, const QString &DbPath,
+                    const QString &UsedTable, const QString &UnusedTable);
+
+} // namespace modQueries

@@ -1,0 +1,128 @@
+#include "scan/modScanDirs.h"
+
+#include "platform/database/Connection.h"
+#include "platform/security/ADsSecurity.h"
+#include "scan/modDatabase.h"
+#include "support/DoEvents.h"
+#include "support/Error.h"
+
+#include <cmath>
+#include <utility>
+
+namespace modScanDirs {
+
+namespace {
+
+bool blnStopScanDirs = false;
+
+struct NamedMask {
+    uint32_t mask;
+    const char *name;
+};
+
+// The rights views filter these names with LIKE on "List", "Read", "Execute", "Modify",
+// "Write" and "Full", so the names of masks that mean the same differ in parts on purpose.
+constexpr NamedMask MaskNames[] = {
+    {0x00110001, "Read&Delete"},
+    {0x00120089, "Read&Execute"},
+    {0x001200A9, "Read&Execute"},
+    {0x0012019F, "Read&Write"},
+    {0x001201BF, "Read&Write&Execute"},
+    {0x0013019F, "Read&Execute"},
+    {0x001301BF, "Modify"},
+    {0x0017019F, "Read&Execute"},
+    {0x001701FF, "Modify"},
+    {0x001E00E9, "Read&Execute"},
+    {0x001E01FF, "Read&Write&Execute"},
+    {0x001F01FF, "Full"},
+    {0x01120089, "Read"},
+    {0x011200A9, "List"},
+    {0x10000000, "Full"},
+    {0xA0000000, "List&Read&Execute"},
+};
+
+// Stores the rows of one directory.
+void StoreRights(platform::database::Connection &connection, platform::security::ADsSecurity &security,
+                 const QString &table, const QString &dir)
+{
+    const auto descriptor = security.GetSecurityDescriptor(QStringLiteral("FILE://") + dir);
+    if (!descriptor)
+        return;
+    const QString storedPath = modDatabase::EscapeQuotes(dir);
+    QString lastTrustee;
+    for (const platform::security::AccessControlEntry &entry : descriptor->DiscretionaryAcl) {
+        if (entry.Trustee == lastTrustee)
+            continue;
+        modDatabase::InsertRow(connection, table,
+                               {storedPath, modDatabase::EscapeQuotes(MemberName(entry.Trustee)),
+                                modDatabase::EscapeQuotes(RightName(entry.AccessMask))});
+        lastTrustee = entry.Trustee;
+    }
+}
+
+// Closes the connection on the way out of a failed step; the step's first error is the one shown.
+void CloseAfterError(platform::database::Connection &connection)
+{
+    try {
+        if (connection.State() == platform::database::adStateOpen)
+            connection.Close();
+    } catch (const support::Error &) {
+    }
+}
+
+} // namespace
+
+QString RightName(uint32_t mask)
+{
+    for (const NamedMask &named : MaskNames)
+        if (named.mask == mask)
+            return QString::fromLatin1(named.name);
+    return QString::number(mask, 16).toUpper();
+}
+
+QString MemberName(const QString &trustee)
+{
+    const qsizetype separator = trustee.indexOf(u'\\');
+    return separator < 0 ? trustee : trustee.mid(separator + 1);
+}
+
+void StopScanDirs() { blnStopScanDirs = true; }
+
+int32_t ScanDirs(const QStringList &Dirs, support::ProgressBar &Bar, support::StatusLabel &Status,
+                 const QString &DbPath, const QString &Table)
+{
+    platform::database::Connection connection;
+    try {
+        platform::security::ADsSecurity security;
+        if (!Dirs.isEmpty())
+            Bar.setMax(Dirs.size());
+        Bar.setValue(0);
+        blnStopScanDirs = false;
+        modDatabase::OpenDatabase(connection, DbPath);
+        modDatabase::EmptyTable(connection, Table);
+
+        for (const QString &dir : Dirs) {
+            StoreRights(connection, security, Table, dir);
+            Bar.setValue(Bar.Value() + 1);
+            // Multiplied first, so that whole numbers divide exactly (29 of 100 is 29%, not 28%).
+            const auto percent = static_cast<long long>(std::floor(Bar.Value() * 100 / Bar.Max()));
+            Status.setCaption(QStringLiteral("Scannning directories ( ") + QString::number(percent) +
+                              QStringLiteral("% )"));
+            support::DoEvents();
+            if (blnStopScanDirs) {
+                Status.setCaption(QStringLiteral("Scan cancelled."));
+                connection.Close();
+                return 0;
+            }
+        }
+        Status.setCaption(QStringLiteral("Directories scanned successfully."));
+        connection.Close();
+        return 1;
+    } catch (const support::Error &error) {
+        Status.setCaption(modDatabase::ErrorMessage(error, Table));
+        CloseAfterError(connection);
+        return 0;
+    }
+}
+
+} // namespace modScanDirs

@@ -1,0 +1,35 @@
+#pragma once
+
+#include "support/ProgressPair.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+
+// The permission scan: the access rights of every listed directory, one row per entry
+// (Path, Member, Right) in the results database.
+namespace modScanDirs {
+
+// Reads the access rights of each directory of Dirs, in order, into Table of the database at
+// DbPath (emptied first). Within one directory, a run of consecutive entries for the same trustee
+// gives one row, with the right of its first entry. Bar counts the directories; Status ends with
+// "Directories scanned successfully." (result 1), "Scan cancelled." or the error's message
+// (result 0). Rows stored before a stop or an error stay. Symbolic links are not followed: the
+// directory search lists none.
+int32_t ScanDirs(const QStringList &Dirs, support::ProgressBar &Bar, support::StatusLabel &Status,
+                 const QString &DbPath, const QString &Table);
+
+// Asks a running ScanDirs to stop once the directory in hand is complete. A stop asked for before
+// the scan starts is not seen by it.
+void StopScanDirs();
+
+// The name stored for an access mask: "Full", "Modify", "Read&Execute", ... or, for a mask
+// without a name, its value in hexadecimal capitals without prefix or leading zeros.
+QString RightName(uint32_t mask);
+
+// The trustee without the part up to and including its first "\" ("HOST\alice" gives "alice");
+// a trustee without "\" whole.
+QString MemberName(const QString &trustee);
+
+} // namespace modScanDirs

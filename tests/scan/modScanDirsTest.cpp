@@ -1,0 +1,206 @@
+#include "scan/modScanDirs.h"
+
+#include "common/DirectoryTree.h"
+#include "common/ResultsDatabase.h"
+#include "common/TestSupport.h"
+#include "platform/directory/NssDirectory.h"
+
+#include <QDir>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+using modScanDirs::ScanDirs;
+using testing_support::DirectoryTree;
+using testing_support::ProgressRecorder;
+using testing_support::ResultsDatabase;
+
+namespace {
+
+constexpr uid_t RootId = 0;
+constexpr uid_t DaemonId = 1; // user and group "daemon" share the name
+constexpr gid_t StaffId = 50;
+
+const QString Permissions = QStringLiteral("Permissions");
+
+std::string Lines(const QStringList &rows) { return rows.join(u'\n').toStdString(); }
+
+class ScanDirsTest : public ::testing::Test {
+protected:
+    int32_t Scan(const QStringList &dirs) { return ScanDirs(dirs, progress, progress, database.Path(), Permissions); }
+
+    QStringList StoredRows() const { return database.Rows("select * from Permissions order by rowid"); }
+
+    // One row as the table holds it.
+    static QString Row(const QString &path, const QString &member, const QString &right)
+    {
+        return path + u'\t' + member + u'\t' + right;
+    }
+
+    // Ten plain directories, for the tests that count them.
+    QStringList TenDirs()
+    {
+        QStringList dirs;
+        for (int i = 1; i <= 10; ++i) {
+            tree.MakeDirs({QString::number(i)});
+            tree.Chmod(QString::number(i), 0700);
+            dirs << tree.Path(QString::number(i));
+        }
+        return dirs;
+    }
+
+    DirectoryTree tree;
+    ResultsDatabase database;
+    ProgressRecorder progress;
+};
+
+TEST(RightNameTest, NamedMasksAndHexadecimalForTheRest)
+{
+    const std::pair<uint32_t, const char *> cases[] = {
+        {0x00110001, "Read&Delete"},  {0x00120089, "Read&Execute"}, {0x001200A9, "Read&Execute"},
+        {0x0012019F, "Read&Write"},   {0x001201BF, "Read&Write&Execute"}, {0x0013019F, "Read&Execute"},
+        {0x001301BF, "Modify"},       {0x0017019F, "Read&Execute"}, {0x001701FF, "Modify"},
+        {0x001E00E9, "Read&Execute"}, {0x001E01FF, "Read&Write&Execute"}, {0x001F01FF, "Full"},
+        {0x01120089, "Read"},         {0x011200A9, "List"},         {0x10000000, "Full"},
+        {0xA0000000, "List&Read&Execute"},
+        // No name: capitals, no prefix, no leading zeros; the top bit set gives eight digits.
+        {0x001200A0, "1200A0"},       {0x001201B6, "1201B6"},       {0x00000001, "1"},
+        {0x00000000, "0"},            {0x80000000, "80000000"},     {0xFFFFFFFF, "FFFFFFFF"},
+        {0x001F01FE, "1F01FE"},
+    };
+    for (const auto &[mask, name] : cases)
+        EXPECT_EQ(modScanDirs::RightName(mask), QString::fromLatin1(name)) << std::hex << mask;
+}
+
+TEST(MemberNameTest, CutAtTheFirstBackslash)
+{
+    EXPECT_EQ(modScanDirs::MemberName("HOST\\alice"), "alice");
+    EXPECT_EQ(modScanDirs::MemberName("Everyone"), "Everyone");
+    EXPECT_EQ(modScanDirs::MemberName("CREATOR OWNER"), "CREATOR OWNER");
+    EXPECT_EQ(modScanDirs::MemberName("A\\B\\C"), "B\\C");
+    EXPECT_EQ(modScanDirs::MemberName("\\x"), "x");
+    EXPECT_EQ(modScanDirs::MemberName("HOST\\"), "");
+}
+
+TEST_F(ScanDirsTest, RowsOfRealAclsInListOrder)
+{
+    tree.MakeDirs({"named", "inherit", "daemon", "o'neil"});
+    // Named entries under a mask that takes write away from all of them; bin keeps nothing.
+    tree.Chown("named", RootId, StaffId);
+    tree.SetAcl("named", "u::rwx,u:daemon:rwx,u:bin:-w-,g::rwx,g:adm:rw-,m::r-x,o::---");
+    // A default ACL follows the directory's own entries; "Everyone" comes twice, not in a row.
+    tree.Chown("inherit", RootId, StaffId);
+    tree.SetAcl("inherit", "u::rwx,g::r-x,o::r-x");
+    tree.SetDefaultAcl("inherit", "u::rwx,u:bin:r--,g::r-x,g:adm:rwx,m::rw-,o::--x");
+    // Owner and owning group share the name: two entries in a row for one trustee, one row.
+    tree.Chown("daemon", DaemonId, DaemonId);
+    tree.Chmod("daemon", 0750);
+    // Nothing for others, and a permission set without a name.
+    tree.Chown("o'neil", RootId, StaffId);
+    tree.Chmod("o'neil", 0730);
+    database.Exec("insert into Permissions values('/earlier','x','Full')");
+
+    const QStringList dirs{tree.Path("named"), tree.Path("inherit"), tree.Path("daemon"), tree.Path("o'neil")};
+    EXPECT_EQ(Scan(dirs), 1);
+
+    const QString named = tree.Path("named"), inherit = tree.Path("inherit"), daemon = tree.Path("daemon");
+    const QString oneil = tree.Path("o|neil");
+    EXPECT_EQ(Lines(StoredRows()), Lines({
+                                       Row(named, "root", "Full"),
+                                       Row(named, "daemon", "Read&Execute"),
+                                       Row(named, "staff", "Read&Execute"),
+                                       Row(named, "adm", "Read&Execute"),
+                                       Row(inherit, "root", "Full"),
+                                       Row(inherit, "staff", "Read&Execute"),
+                                       Row(inherit, "Everyone", "Read&Execute"),
+                                       Row(inherit, "CREATOR OWNER", "Full"),
+                                       Row(inherit, "bin", "Read&Execute"),
+                                       Row(inherit, "CREATOR GROUP", "Read&Execute"),
+                                       Row(inherit, "adm", "Read&Write"),
+                                       Row(inherit, "Everyone", "1200A0"),
+                                       Row(daemon, "daemon", "Full"),
+                                       Row(oneil, "root", "Full"),
+                                       Row(oneil, "staff", "1201B6"),
+                                   }));
+    EXPECT_EQ(progress.captions, (QStringList{"Scannning directories ( 25% )", "Scannning directories ( 50% )",
+                                              "Scannning directories ( 75% )", "Scannning directories ( 100% )",
+                                              "Directories scanned successfully."}));
+    EXPECT_EQ(progress.Max(), 4);
+    EXPECT_EQ(progress.Value(), 4);
+}
+
+TEST_F(ScanDirsTest, PercentIsRoundedDownFromTheExactFraction)
+{
+    QStringList dirs;
+    for (int i = 0; i < 100; ++i)
+        dirs << tree.Root();
+    EXPECT_EQ(Scan(dirs.mid(0, 3)), 1);
+    EXPECT_EQ(progress.captions.first(), "Scannning directories ( 33% )");
+    EXPECT_EQ(progress.captions.at(1), "Scannning directories ( 66% )");
+    progress.captions.clear();
+    EXPECT_EQ(Scan(dirs), 1);
+    for (int i = 1; i <= 100; ++i)
+        EXPECT_EQ(progress.captions.at(i - 1), QStringLiteral("Scannning directories ( %1% )").arg(i));
+}
+
+TEST_F(ScanDirsTest, EmptyListEmptiesTheTableAndLeavesMax)
+{
+    database.Exec("insert into Permissions values('/earlier','x','Full')");
+    progress.setMax(7);
+    progress.setValue(3);
+    // A stop asked for before the scan starts is not seen by it.
+    modScanDirs::StopScanDirs();
+    EXPECT_EQ(Scan({}), 1);
+    EXPECT_TRUE(StoredRows().isEmpty());
+    EXPECT_EQ(progress.Max(), 7);
+    EXPECT_EQ(progress.Value(), 0);
+    EXPECT_EQ(progress.Caption(), "Directories scanned successfully.");
+}
+
+TEST_F(ScanDirsTest, StopTakesEffectAfterTheDirectoryInHand)
+{
+    const QStringList dirs = TenDirs();
+    // The Stop button is clicked while the third directory is in hand: its click is handled by the
+    // message loop that the scan serves after that directory.
+    progress.onChange = [&] {
+        if (progress.Value() == 3 && progress.captions.size() == 2)
+            QTimer::singleShot(0, [] { modScanDirs::StopScanDirs(); });
+    };
+    EXPECT_EQ(Scan(dirs), 0);
+    EXPECT_EQ(progress.Caption(), "Scan cancelled.");
+    EXPECT_EQ(progress.Value(), 3);
+    const QStringList rows = StoredRows();
+    ASSERT_EQ(rows.size(), 3);
+    EXPECT_EQ(rows.last(), Row(dirs.at(2), "root", "Full"));
+}
+
+TEST_F(ScanDirsTest, DirectoryRemovedSinceTheSearchEndsTheStepKeepingEarlierRows)
+{
+    const QStringList dirs = TenDirs();
+    progress.onChange = [&] {
+        if (progress.Value() == 1)
+            QDir(dirs.at(1)).removeRecursively();
+    };
+    EXPECT_EQ(Scan(dirs), 0);
+    EXPECT_EQ(progress.Caption(), QStringLiteral("Unknown error: ") + QString::fromLocal8Bit(std::strerror(ENOENT)));
+    EXPECT_EQ(Lines(StoredRows()), Lines({Row(dirs.at(0), "root", "Full")}));
+}
+
+TEST_F(ScanDirsTest, DatabaseFailuresGiveTheOneTableMessages)
+{
+    const QStringList dirs = TenDirs();
+    database.Exec("drop table Permissions");
+    EXPECT_EQ(Scan(dirs), 0);
+    EXPECT_EQ(progress.Caption(), "Table 'Permissions' not found in database!");
+    EXPECT_EQ(progress.Value(), 0);
+
+    EXPECT_EQ(ScanDirs(dirs, progress, progress, database.File("missing.mdb"), Permissions), 0);
+    EXPECT_EQ(progress.Caption(), "Database file not found!");
+
+    // A table with another number of columns.
+    database.Exec("create table Narrow (Path text, Member text)");
+    EXPECT_EQ(ScanDirs(dirs, progress, progress, database.Path(), "Narrow"), 0);
+    EXPECT_EQ(progress.Caption(), "Database table 'Narrow' does not contain the right number of fields!");
+}
+
+} // namespace
