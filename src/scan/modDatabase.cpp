@@ -54,6 +54,16 @@ void InsertRow(db::Connection &connection, const QString &table, const QStringLi
     connection.Execute(sql, parameters);
 }
 
+void CloseAfterError(db::Connection &connection)
+{
+    try {
+        if (connection.State() == db::adStateOpen)
+            connection.Close();
+    } catch (const support::Error &) {
+        // The step's message is already shown; the file is closed all the same.
+    }
+}
+
 std::optional<QString> FamilyMessage(int32_t number, const QString &description, const QString &tableText,
                                      bool withTypeAndDomain, MismatchEnd end)
 {

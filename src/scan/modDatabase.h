@@ -34,6 +34,10 @@ void EmptyTable(platform::database::Connection &connection, const QString &table
 // longer than its column allows 0x80040E57.
 void InsertRow(platform::database::Connection &connection, const QString &table, const QStringList &values);
 
+// Closes connection on the way out of a step that has already failed: pending rows are committed
+// and the file closed; a failure of that close does not replace the step's first message.
+void CloseAfterError(platform::database::Connection &connection);
+
 // The status text of a scan step for a caught error, one-table form (the permission scan and
 // the installed-software scan): 0x80040E37, 0x80004005 by the first letter of the description,
 // 0x80040E57; every other number gives "Unknown error: " + description.

@@ -63,11 +63,7 @@ void ExecuteQueries(support::ProgressBar &Bar, support::StatusLabel &Status, con
             modDatabase::ErrorMessage(error, UnusedTable, UsedTable, modDatabase::MismatchEnd::NoFullStop));
         if (selection.State() != db::adStateClosed)
             selection.Close();
-        try {
-            if (connection.State() == db::adStateOpen)
-                connection.Close();
-        } catch (const support::Error &) {
-        }
+        modDatabase::CloseAfterError(connection);
     }
 }
 

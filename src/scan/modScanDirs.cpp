@@ -60,16 +60,6 @@ void StoreRights(platform::database::Connection &connection, platform::security:
     }
 }
 
-// Closes the connection on the way out of a failed step; the step's first error is the one shown.
-void CloseAfterError(platform::database::Connection &connection)
-{
-    try {
-        if (connection.State() == platform::database::adStateOpen)
-            connection.Close();
-    } catch (const support::Error &) {
-    }
-}
-
 } // namespace
 
 QString RightName(uint32_t mask)
@@ -120,7 +110,7 @@ int32_t ScanDirs(const QStringList &Dirs, support::ProgressBar &Bar, support::St
         return 1;
     } catch (const support::Error &error) {
         Status.setCaption(modDatabase::ErrorMessage(error, Table));
-        CloseAfterError(connection);
+        modDatabase::CloseAfterError(connection);
         return 0;
     }
 }
