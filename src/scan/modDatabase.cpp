@@ -36,6 +36,12 @@ void OpenDatabase(db::Connection &connection, const QString &databasePath)
     connection.Open(QString(), QString(), -1);
 }
 
+void CloseIfOpen(db::Connection &connection)
+{
+    if (connection.State() == db::adStateOpen)
+        connection.Close();
+}
+
 void EmptyTable(db::Connection &connection, const QString &table)
 {
     connection.Execute(QStringLiteral("delete from ") + table + QStringLiteral(" where 1<2"));
@@ -57,8 +63,7 @@ void InsertRow(db::Connection &connection, const QString &table, const QStringLi
 void CloseAfterError(db::Connection &connection)
 {
     try {
-        if (connection.State() == db::adStateOpen)
-            connection.Close();
+        CloseIfOpen(connection);
     } catch (const support::Error &) {
         // The step's message is already shown; the file is closed all the same.
     }

@@ -24,6 +24,10 @@ QString ConnectionString(const QString &databasePath);
 // layer's errors (missing file, not a database).
 void OpenDatabase(platform::database::Connection &connection, const QString &databasePath);
 
+// Closes connection if it is open. Closing commits the last rows, so a step calls this inside
+// its error trap, where a failure of that commit is reported like any other.
+void CloseIfOpen(platform::database::Connection &connection);
+
 // "delete from " + table + " where 1<2", run on connection.
 void EmptyTable(platform::database::Connection &connection, const QString &table);
 

@@ -18,6 +18,7 @@ namespace modScanInstalledPrograms {
 namespace {
 
 using namespace platform::registry;
+using platform::directory::SkippingMissingProperty;
 
 QStringList colComputers;
 std::atomic<bool> blnCancel{false};
@@ -26,20 +27,6 @@ ProgramInfo currentProgram;
 // A key whose enumeration keeps failing (neither a name nor the end of the list) is given up
 // after this many failures in a row, instead of being asked for ever.
 constexpr int MaxFailedEnumerations = 1000;
-
-// Runs step; a property without a value only skips that step. Returns false when it was skipped.
-template <typename Step>
-bool skippingMissingProperty(Step step)
-{
-    try {
-        step();
-        return true;
-    } catch (const support::Error &error) {
-        if (error.Number() != platform::directory::kPropertyNotFound)
-            throw;
-        return false;
-    }
-}
 
 QString percentText(const support::ProgressBar &bar)
 {
@@ -117,17 +104,11 @@ int32_t ScanInstalledPrograms(support::ProgressBar &ProgressBar, support::Status
             result = 1;
         }
         // Inside the trap: closing commits the last rows, and a failure there must be reported.
-        if (cn.State() == platform::database::adStateOpen)
-            cn.Close();
+        modDatabase::CloseIfOpen(cn);
     } catch (const support::Error &error) {
         lblStatus.setCaption(modDatabase::ErrorMessage(error, strTable));
         result = 0;
-        try {
-            if (cn.State() == platform::database::adStateOpen)
-                cn.Close();
-        } catch (const support::Error &) {
-            // The step's message is already shown; the file is closed all the same.
-        }
+        modDatabase::CloseAfterError(cn);
     }
     return result;
 }
@@ -138,17 +119,17 @@ void SearchNetworkComputers(const QString &strDomain)
     QFile log(support::ProgramFolder() + QStringLiteral("Workstations.log"));
     try {
         std::unique_ptr<platform::directory::DomainContainer> container;
-        skippingMissingProperty([&] { container = platform::directory::Current().Bind(strDomain); });
+        SkippingMissingProperty([&] { container = platform::directory::Current().Bind(strDomain); });
         const bool blnNoPing = frmSettings::Instance().GetNoPing() == u"1";
         if (!log.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
             throw support::Error(75, QStringLiteral("Path/File access error"), QStringLiteral("Get the list of workstations"));
         }
         std::vector<platform::directory::Computer> computers;
         if (container)
-            skippingMissingProperty([&] { computers = container->Computers(); });
+            SkippingMissingProperty([&] { computers = container->Computers(); });
         for (const platform::directory::Computer &computer : computers) {
             QString name;
-            if (!skippingMissingProperty([&] { name = computer.Name(); }))
+            if (!SkippingMissingProperty([&] { name = computer.Name(); }))
                 continue; // a computer without a name cannot be reached or listed
             if (blnNoPing || modInternet::Ping(name)) {
                 colComputers << name;

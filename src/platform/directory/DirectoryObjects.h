@@ -51,6 +51,21 @@ private:
     std::vector<Group> m_groups;
 };
 
+// Runs step, which reads properties; a property without a value skips only that step, as the
+// scan steps treat it. Any other error goes on to the caller. Returns false when it was skipped.
+template <typename Step>
+bool SkippingMissingProperty(Step step)
+{
+    try {
+        step();
+        return true;
+    } catch (const support::Error &error) {
+        if (error.Number() != kPropertyNotFound)
+            throw;
+        return false;
+    }
+}
+
 // The three kinds of object, each with Name and ADsPath set for domain; the rest is the
 // backend's to fill.
 User MakeUser(const QString &domain, const QString &name);

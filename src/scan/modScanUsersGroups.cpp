@@ -1,0 +1,105 @@
+#include "scan/modScanUsersGroups.h"
+
+#include "platform/database/Connection.h"
+#include "platform/directory/DirectoryService.h"
+#include "scan/modDatabase.h"
+#include "support/DateText.h"
+#include "support/DoEvents.h"
+
+namespace modScanUsersGroups {
+
+namespace {
+
+using namespace platform::directory;
+using modDatabase::EscapeQuotes;
+
+// The flag of a password that never expires, in a user's "UserFlags".
+constexpr qint64 kDontExpirePassword = 0x10000;
+
+QString TrueFalse(bool value) { return value ? QStringLiteral("True") : QStringLiteral("False"); }
+
+// An ADsPath without its "WinNT://".
+QString WithoutProvider(const QString &adsPath) { return adsPath.mid(8); }
+
+// A group's name as its ADsPath gives it: the text after the first "/" that follows the
+// provider (the domain), or that rest whole when it has none.
+QString GroupNameOfPath(const QString &adsPath)
+{
+    const QString rest = WithoutProvider(adsPath);
+    const qsizetype slash = rest.indexOf(u'/');
+    return slash < 0 ? rest : rest.mid(slash + 1);
+}
+
+void StoreUser(platform::database::Connection &cn, const User &user, const QString &strUsersTable,
+               const QString &strUserGroupTable)
+{
+    // Every text starts afresh for each user, so a value the directory does not hold is never
+    // taken over from the user before.
+    QString strLastLogin = support::kNoDateText;
+    qint64 lngFlags = 0;
+    QString strPath;
+    QString strName;
+    SkippingMissingProperty([&] { lngFlags = user.Get(QStringLiteral("UserFlags")).toLongLong(); });
+    SkippingMissingProperty([&] { strLastLogin = EscapeQuotes(support::DateText(user.LastLogin())); });
+    SkippingMissingProperty([&] { strPath = EscapeQuotes(WithoutProvider(user.ADsPath()).replace(u'/', u'\\')); });
+    SkippingMissingProperty([&] { strName = EscapeQuotes(user.Name()); });
+
+    SkippingMissingProperty([&] {
+        modDatabase::InsertRow(cn, strUsersTable,
+                               {strName, strPath, TrueFalse(user.AccountDisabled()),
+                                TrueFalse((lngFlags & kDontExpirePassword) != 0), strLastLogin});
+    });
+    modDatabase::InsertRow(cn, strUserGroupTable, {strName, QStringLiteral("Users")});
+    for (const Group &group : user.Groups())
+        SkippingMissingProperty(
+            [&] { modDatabase::InsertRow(cn, strUserGroupTable, {strName, EscapeQuotes(group.Name())}); });
+}
+
+} // namespace
+
+int32_t ScanUsersGroups(support::ProgressBar &ProgressBar, support::StatusLabel &lblStatus,
+                        const QString &strDatabasePath, const QString &strUsersTable, const QString &strGroupsTable,
+                        const QString &strUserGroupTable, const QString &strDomain)
+{
+    Q_UNUSED(ProgressBar); // this task shows no progress of its own
+    platform::database::Connection cn;
+    int32_t result = 0;
+    try {
+        lblStatus.setCaption(QStringLiteral("Scanning users..."));
+        support::DoEvents();
+
+        modDatabase::OpenDatabase(cn, strDatabasePath);
+        modDatabase::EmptyTable(cn, strUsersTable);
+        modDatabase::EmptyTable(cn, strGroupsTable);
+        modDatabase::EmptyTable(cn, strUserGroupTable);
+
+        const std::unique_ptr<DomainContainer> users = Current().Bind(strDomain);
+        const std::unique_ptr<DomainContainer> groups = Current().Bind(strDomain);
+
+        for (const User &user : users->Users()) {
+            StoreUser(cn, user, strUsersTable, strUserGroupTable);
+            support::DoEvents();
+        }
+
+        lblStatus.setCaption(QStringLiteral("Scanning groups..."));
+        support::DoEvents();
+        for (const Group &group : groups->Groups()) {
+            SkippingMissingProperty([&] {
+                modDatabase::InsertRow(cn, strGroupsTable, {EscapeQuotes(GroupNameOfPath(group.ADsPath()))});
+            });
+        }
+
+        lblStatus.setCaption(QStringLiteral("Users and groups scanned successfully."));
+        result = 1;
+        // Inside the trap: closing commits the last rows, and a failure there must be reported.
+        modDatabase::CloseIfOpen(cn);
+    } catch (const support::Error &error) {
+        lblStatus.setCaption(
+            modDatabase::ErrorMessage(error, strUsersTable, strGroupsTable, modDatabase::MismatchEnd::FullStop));
+        result = 0;
+        modDatabase::CloseAfterError(cn);
+    }
+    return result;
+}
+
+} // namespace modScanUsersGroups
