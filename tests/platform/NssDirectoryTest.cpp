@@ -167,21 +167,6 @@ TEST_F(NssDirectoryTest, LastLoginComesFromTheRecordAtTheUid)
     }
 }
 
-TEST_F(NssDirectoryTest, UsersAndGroupsCarryTheirDomainPath)
-{
-    const QString host = NssDirectory::HostShortName();
-    auto domain = NssDirectory(Files()).Bind(host);
-    const std::vector<User> users = domain->Users();
-    ASSERT_FALSE(users.empty());
-    for (const User &user : users) {
-        EXPECT_EQ(user.ADsPath(), QStringLiteral("WinNT://") + host + u'/' + user.Name());
-        // Every account is at least in its primary group.
-        EXPECT_FALSE(user.Groups().empty()) << user.Name().toStdString();
-    }
-    for (const Group &group : domain->Groups())
-        EXPECT_EQ(group.ADsPath(), QStringLiteral("WinNT://") + host + u'/' + group.Name());
-}
-
 TEST_F(NssDirectoryTest, ComputersAreThisHostAndEveryRegistryExport)
 {
     testing_support::TempProgramFolder folder;
