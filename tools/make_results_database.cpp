@@ -10,9 +10,10 @@
 // are too small) instead of being stored cut. The limits are generous for Linux: paths up to
 // PATH_MAX (4096), account and group names up to 256 characters.
 //
-// One index, on Permissions (Member, Path): the rights views ask for the rows of one group or
-// user, filtered by path prefix and ordered by path, which the index answers without reading
-// the whole table or sorting it; the finishing queries' distinct members come from it too.
+// One index, on Permissions (Member, Path, Right): the rights views ask for the rows of one
+// group or user, filtered by path prefix and ordered by path, which the index answers by itself,
+// without reading the table or sorting; the finishing queries' distinct members come from it
+// too.
 
 #include <sqlite3.h>
 
@@ -102,7 +103,7 @@ int main(int argc, char **argv)
     bool ok = run(db, "BEGIN");
     for (const Table &table : kTables)
         ok = ok && run(db, createStatement(table));
-    ok = ok && run(db, "CREATE INDEX \"PermissionsByMember\" ON \"Permissions\" (\"Member\", \"Path\")");
+    ok = ok && run(db, "CREATE INDEX \"PermissionsByMember\" ON \"Permissions\" (\"Member\", \"Path\", \"Right\")");
     ok = ok && run(db, "COMMIT");
     sqlite3_close(db);
     if (!ok || std::rename(temporary.c_str(), target.c_str()) != 0) {

@@ -4,7 +4,8 @@
 
 #include <QRegularExpression>
 
-#include <bit>
+#include <algorithm>
+#include <cstring>
 
 #include <sqlite3.h>
 
@@ -26,7 +27,7 @@ QVariant Field::Value() const
     case Kind::Integer:
         return QVariant(qlonglong(m_number));
     case Kind::Real:
-        return QVariant(std::bit_cast<double>(m_number));
+        return QVariant(m_real);
     case Kind::Bytes:
         return QVariant(QByteArray(m_data, m_size));
     case Kind::Text:
@@ -37,11 +38,29 @@ QVariant Field::Value() const
 
 QString Field::Text() const
 {
-    if (m_kind == Kind::Null)
-        throw UsageError(kInvalidUseOfNull);
     if (m_kind == Kind::Text)
         return QString::fromUtf8(m_data, m_size);
+    if (m_kind == Kind::Null)
+        throw UsageError(kInvalidUseOfNull);
     return Value().toString();
+}
+
+const char *Recordset::Keep(const char *data, int size)
+{
+    constexpr size_t kBlock = 1 << 20;
+    const auto bytes = size_t(size);
+    if (bytes > m_left) {
+        const size_t length = std::max(kBlock, bytes);
+        m_blocks.push_back(std::make_unique_for_overwrite<char[]>(length));
+        m_free = m_blocks.back().get();
+        m_left = length;
+    }
+    char *kept = m_free;
+    if (bytes)
+        std::memcpy(kept, data, bytes);
+    m_free += bytes;
+    m_left -= bytes;
+    return kept;
 }
 
 void Recordset::Open(const QString &Source, Connection &ActiveConnection, int CursorType, int LockType, int Options)
@@ -60,30 +79,35 @@ void Recordset::Open(const QString &Source, const QVariantList &parameters, Conn
     if (table)
         sql = QStringLiteral("SELECT * FROM ") + (source.startsWith(u'[') ? source : u'[' + source + u']');
 
-    m_cells.clear();
-    m_bytes.clear();
-    m_rows = 0;
-    m_row = 0;
+    Close();
     const int resultColumns = ActiveConnection.Run(sql, parameters, [this](sqlite3_stmt *statement) {
         const int columns = sqlite3_column_count(statement);
         for (int i = 0; i < columns; ++i) {
+            Field &cell = m_cells.emplace_back();
             switch (sqlite3_column_type(statement, i)) {
             case SQLITE_NULL:
-                m_cells.push_back({0, 0, Field::Kind::Null});
                 break;
             case SQLITE_INTEGER:
-                m_cells.push_back({sqlite3_column_int64(statement, i), 0, Field::Kind::Integer});
+                cell.m_kind = Field::Kind::Integer;
+                cell.m_number = sqlite3_column_int64(statement, i);
                 break;
             case SQLITE_FLOAT:
-                m_cells.push_back({std::bit_cast<qint64>(sqlite3_column_double(statement, i)), 0, Field::Kind::Real});
+                cell.m_kind = Field::Kind::Real;
+                cell.m_real = sqlite3_column_double(statement, i);
                 break;
+            case SQLITE_TEXT: {
+                const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(statement, i));
+                cell.m_kind = Field::Kind::Text;
+                cell.m_size = sqlite3_column_bytes(statement, i);
+                cell.m_data = Keep(text, cell.m_size);
+                break;
+            }
             default: {
-                const bool text = sqlite3_column_type(statement, i) == SQLITE_TEXT;
-                const auto *data = static_cast<const char *>(text ? static_cast<const void *>(sqlite3_column_text(statement, i))
-                                                                  : sqlite3_column_blob(statement, i));
-                const int size = sqlite3_column_bytes(statement, i);
-                m_cells.push_back({qint64(m_bytes.size()), size, text ? Field::Kind::Text : Field::Kind::Bytes});
-                m_bytes.insert(m_bytes.end(), data, data + size);
+                const auto *bytes = static_cast<const char *>(sqlite3_column_blob(statement, i));
+                cell.m_kind = Field::Kind::Bytes;
+                cell.m_size = sqlite3_column_bytes(statement, i);
+                cell.m_data = Keep(bytes, cell.m_size);
+                break;
             }
             }
         }
@@ -113,9 +137,7 @@ Field Recordset::Fields(int index) const
         throw UsageError(kNoCurrentRecord);
     if (index < 0 || index >= m_columns)
         throw UsageError(kNoSuchField);
-    const Cell &cell = m_cells[m_row * size_t(m_columns) + size_t(index)];
-    const bool stored = cell.kind == Field::Kind::Text || cell.kind == Field::Kind::Bytes;
-    return Field(cell.kind, cell.number, stored ? m_bytes.data() + cell.number : nullptr, qsizetype(cell.size));
+    return m_cells[m_row * size_t(m_columns) + size_t(index)];
 }
 
 int Recordset::RecordCount() const
@@ -128,8 +150,10 @@ int Recordset::RecordCount() const
 void Recordset::Close()
 {
     m_open = false;
-    m_cells = {};
-    m_bytes = {};
+    m_cells = std::vector<Field>();
+    m_blocks.clear();
+    m_free = nullptr;
+    m_left = 0;
     m_rows = m_row = 0;
     m_columns = 0;
 }

@@ -6,6 +6,7 @@
 #include <QVariant>
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 namespace platform::database {
@@ -16,16 +17,9 @@ enum LockTypeEnum { adLockReadOnly = 1, adLockPessimistic = 2, adLockOptimistic 
 enum CommandTypeEnum { adCmdUnspecified = -1, adCmdText = 1, adCmdTable = 2 };
 
 // One value of the current row: a view into the record set's copy of the rows, valid until
-// the record set moves on, reopens or closes.
+// the record set reopens or closes.
 class Field {
 public:
-    enum class Kind : uint8_t { Null, Integer, Real, Text, Bytes };
-
-    Field(Kind kind, qint64 number, const char *data, qsizetype size)
-        : m_kind(kind), m_number(number), m_data(data), m_size(size)
-    {
-    }
-
     // The stored value: a null QVariant for Null, else text, a whole number, a real or bytes.
     QVariant Value() const;
     bool IsNull() const { return m_kind == Kind::Null; }
@@ -33,10 +27,16 @@ public:
     QString Text() const;
 
 private:
-    Kind m_kind;
-    qint64 m_number; // a whole number, or the bits of a real
-    const char *m_data;
-    qsizetype m_size;
+    friend class Recordset;
+    enum class Kind : uint8_t { Null, Integer, Real, Text, Bytes };
+
+    union {
+        qint64 m_number = 0;
+        double m_real;
+        const char *m_data; // Text (UTF-8) and Bytes
+    };
+    int32_t m_size = 0;
+    Kind m_kind = Kind::Null;
 };
 
 // The rows of one statement or table. The whole result is read at Open (a snapshot: the file
@@ -66,14 +66,14 @@ public:
     void Close();
 
 private:
-    struct Cell {
-        qint64 number; // a whole number, the bits of a real, or where a text or bytes begin in m_bytes
-        qint64 size;
-        Field::Kind kind;
-    };
+    // Keeps a copy of size bytes in the blocks and returns where it is.
+    const char *Keep(const char *data, int size);
 
-    std::vector<Cell> m_cells; // row after row
-    std::vector<char> m_bytes; // the texts (UTF-8) and bytes of every cell, one after the other
+    std::vector<Field> m_cells; // row after row
+    // The texts and bytes of the cells, in blocks that never move once written.
+    std::vector<std::unique_ptr<char[]>> m_blocks;
+    char *m_free = nullptr;
+    size_t m_left = 0;
     int m_columns = 0;
     size_t m_rows = 0;
     size_t m_row = 0;
