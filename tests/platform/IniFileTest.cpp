@@ -83,6 +83,13 @@ TEST(IniFile, ValuesAreWholeAndLineBreaksCannotInjectKeys)
     ASSERT_TRUE(WriteValue("Directories", "Directory1", nonAscii, file));
     EXPECT_EQ(ReadValue("Directories", "Directory1", Dflt, file), nonAscii);
 
+    // Values that reading would trim or unquote come back as written.
+    for (const QString &value : {QStringLiteral(" /lead"), QStringLiteral("/trail "), QStringLiteral("\"quoted\""),
+                                 QStringLiteral("\""), QStringLiteral("a \"b\" c")}) {
+        ASSERT_TRUE(WriteValue("Directories", "Directory2", value, file));
+        EXPECT_EQ(ReadValue("Directories", "Directory2", Dflt, file), value);
+    }
+
     EXPECT_FALSE(WriteValue("Options", "Domain", "x\nNoPing=1", file));
     EXPECT_FALSE(WriteValue("Options", "Domain", "x\r[Evil]", file));
     EXPECT_EQ(ReadValue("Options", "NoPing", Dflt, file), Dflt);

@@ -114,6 +114,32 @@ qsizetype findKey(const QStringList &lines, qsizetype header, const QString &key
     return -1;
 }
 
+// A line break would end the line early and let the rest pose as further keys.
+bool hasLineBreak(const QString &text) { return text.contains(u'\n') || text.contains(u'\r'); }
+
+// Reading trims blanks around a value and takes off one pair of double quotes: a value that
+// would lose something that way is written in quotes.
+QString storedForm(const QString &value)
+{
+    const bool outerBlanks = !value.isEmpty() && (value.front().isSpace() || value.back().isSpace());
+    const bool quoted = value.size() >= 2 && value.startsWith(u'"') && value.endsWith(u'"');
+    return outerBlanks || quoted ? u'"' + value + u'"' : value;
+}
+
+void setValue(Document &doc, const QString &section, const QString &key, const QString &value,
+              Qt::CaseSensitivity names)
+{
+    const QString line = key + u'=' + storedForm(value);
+    const SectionSpan span = findSection(doc.lines, section, names);
+    if (span.header < 0) {
+        doc.lines << (u'[' + section + u']') << line;
+    } else if (const qsizetype at = findKey(doc.lines, span.header, key, names); at >= 0) {
+        doc.lines[at] = line;
+    } else {
+        doc.lines.insert(span.insertAt, line);
+    }
+}
+
 } // namespace
 
 QString ReadValue(const QString &section, const QString &key, const QString &defaultValue, const QString &file,
@@ -132,22 +158,23 @@ QString ReadValue(const QString &section, const QString &key, const QString &def
 bool WriteValue(const QString &section, const QString &key, const QString &value, const QString &file,
                 Qt::CaseSensitivity names)
 {
-    // A line break would end the line early and let the rest pose as further keys.
-    if (key.contains(u'\n') || key.contains(u'\r') || value.contains(u'\n') || value.contains(u'\r'))
+    if (hasLineBreak(key) || hasLineBreak(value))
         return false;
     auto doc = load(file);
     if (!doc)
         return false;
-    const QString line = key + u'=' + value;
-    const SectionSpan span = findSection(doc->lines, section, names);
-    if (span.header < 0) {
-        doc->lines << (u'[' + section + u']') << line;
-    } else if (const qsizetype at = findKey(doc->lines, span.header, key, names); at >= 0) {
-        doc->lines[at] = line;
-    } else {
-        doc->lines.insert(span.insertAt, line);
-    }
+    setValue(*doc, section, key, value, names);
     return save(*doc, file);
+}
+
+bool RewriteFile(const QList<Entry> &entries, const QString &file)
+{
+    Document doc;
+    for (const Entry &entry : entries) {
+        if (!hasLineBreak(entry.key) && !hasLineBreak(entry.value))
+            setValue(doc, entry.section, entry.key, entry.value, Qt::CaseInsensitive);
+    }
+    return save(doc, file);
 }
 
 bool DeleteValue(const QString &section, const QString &key, const QString &file, Qt::CaseSensitivity names)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 
 namespace platform::ini {
@@ -26,6 +27,18 @@ QString ReadValue(const QString &section, const QString &key, const QString &def
 // writes nothing for a key or value with a line break in it.
 bool WriteValue(const QString &section, const QString &key, const QString &value, const QString &file,
                 Qt::CaseSensitivity names = Qt::CaseInsensitive);
+
+struct Entry {
+    QString section;
+    QString key;
+    QString value;
+};
+
+// Replaces the whole file with the entries, written in order as WriteValue would write them one
+// by one into an empty file (a key of a section that already has keys goes after them), but in
+// one step: the old content stays until the new file is complete. An entry with a line break is
+// left out. Returns false when the file could not be written.
+bool RewriteFile(const QList<Entry> &entries, const QString &file);
 
 // Removes key from section (every other line kept). Returns false when the file could not be
 // written; a missing key is not an error.
