@@ -6,4 +6,4 @@ apt-get update
 apt-get install -y --no-install-recommends \
   build-essential cmake pkg-config \
   qt6-base-dev libgl-dev libsqlite3-dev libacl1-dev libgtest-dev libbenchmark-dev \
-  acl sqlite3 iproute2 iputils-ping ca-certificates
+  acl sqlite3 iproute2 iputils-ping ca-certificates fonts-liberation

@@ -1,5 +1,7 @@
 #include "gui/frmMain.h"
 
+#include "gui/Resources.h"
+#include "gui/frmScanNetwork.h"
 #include "platform/instance/SingleInstance.h"
 #include "platform/shell/Shell.h"
 #include "platform/userstore/UserStore.h"
@@ -17,7 +19,6 @@
 #include <QMenuBar>
 #include <QTimer>
 
-#include <cstdio>
 
 namespace {
 
@@ -43,6 +44,7 @@ QTimer *makeTimer(QObject *parent, int interval)
 
 frmMain::frmMain(QStringList arguments, QWidget *parent) : QMainWindow(parent), m_arguments(std::move(arguments))
 {
+    LoadResources();
     setWindowTitle(QString::fromUtf8(support::ProgramTitle));
     QIcon icon;
     for (int size : {16, 32, 64})
@@ -57,6 +59,8 @@ frmMain::frmMain(QStringList arguments, QWidget *parent) : QMainWindow(parent), 
 
 frmMain::~frmMain() = default;
 
+frmScanNetwork *frmMain::ScanNetwork() const { return moScanNetwork; }
+
 void frmMain::CreateMenus()
 {
     mnuProgram = menuBar()->addMenu(QStringLiteral("&Program"));
@@ -69,6 +73,7 @@ void frmMain::CreateMenus()
     mnuSettings->setShortcut(Qt::Key_F4);
     mnuProgram->addSeparator();
     mnuExit = mnuProgram->addAction(QStringLiteral("&Exit"));
+    connect(mnuScanNetwork, &QAction::triggered, this, &frmMain::mnuScanNetwork_Click);
     connect(mnuExit, &QAction::triggered, this, &frmMain::mnuExit_Click);
 
     mnuHelp = menuBar()->addMenu(QStringLiteral("&Help"));
@@ -80,7 +85,7 @@ void frmMain::CreateMenus()
     mnuInfo = mnuHelp->addAction(QStringLiteral("&Info"));
 
     // Their windows are not part of this build yet.
-    for (QAction *action : {mnuScanNetwork, mnuViewAnalysis, mnuSettings, mnuUpdateService, mnuInfo})
+    for (QAction *action : {mnuViewAnalysis, mnuSettings, mnuUpdateService, mnuInfo})
         action->setEnabled(false);
     mnuScanNetwork->setObjectName(QStringLiteral("mnuScanNetwork"));
     mnuViewAnalysis->setObjectName(QStringLiteral("mnuViewAnalysis"));
@@ -121,9 +126,9 @@ void frmMain::MDIForm_Load()
     m_releaseLock = std::make_unique<support::ProgramEndHook>([lock = m_instance.get()] { lock->Release(); });
     if (IsScanCommand(m_arguments)) {
         tmrLoadSplash->stop();
-        // The unattended scan needs the scan window, which this build does not have yet.
-        std::fprintf(stderr, "%s: the unattended scan is not available in this version.\n", support::ProgramTitle);
-        close();
+        mnuScanNetwork_Click();
+        moScanNetwork->setAutoScan(true);
+        moScanNetwork->tmrBeginScan->start();
     }
 }
 
@@ -145,12 +150,30 @@ void frmMain::closeEvent(QCloseEvent *event)
 
 void frmMain::MDIForm_Unload()
 {
-    while (QMdiSubWindow *child = mdiArea->activeSubWindow()) {
-        child->close();
-        if (mdiArea->activeSubWindow() == child)
-            break; // it refused to close; the program ends anyway
-    }
+    mdiArea->closeAllSubWindows();
     support::EndProgram(0);
+}
+
+// Opens the scan window, or brings it to the front. A window that was closed is loaded anew,
+// unless its run is still winding down: that run keeps its window, and a new one takes its place.
+void frmMain::mnuScanNetwork_Click()
+{
+    if (moScanNetwork && m_scanFrame->isHidden() && moScanNetwork->Running())
+        moScanNetwork = nullptr;
+    if (!moScanNetwork) {
+        moScanNetwork = new frmScanNetwork;
+        m_scanFrame = mdiArea->addSubWindow(moScanNetwork);
+        // Closing only hides it: a run may still be in progress below the close.
+        m_scanFrame->setAttribute(Qt::WA_DeleteOnClose, false);
+        m_scanFrame->adjustSize();
+        moScanNetwork->Form_Load();
+    } else if (m_scanFrame->isHidden()) {
+        moScanNetwork->Form_Load();
+    }
+    m_scanFrame->show();
+    moScanNetwork->show();
+    mdiArea->setActiveSubWindow(m_scanFrame);
+    m_scanFrame->raise();
 }
 
 void frmMain::mnuExit_Click() { close(); }

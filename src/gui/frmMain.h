@@ -1,10 +1,13 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QPointer>
 
 #include <memory>
 
 class QAction;
+class QMdiSubWindow;
+class frmScanNetwork;
 class QMdiArea;
 class QMenu;
 class QTimer;
@@ -50,6 +53,9 @@ public:
     QTimer *tmrLoadSplash = nullptr;
     QTimer *trmDeleteUpdateFiles = nullptr;
 
+    // The scan window, once opened (kept after it is closed, and loaded anew when shown again).
+    frmScanNetwork *ScanNetwork() const;
+
 protected:
     void closeEvent(QCloseEvent *event) override;
 
@@ -61,6 +67,7 @@ private:
     void DeleteUpdateFiles();
     void MDIForm_Unload();
 
+    void mnuScanNetwork_Click();
     void mnuExit_Click();
     void mnuHelpContents_Click();
 
@@ -69,6 +76,8 @@ private:
     void tmrMaximize_Timer();
     void trmDeleteUpdateFiles_Timer();
 
+    QPointer<frmScanNetwork> moScanNetwork;
+    QPointer<QMdiSubWindow> m_scanFrame;
     QStringList m_arguments;
     std::unique_ptr<platform::instance::SingleInstance> m_instance;
     std::unique_ptr<support::ProgramEndHook> m_releaseLock;

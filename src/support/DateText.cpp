@@ -87,6 +87,10 @@ QString DateText(const QDateTime &value, const QLocale &locale)
     return locale.toString(value, format);
 }
 
+QString ShortDateText(const QDate &value, const QLocale &locale) { return locale.toString(value, dateFormat(locale)); }
+
+QString TimeText(const QTime &value, const QLocale &locale) { return locale.toString(value, timeFormat(locale)); }
+
 QDateTime ReadDateText(const QString &text, const QLocale &locale)
 {
     const QString trimmed = text.trimmed();

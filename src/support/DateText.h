@@ -19,6 +19,10 @@ inline const QString kNoDateText = QStringLiteral("01/01/1000");
 
 QString DateText(const QDateTime &value, const QLocale &locale = QLocale::system());
 
+// The two halves of DateText on their own: the date, and the time with seconds.
+QString ShortDateText(const QDate &value, const QLocale &locale = QLocale::system());
+QString TimeText(const QTime &value, const QLocale &locale = QLocale::system());
+
 // The date and time of a text written by DateText, in this locale or (for a file written by a
 // run without a locale, such as one started from cron) in the C locale; ISO 8601 texts and
 // kNoDateText are read as well. An invalid QDateTime when the text is none of these.

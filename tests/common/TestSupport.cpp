@@ -2,6 +2,8 @@
 
 #include "support/ProgramFolder.h"
 
+#include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QFile>
 
 namespace testing_support {
@@ -35,6 +37,29 @@ QByteArray TempProgramFolder::Read(const QString &name) const
 {
     QFile file(File(name));
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QString TempProgramFolder::InstallProgram() const
+{
+    const QString target = File(QStringLiteral("quillmere"));
+    QFile::copy(QStringLiteral(QUILL_EXECUTABLE), target);
+    QFile::setPermissions(target, QFile::permissions(target) | QFileDevice::ExeOwner);
+    return target;
+}
+
+void TempProgramFolder::InstallDatabase() const
+{
+    const QString target = File(QStringLiteral("NetworkInfo.mdb"));
+    QFile::copy(QStringLiteral(QUILL_RESULTS_DATABASE), target);
+    QFile::setPermissions(target, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+}
+
+bool RunUntil(const std::function<bool()> &done, int milliseconds)
+{
+    QDeadlineTimer deadline(milliseconds);
+    while (!done() && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    return done();
 }
 
 ScriptedShell::ScriptedShell() { platform::shell::Install(this); }

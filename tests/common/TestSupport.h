@@ -30,6 +30,11 @@ public:
     QString ConfigHome() const { return m_config.path(); }
 
     void Write(const QString &name, const QByteArray &content) const;
+    // A copy of the program in this folder, so that a process of it works on this folder's
+    // files; returns its path.
+    QString InstallProgram() const;
+    // A copy of the empty results database the build made, as this folder's NetworkInfo.mdb.
+    void InstallDatabase() const;
     QByteArray Read(const QString &name) const;
 
 private:
@@ -38,6 +43,9 @@ private:
     QByteArray m_oldConfigHome;
     bool m_hadConfigHome;
 };
+
+// Lets the message loop run until done() holds or the time is up; true when it held.
+bool RunUntil(const std::function<bool()> &done, int milliseconds);
 
 // A desktop seam that answers message boxes from a script and records what was asked.
 class ScriptedShell : public platform::shell::Shell {

@@ -1,11 +1,14 @@
 #include "common/TestSupport.h"
 #include "gui/frmMain.h"
+#include "gui/frmScanNetwork.h"
 #include "platform/userstore/UserStore.h"
 
 #include <QAction>
 #include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QDir>
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QFile>
 #include <QMenu>
 #include <QProcess>
@@ -13,31 +16,10 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
 
 using testing_support::TempProgramFolder;
 
 namespace {
-
-// Lets the message loop run until done() holds or the time is up; true when it held.
-template <typename Done>
-bool runUntil(Done done, int milliseconds)
-{
-    QDeadlineTimer deadline(milliseconds);
-    while (!done() && !deadline.hasExpired())
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    return done();
-}
-
-// A copy of the program in the test's program folder, so that the process reads and writes
-// that folder's files.
-QString installProgram(const TempProgramFolder &folder)
-{
-    const QString target = folder.File("quillmere");
-    QFile::copy(QStringLiteral(QUILL_EXECUTABLE), target);
-    QFile::setPermissions(target, QFile::permissions(target) | QFileDevice::ExeOwner);
-    return target;
-}
 
 QString maximizeValue() { return platform::userstore::GetSetting("Quillmere", "Options", "Maximize"); }
 
@@ -55,7 +37,7 @@ TEST(frmMain, MenusCarryTheirCaptionsAndShortcutsAndMissingWindowsAreDisabled)
         QKeySequence shortcut;
         bool enabled;
     } items[] = {
-        {window.mnuScanNetwork, "&Scan network", QKeySequence(Qt::Key_F2), false},
+        {window.mnuScanNetwork, "&Scan network", QKeySequence(Qt::Key_F2), true},
         {window.mnuViewAnalysis, "&View analyses", QKeySequence(Qt::Key_F3), false},
         {window.mnuSettings, "&Settings", QKeySequence(Qt::Key_F4), false},
         {window.mnuExit, "&Exit", QKeySequence(), true},
@@ -79,6 +61,26 @@ TEST(frmMain, MenusCarryTheirCaptionsAndShortcutsAndMissingWindowsAreDisabled)
     EXPECT_EQ(program, (QStringList{"&Scan network", "&View analyses", "-", "&Settings", "-", "&Exit"}));
     EXPECT_EQ(help, (QStringList{"&Help on the site", "&Updating service", "-", "&Info"}));
 
+    // "&Scan network" twice: one window, in front.
+    window.show();
+    window.mnuScanNetwork->trigger();
+    frmScanNetwork *scan = window.ScanNetwork();
+    ASSERT_NE(scan, nullptr);
+    window.mnuScanNetwork->trigger();
+    EXPECT_EQ(window.ScanNetwork(), scan);
+    EXPECT_EQ(window.mdiArea->subWindowList().size(), 1);
+    EXPECT_EQ(window.mdiArea->activeSubWindow()->widget(), scan);
+    EXPECT_EQ(scan->windowTitle(), "Scan network");
+
+    // Closed and opened again: the same window, loaded anew from the settings file.
+    scan->txtDir->setText("typed, not added");
+    window.mdiArea->activeSubWindow()->close();
+    EXPECT_TRUE(QFile::exists(folder.File("Quillmere.ini"))) << "closing writes the settings";
+    window.mnuScanNetwork->trigger();
+    EXPECT_EQ(window.ScanNetwork(), scan);
+    EXPECT_TRUE(scan->isVisible());
+    EXPECT_TRUE(scan->txtDir->text().isEmpty());
+
     testing_support::ScriptedShell shell;
     window.mnuHelpContents->trigger();
     ASSERT_EQ(shell.opened.size(), 1);
@@ -96,7 +98,7 @@ TEST(frmMain, OneShotTimersSwitchThemselvesOffAndThePollRunsOn)
     for (QTimer *timer : {window.tmrCheckUpdate, window.tmrMaximize, window.tmrLoadSplash, window.trmDeleteUpdateFiles})
         EXPECT_TRUE(timer->isActive());
 
-    EXPECT_TRUE(runUntil([&] { return !window.tmrCheckUpdate->isActive() && !window.tmrLoadSplash->isActive(); }, 3000));
+    EXPECT_TRUE(testing_support::RunUntil([&] { return !window.tmrCheckUpdate->isActive() && !window.tmrLoadSplash->isActive(); }, 3000));
     EXPECT_TRUE(window.tmrMaximize->isActive());
     EXPECT_TRUE(window.trmDeleteUpdateFiles->isActive());
     // No Settings dialog was shown, so the first run is still to come.
@@ -111,7 +113,7 @@ TEST(frmMain, TheUpdateCleanUpRemovesOnlyItsOwnFilesAndIgnoresFailures)
     const auto cleanUp = [] {
         frmMain window({});
         window.trmDeleteUpdateFiles->setInterval(1);
-        return runUntil([&] { return !window.trmDeleteUpdateFiles->isActive(); }, 3000);
+        return testing_support::RunUntil([&] { return !window.trmDeleteUpdateFiles->isActive(); }, 3000);
     };
 
     ASSERT_TRUE(cleanUp()) << "no Updates folder at all";
@@ -146,7 +148,7 @@ TEST(frmMain, OnlyTheWholeCommandLineScanInAnyCaseIsTheUnattendedStart)
 TEST(frmMain, ASecondInstanceHandsOverToTheRunningOneAndEnds)
 {
     TempProgramFolder folder;
-    const QString program = installProgram(folder);
+    const QString program = folder.InstallProgram();
 
     frmMain first({});
     first.MDIForm_Load();
@@ -159,7 +161,7 @@ TEST(frmMain, ASecondInstanceHandsOverToTheRunningOneAndEnds)
         ASSERT_TRUE(second.waitForFinished(20000));
         EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
         EXPECT_EQ(second.exitCode(), 0);
-        EXPECT_TRUE(runUntil([&] { return first.isMaximized() && maximizeValue() == "0"; }, 3000))
+        EXPECT_TRUE(testing_support::RunUntil([&] { return first.isMaximized() && maximizeValue() == "0"; }, 3000))
             << "maximised: " << first.isMaximized() << ", Maximize: " << maximizeValue().toStdString();
         first.showNormal();
     }
@@ -168,7 +170,7 @@ TEST(frmMain, ASecondInstanceHandsOverToTheRunningOneAndEnds)
 TEST(frmMain, TheProgramStartsDespiteACorruptSettingsFileAndAnUnwritableStore)
 {
     TempProgramFolder folder;
-    const QString program = installProgram(folder);
+    const QString program = folder.InstallProgram();
     folder.Write("Quillmere.ini", QByteArray("\xff\xfe\x00garbage\n[Options\n=\n", 20));
     QFile blocker(folder.ConfigHome() + "/Quillmere");
     ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
@@ -180,14 +182,4 @@ TEST(frmMain, TheProgramStartsDespiteACorruptSettingsFileAndAnUnwritableStore)
     EXPECT_FALSE(process.waitForFinished(2500)) << process.readAllStandardError().toStdString();
     process.kill();
     process.waitForFinished();
-}
-
-TEST(frmMain, TheUnattendedStartEndsCleanly)
-{
-    TempProgramFolder folder;
-    QProcess process;
-    process.start(installProgram(folder), {"-SCAN"});
-    ASSERT_TRUE(process.waitForFinished(20000));
-    EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(process.exitCode(), 0);
 }

@@ -1,0 +1,711 @@
+#include "gui/frmScanNetwork.h"
+
+#include "analysis/clsAnalysis.h"
+#include "gui/ProgressPairView.h"
+#include "gui/Resources.h"
+#include "platform/ini/IniFile.h"
+#include "platform/shell/Shell.h"
+#include "scan/modBrowseForFolder.h"
+#include "scan/modQueries.h"
+#include "scan/modScanDirs.h"
+#include "scan/modScanInstalledPrograms.h"
+#include "scan/modScanUsersGroups.h"
+#include "scan/modSearchDirs.h"
+#include "shell/frmSettings.h"
+#include "support/DateText.h"
+#include "support/DoEvents.h"
+#include "support/Error.h"
+#include "support/NumericText.h"
+#include "support/ProgramEnd.h"
+#include "support/ProgramFolder.h"
+#include "support/StepGuard.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QDateTime>
+#include <QFile>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMdiSubWindow>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTimer>
+
+#include <array>
+#include <cstdio>
+#include <optional>
+
+namespace {
+
+const QString StartCaption = QStringLiteral("&Start scanning");
+const QString StopCaption = QStringLiteral("&Stop scanning");
+const QString Options = QStringLiteral("Options");
+const QString Directories = QStringLiteral("Directories");
+
+const std::array<const char *, 5> DesignTexts = {
+    "Scanning users and network groups (0%)", "Searching directories (0%)", "Scanning directories (0%)",
+    "Scanning installed software (0%)", "Finishing (0%)"};
+const std::array<const char *, 5> RunStartTexts = {
+    "Scanning users and networkgroups (0%)", "Searching directories (0%)", "Scanning directories (0%)",
+    "Scanning installed software (0%)", "Finishing (0%)"};
+
+QFont boldened(QFont font)
+{
+    font.setBold(true);
+    return font;
+}
+
+// The window's design measures are in twips, 15 to a pixel.
+int px(int twips) { return qRound(twips / 15.0); }
+
+void place(QWidget *widget, int left, int top, int width, int height)
+{
+    widget->setGeometry(px(left), px(top), px(width), px(height));
+}
+
+template <typename Widget>
+Widget *make(QWidget *container, const char *name, int left, int top, int width, int height)
+{
+    auto *widget = new Widget(container);
+    widget->setObjectName(QString::fromLatin1(name));
+    place(widget, left, top, width, height);
+    return widget;
+}
+
+QLabel *makeLabel(QWidget *container, const char *name, const char *text, int left, int top, int width, int height)
+{
+    auto *label = make<QLabel>(container, name, left, top, width, height);
+    label->setText(QString::fromUtf8(text));
+    return label;
+}
+
+QLabel *makePicture(QWidget *container, const char *name, const char *resource, int left, int top, int width,
+                    int height)
+{
+    auto *picture = make<QLabel>(container, name, left, top, width, height);
+    picture->setPixmap(QPixmap(QString::fromLatin1(resource)));
+    picture->setScaledContents(true);
+    return picture;
+}
+
+QGroupBox *makeFrame(QWidget *container, const char *name, const char *caption, int left, int top, int width,
+                     int height)
+{
+    auto *frame = make<QGroupBox>(container, name, left, top, width, height);
+    frame->setTitle(QString::fromUtf8(caption));
+    frame->setFont(boldened(QFont(QStringLiteral("MS Sans Serif"), 8)));
+    return frame;
+}
+
+// A frame's bold caption font would pass on to everything inside it: its controls get the
+// window's own font back.
+void unboldChildren(QGroupBox *frame, const QFont &font)
+{
+    for (QWidget *child : frame->findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
+        child->setFont(font);
+}
+
+QFrame *makeLine(QWidget *container, const char *name, int top, const QColor &colour)
+{
+    auto *line = make<QFrame>(container, name, 360, top, 8000 - 360, 15);
+    line->setAutoFillBackground(true);
+    QPalette palette = line->palette();
+    palette.setColor(QPalette::Window, colour);
+    line->setPalette(palette);
+    return line;
+}
+
+// The text a settings key holds, read fresh from the file.
+QString readSetting(const QString &file, const QString &section, const QString &key, const QString &defaultValue)
+{
+    return platform::ini::ReadValue(section, key, defaultValue, file);
+}
+
+// The leading number of a text as a whole number; nothing when it is out of range.
+std::optional<int16_t> wholeNumber(const QString &text)
+{
+    try {
+        return support::CInt(support::Val(text));
+    } catch (const support::Error &) {
+        return std::nullopt;
+    }
+}
+
+// Sets a check box to a stored value; values a check box does not take leave it as it was.
+void setCheckValue(QCheckBox *box, const QString &text)
+{
+    const auto value = wholeNumber(text);
+    if (!value || *value < 0 || *value > 2)
+        return;
+    box->setCheckState(*value == 2 ? Qt::PartiallyChecked : *value == 1 ? Qt::Checked : Qt::Unchecked);
+}
+
+int checkValue(const QCheckBox *box)
+{
+    switch (box->checkState()) {
+    case Qt::Checked:
+        return 1;
+    case Qt::PartiallyChecked:
+        return 2;
+    default:
+        return 0;
+    }
+}
+
+// A getter's value, or "" when it fails: each value of the rewrite stands on its own.
+QString safely(QString (frmSettings::*getter)())
+{
+    try {
+        return (frmSettings::Instance().*getter)();
+    } catch (const support::Error &) {
+        return {};
+    }
+}
+
+} // namespace
+
+// The progress pair of one run. Closing the window detaches it, so that the rest of the run no
+// longer touches the window.
+struct frmScanNetwork::RunDisplay {
+    explicit RunDisplay(frmScanNetwork *window)
+        : bar(window->ProgressBar1),
+          labels{StatusLabelView(window->lblProgress[0]), StatusLabelView(window->lblProgress[1]),
+                 StatusLabelView(window->lblProgress[2]), StatusLabelView(window->lblProgress[3]),
+                 StatusLabelView(window->lblProgress[4])}
+    {
+    }
+
+    void Detach()
+    {
+        attached = false;
+        bar.Detach();
+        for (StatusLabelView &label : labels)
+            label.Detach();
+    }
+
+    ProgressBarView bar;
+    std::array<StatusLabelView, 5> labels;
+    bool attached = true;
+};
+
+frmScanNetwork::frmScanNetwork(QWidget *parent) : QWidget(parent)
+{
+    LoadResources();
+    setWindowTitle(QStringLiteral("Scan network"));
+    setWindowIcon(QIcon(QStringLiteral(":/icons/scan.png")));
+    resize(px(11745), px(7470));
+    CreateControls();
+    tmrBeginScan = new QTimer(this);
+    tmrBeginScan->setInterval(50);
+    connect(tmrBeginScan, &QTimer::timeout, this, &frmScanNetwork::tmrBeginScan_Timer);
+}
+
+QSize frmScanNetwork::sizeHint() const { return {px(11745), px(7470)}; }
+
+frmScanNetwork::~frmScanNetwork()
+{
+    if (m_run)
+        m_run->Detach();
+}
+
+void frmScanNetwork::CreateControls()
+{
+    QFont arial(QStringLiteral("Arial"), 8);
+    arial.setBold(false); // stated, so that it is not taken over from a bold frame
+    setFont(arial);
+
+    imgScan = makePicture(this, "imgScan", ":/icons/scan.png", 480, 140, 450, 435);
+    lblScanNetwork = makeLabel(this, "lblScanNetwork", "Scan network", 1200, 240, 1905, 330);
+    QFont title(QStringLiteral("Arial"));
+    title.setPointSizeF(14.25);
+    lblScanNetwork->setFont(boldened(title));
+    QPalette highlight = lblScanNetwork->palette();
+    highlight.setColor(QPalette::WindowText, palette().color(QPalette::Active, QPalette::Highlight));
+    lblScanNetwork->setPalette(highlight);
+    Line3 = makeLine(this, "Line3", 720, QColor(0x80, 0x80, 0x80));
+    Line4 = makeLine(this, "Line4", 735, Qt::white);
+
+    fraDirs = makeFrame(this, "fraDirs", "          Directories", 360, 1080, 6495, 4095);
+    lblDirlist = makeLabel(fraDirs, "lblDirlist", "Add/remove directories to scan:", 240, 360, 2745, 240);
+    lstDirs = make<QListWidget>(fraDirs, "lstDirs", 240, 720, 5895, 2205);
+    lstDirs->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    txtDir = make<QLineEdit>(fraDirs, "txtDir", 240, 3045, 5535, 285);
+    cmdBrowse = make<QPushButton>(fraDirs, "cmdBrowse", 5880, 3045, 285, 285);
+    cmdBrowse->setText(QStringLiteral("..."));
+    cmdAdd = make<QPushButton>(fraDirs, "cmdAdd", 240, 3555, 1095, 375);
+    cmdAdd->setText(QStringLiteral("&Add"));
+    cmdRemove = make<QPushButton>(fraDirs, "cmdRemove", 1560, 3555, 1095, 375);
+    cmdRemove->setText(QStringLiteral("&Remove"));
+
+    fraDetails = makeFrame(this, "fraDetails", "          Sub-directories", 360, 5520, 6495, 1215);
+    lblScan1 = makeLabel(fraDetails, "lblScan1", "Scan of a maximum of", 240, 360, 1950, 240);
+    txtSubCount = make<QLineEdit>(fraDetails, "txtSubCount", 2300, 360, 375, 285);
+    lblScan2 = makeLabel(fraDetails, "lblScan2", "sub-directories.", 2760, 360, 1335, 240);
+    chkAll = make<QCheckBox>(fraDetails, "chkAll", 240, 840, 4815, 195);
+    chkAll->setText(QStringLiteral("Scan every subdirectory"));
+
+    fraScan = makeFrame(this, "fraScan", "          Scan", 6960, 1080, 4575, 1455);
+    chkUsers = make<QCheckBox>(fraScan, "chkUsers", 600, 360, 1575, 255);
+    chkUsers->setText(QStringLiteral("Users / groups"));
+    chkDirectories = make<QCheckBox>(fraScan, "chkDirectories", 600, 720, 1575, 255);
+    chkDirectories->setText(QStringLiteral("Directories"));
+    chkPrograms = make<QCheckBox>(fraScan, "chkPrograms", 600, 1080, 1935, 255);
+    chkPrograms->setText(QStringLiteral("Installed programs"));
+    shpBlueCircle = makePicture(fraScan, "shpBlueCircle", ":/icons/bluecircle.png", 240, 400, 180, 180);
+
+    fraProgress = makeFrame(this, "fraProgress", "", 6960, 2760, 4575, 3975);
+    lblStatus = makeLabel(fraProgress, "lblStatus", "Status", 240, 240, 585, 240);
+    for (int i = 0; i < 5; ++i) {
+        lblProgress[i] = makeLabel(fraProgress, "lblProgress", DesignTexts[i], 480, 600 + 480 * i, 4065, 435);
+        lblProgress[i]->setObjectName(QStringLiteral("lblProgress%1").arg(i));
+        lblProgress[i]->setWordWrap(true);
+        lblProgress[i]->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    }
+    lblProgressTitle = makeLabel(fraProgress, "lblProgressTitle", "Progress", 240, 3120, 825, 240);
+    lblProgressTitle->setMinimumWidth(px(4065)); // the title grows to "Progress  (cancelled)"
+    lblProgressTitle->resize(px(4065), px(240));
+    ProgressBar1 = make<QProgressBar>(fraProgress, "ProgressBar1", 240, 3480, 4215, 195);
+    ProgressBar1->setTextVisible(false);
+    for (QGroupBox *frame : {fraDirs, fraDetails, fraScan, fraProgress})
+        unboldChildren(frame, arial);
+    for (QLabel *bold : {lblStatus, lblProgressTitle})
+        bold->setFont(boldened(arial));
+
+    cmdStart = make<QPushButton>(this, "cmdStart", 9840, 6960, 1695, 375);
+    cmdStart->setText(StartCaption);
+    lblLastScanDate = makeLabel(this, "lblLastScanDate", "Last scan date:", 360, 6960, 4575, 255);
+
+    // The frames' icons sit over the start of their captions.
+    picDirs = makePicture(this, "picDirs", ":/icons/folder.png", 600, 990, 360, 360);
+    picDetails = makePicture(this, "picDetails", ":/icons/details.png", 600, 5400, 495, 375);
+    picScan = makePicture(this, "picScan", ":/icons/tasks.png", 7200, 960, 375, 375);
+
+    connect(cmdStart, &QPushButton::clicked, this, &frmScanNetwork::cmdStart_Click);
+    connect(cmdBrowse, &QPushButton::clicked, this, &frmScanNetwork::cmdBrowse_Click);
+    connect(cmdAdd, &QPushButton::clicked, this, &frmScanNetwork::cmdAdd_Click);
+    connect(cmdRemove, &QPushButton::clicked, this, &frmScanNetwork::cmdRemove_Click);
+    connect(txtDir, &QLineEdit::returnPressed, this, &frmScanNetwork::cmdAdd_Click);
+    connect(chkAll, &QCheckBox::stateChanged, this, &frmScanNetwork::chkAll_Click);
+    txtSubCount->installEventFilter(this);
+    lstDirs->installEventFilter(this);
+    ResetToDesign();
+}
+
+// The state the window has when it is loaded: design texts and values, nothing in the lists.
+void frmScanNetwork::ResetToDesign()
+{
+    lstDirs->clear();
+    txtDir->clear();
+    txtSubCount->setText(QStringLiteral("1"));
+    chkAll->setCheckState(Qt::Unchecked);
+    for (QCheckBox *task : {chkUsers, chkDirectories, chkPrograms})
+        task->setCheckState(Qt::Checked);
+    for (int i = 0; i < 5; ++i) {
+        lblProgress[i]->setText(QString::fromUtf8(DesignTexts[i]));
+        SetLabelState(i, LabelState::Waiting);
+    }
+    lblProgressTitle->setText(QStringLiteral("Progress"));
+    ProgressBar1->setValue(0);
+    ShowMarker(chkUsers);
+    cmdStart->setText(StartCaption);
+    lblLastScanDate->setText(QStringLiteral("Last scan date:"));
+    EnableControls(true);
+    chkAll_Click();
+}
+
+void frmScanNetwork::Form_Load()
+{
+    ResetToDesign();
+    AppPath = support::ProgramFolder();
+    GetSettings();
+    clsAnalysis analysis;
+    const QString lastScan = analysis.GetLastScanDate(frmSettings::Instance().GetDatabasePath());
+    if (!lastScan.isEmpty())
+        lblLastScanDate->setText(QStringLiteral("Last scan date: ") + lastScan);
+}
+
+void frmScanNetwork::GetSettings()
+{
+    const QString file = frmSettings::Instance().SettingsFile();
+    const int count = wholeNumber(readSetting(file, Directories, QStringLiteral("DirectoryCount"), QString())).value_or(0);
+    for (int i = 1; i <= count; ++i) {
+        const QString entry = readSetting(file, Directories, QStringLiteral("Directory") + QString::number(i), QString());
+        if (!entry.isEmpty())
+            lstDirs->addItem(entry);
+    }
+    txtSubCount->setText(readSetting(file, Options, QStringLiteral("SubdirectoryCount"), QStringLiteral("2")));
+    setCheckValue(chkAll, readSetting(file, Options, QStringLiteral("AllSubdirectories"), QString()));
+    chkAll_Click();
+    setCheckValue(chkUsers, readSetting(file, Options, QStringLiteral("ScanUsers"), QStringLiteral("1")));
+    setCheckValue(chkDirectories, readSetting(file, Options, QStringLiteral("ScanDirectories"), QStringLiteral("1")));
+    setCheckValue(chkPrograms, readSetting(file, Options, QStringLiteral("ScanPrograms"), QStringLiteral("1")));
+}
+
+// The whole file is written anew in one step, so a crash in the middle never loses the settings.
+void frmScanNetwork::WriteSettings()
+{
+    QList<platform::ini::Entry> entries;
+    const auto option = [&](const QString &key, const QString &value) { entries.append({Options, key, value}); };
+    const QString databasePath = safely(&frmSettings::GetDatabasePath);
+    const QString domain = safely(&frmSettings::GetDomain);
+    const QString minimizeToTray = safely(&frmSettings::GetMinimizeToTray);
+    const QString showQuickStart = safely(&frmSettings::GetShowQuickStart);
+    const QString checkForUpdates = safely(&frmSettings::GetCheckForUpdates);
+    const QString noPing = safely(&frmSettings::GetNoPing);
+    const QString groupCount = safely(&frmSettings::GetNetworkgroupSubdirCount);
+    const QString userCount = safely(&frmSettings::GetNetworkuserSubdirCount);
+    const QString scheduledScan = safely(&frmSettings::GetScheduledScan);
+    const QString scheduledTime = safely(&frmSettings::GetScheduledTime);
+
+    option(QStringLiteral("DatabasePath"), databasePath);
+    option(QStringLiteral("Domain"), domain);
+    option(QStringLiteral("ShowQuickStart"), showQuickStart);
+    option(QStringLiteral("CheckForUpdates"), checkForUpdates);
+    option(QStringLiteral("NetworkgroupSubdirCount"), groupCount);
+    option(QStringLiteral("NetworkuserSubdirCount"), userCount);
+    option(QStringLiteral("MinimizeToTray"), minimizeToTray);
+    option(QStringLiteral("SubdirectoryCount"), txtSubCount->text());
+    option(QStringLiteral("ScanUsers"), QString::number(checkValue(chkUsers)));
+    option(QStringLiteral("ScanDirectories"), QString::number(checkValue(chkDirectories)));
+    option(QStringLiteral("ScanPrograms"), QString::number(checkValue(chkPrograms)));
+    option(QStringLiteral("ScheduledScan"), scheduledScan);
+    option(QStringLiteral("ScheduledTime"), scheduledTime);
+    if (noPing == QStringLiteral("1"))
+        option(QStringLiteral("NoPing"), noPing);
+    entries.append({Directories, QStringLiteral("DirectoryCount"), QString::number(lstDirs->count())});
+    for (int i = 0; i < lstDirs->count(); ++i)
+        entries.append({Directories, QStringLiteral("Directory") + QString::number(i + 1), lstDirs->item(i)->text()});
+    option(QStringLiteral("AllSubdirectories"), checkValue(chkAll) == 1 ? QStringLiteral("1") : QStringLiteral("0"));
+    platform::ini::RewriteFile(entries, frmSettings::Instance().SettingsFile());
+}
+
+void frmScanNetwork::cmdStart_Click()
+{
+    if (cmdStart->text() == StartCaption)
+        RunScan();
+    else
+        CancelScan();
+    WriteSettings();
+}
+
+void frmScanNetwork::cmdBrowse_Click()
+{
+    const QString folder = modBrowseForFolder::BrowseForFolder(QStringLiteral("Select a folder"), 1, 0);
+    if (!folder.isEmpty())
+        txtDir->setText(folder);
+}
+
+void frmScanNetwork::cmdAdd_Click()
+{
+    if (txtDir->text().trimmed().isEmpty())
+        return;
+    lstDirs->addItem(txtDir->text());
+    txtDir->clear();
+}
+
+void frmScanNetwork::cmdRemove_Click()
+{
+    for (int i = lstDirs->count() - 1; i >= 0; --i) {
+        if (lstDirs->item(i)->isSelected())
+            delete lstDirs->takeItem(i);
+    }
+}
+
+bool frmScanNetwork::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() != QEvent::KeyPress)
+        return QWidget::eventFilter(watched, event);
+    const auto *key = static_cast<QKeyEvent *>(event);
+    if (watched == lstDirs && key->key() == Qt::Key_Delete) {
+        cmdRemove_Click();
+        return true;
+    }
+    if (watched == txtSubCount && !key->text().isEmpty()) {
+        // Only digits, the point and Backspace get through; every other typed character is dropped.
+        const QChar c = key->text().front();
+        const bool accepted = (c >= u'0' && c <= u'9') || c == u'.' || c == QChar(8);
+        return !accepted;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void frmScanNetwork::chkAll_Click()
+{
+    const bool enable = chkAll->checkState() == Qt::Unchecked;
+    for (QWidget *widget : std::initializer_list<QWidget *>{txtSubCount, lblScan1, lblScan2})
+        widget->setEnabled(enable);
+}
+
+void frmScanNetwork::EnableControls(bool enable)
+{
+    // The progress frame stays enabled: a disabled frame would grey out the progress labels,
+    // which must stay enabled whatever the state.
+    for (QWidget *widget : std::initializer_list<QWidget *>{
+             lblScanNetwork, fraDirs, lblDirlist, lstDirs, txtDir, cmdBrowse, cmdAdd, cmdRemove, fraDetails, lblScan1,
+             txtSubCount, lblScan2, chkAll, fraScan, chkUsers, chkDirectories, chkPrograms, lblLastScanDate})
+        widget->setEnabled(enable);
+    for (QWidget *widget : std::initializer_list<QWidget *>{cmdStart, lblProgressTitle, lblStatus, lblProgress[0],
+                                                          lblProgress[1], lblProgress[2], lblProgress[3], lblProgress[4]})
+        widget->setEnabled(true);
+}
+
+void frmScanNetwork::SetTitle(const QString &title)
+{
+    if (!m_run || m_run->attached)
+        lblProgressTitle->setText(title);
+}
+
+void frmScanNetwork::SetLabelState(int index, LabelState state)
+{
+    if (m_run && !m_run->attached)
+        return;
+    QLabel *label = lblProgress[index];
+    QFont font = label->font();
+    font.setBold(state == LabelState::Running);
+    label->setFont(font);
+    QPalette palette = label->palette();
+    if (state == LabelState::Waiting)
+        palette.setColor(QPalette::WindowText, Qt::black);
+    else if (state == LabelState::Done)
+        palette.setColor(QPalette::WindowText, this->palette().color(QPalette::Active, QPalette::Highlight));
+    label->setPalette(palette);
+}
+
+// Shows the marker beside a task box, or hides it (nullptr).
+void frmScanNetwork::ShowMarker(QCheckBox *beside)
+{
+    if (m_run && !m_run->attached)
+        return;
+    shpBlueCircle->setVisible(beside != nullptr);
+    if (beside)
+        shpBlueCircle->move(shpBlueCircle->x(), beside->y() + px(40));
+}
+
+void frmScanNetwork::SetRunning(bool running)
+{
+    if (m_run && !m_run->attached)
+        return;
+    if (running)
+        setCursor(Qt::WaitCursor);
+    else
+        unsetCursor();
+    EnableControls(!running);
+    cmdStart->setText(running ? StopCaption : StartCaption);
+    cmdStart->setEnabled(true);
+}
+
+bool frmScanNetwork::Stopped() const { return m_cancelled || (m_run && !m_run->attached); }
+
+int32_t frmScanNetwork::Depth() const
+{
+    if (checkValue(chkAll) == 1)
+        return 100;
+    return support::CLng(support::Val(txtSubCount->text()));
+}
+
+// One task of the run: the label running, the marker beside its box, the task, the log line,
+// the marker hidden and the label done.
+void frmScanNetwork::RunTask(int label, QCheckBox *marker, const std::function<void()> &task, bool log)
+{
+    SetLabelState(label, LabelState::Running);
+    ShowMarker(marker);
+    task();
+    if (log)
+        WriteLogLine(m_run->labels[label].Caption());
+    if (marker)
+        ShowMarker(nullptr);
+    SetLabelState(label, LabelState::Done);
+}
+
+void frmScanNetwork::RunScan()
+{
+    support::StepGuard guard(m_runBusy);
+    if (!guard)
+        return;
+    RunDisplay display(this);
+    m_run = &display;
+    m_cancelled = false;
+    const bool users = checkValue(chkUsers) == 1;
+    const bool directories = checkValue(chkDirectories) == 1;
+    const bool programs = checkValue(chkPrograms) == 1;
+    try {
+        const QString databasePath = frmSettings::Instance().GetDatabasePath();
+        const QString domain = frmSettings::Instance().GetDomain();
+        SetRunning(true);
+        ShowMarker(nullptr);
+        for (int i = 0; i < 5; ++i) {
+            SetLabelState(i, LabelState::Waiting);
+            display.labels[i].setCaption(QString::fromUtf8(RunStartTexts[i]));
+        }
+        display.bar.setValue(0);
+        SetTitle(QStringLiteral("Progress  (task 1/5)"));
+
+        if (users) {
+            RunTask(0, chkUsers, [&] {
+                modScanUsersGroups::ScanUsersGroups(display.bar, display.labels[0], databasePath, QStringLiteral("Users"),
+                                                    QStringLiteral("Groups"), QStringLiteral("UserGroup"), domain);
+            }, true);
+        }
+        if (directories && !Stopped()) {
+            SetTitle(QStringLiteral("Progress  (task 2/5)"));
+            RunTask(1, chkDirectories, [&] {
+                display.labels[1].setCaption(QStringLiteral("Searching directories..."));
+                colDirs.clear();
+                const int32_t depth = Depth();
+                const QStringList roots = [&] {
+                    QStringList list;
+                    for (int i = 0; i < lstDirs->count(); ++i)
+                        list << lstDirs->item(i)->text();
+                    return list;
+                }();
+                for (const QString &root : roots)
+                    modSearchDirs::SearchDirs(root, depth, colDirs);
+                SetTitle(QStringLiteral("Progress  (task 3/5)"));
+                display.labels[1].setCaption(QStringLiteral("Directories listed successfully."));
+            }, false);
+        }
+        if (directories && !Stopped()) {
+            // The marker stays at the directories box from the search.
+            RunTask(2, chkDirectories, [&] {
+                modScanDirs::ScanDirs(colDirs, display.bar, display.labels[2], databasePath, QStringLiteral("Permissions"));
+            }, true);
+        }
+        if (programs && !Stopped()) {
+            SetTitle(QStringLiteral("Progress  (task 4/5)"));
+            RunTask(3, chkPrograms, [&] {
+                modScanInstalledPrograms::ScanInstalledPrograms(display.bar, display.labels[3], databasePath,
+                                                                QStringLiteral("InstalledSoftware"), domain);
+            }, true);
+        }
+        if (!Stopped()) {
+            SetTitle(QStringLiteral("Progress  (task 5/5)"));
+            RunTask(4, nullptr, [&] {
+                modQueries::ExecuteQueries(display.bar, display.labels[4], databasePath, QStringLiteral("UsedGroups"),
+                                           QStringLiteral("UnusedGroups"));
+            }, true);
+        }
+
+        SetRunning(false);
+        SetLabelState(4, LabelState::Done);
+        if (!Stopped())
+            SetTitle(QStringLiteral("Progress  (done)"));
+        clsAnalysis analysis;
+        analysis.SetLastScanDate(frmSettings::Instance().GetDatabasePath(),
+                                 support::DateText(QDateTime::currentDateTime()));
+    } catch (const support::Error &error) {
+        display.labels[4].setCaption(QStringLiteral("Unknown error: ") + error.Description());
+        m_run = nullptr;
+        if (m_autoScan) {
+            // Unattended, nobody could press a button to get out of the failed state, and a
+            // program left running would swallow every later scheduled start: report and end.
+            std::fprintf(stderr, "%s: %s\n", "Quill Mere", qUtf8Printable(display.labels[4].Caption()));
+            Form_Unload();
+            support::EndProgram(1);
+        }
+        return;
+    }
+    m_run = nullptr;
+    if (m_autoScan) {
+        Form_Unload();
+        support::EndProgram(0);
+    }
+}
+
+void frmScanNetwork::CancelScan()
+{
+    m_cancelled = true;
+    modScanDirs::StopScanDirs();
+    modScanInstalledPrograms::StopScanInstalledPrograms();
+    support::DoEvents();
+    SetTitle(QStringLiteral("Progress  (cancelled)"));
+    if (!m_run || m_run->attached)
+        cmdStart->setText(StartCaption);
+}
+
+void frmScanNetwork::tmrBeginScan_Timer()
+{
+    if (m_runBusy)
+        return;
+    RunScan();
+    tmrBeginScan->stop();
+}
+
+// Appends a line to the scan log, which begins anew once it has grown past 250,000 bytes.
+void frmScanNetwork::WriteScanLog(const QString &line)
+{
+    const QString file = AppPath + QStringLiteral("ScanLog.log");
+    QFile log(file);
+    const auto fail = [&log] { throw support::Error(75, log.errorString(), QStringLiteral("WriteScanLog")); };
+    if (!log.open(QIODevice::Append))
+        fail();
+    const qint64 length = log.size();
+    log.close();
+    if (length > 250000 && !log.remove())
+        fail();
+    if (!log.open(QIODevice::Append) || log.write((line + QStringLiteral("\r\n")).toUtf8()) < 0)
+        fail();
+    log.close();
+}
+
+// A task's outcome in the scan log: date, " (", time, ")  -  " and the text its label was left with.
+void frmScanNetwork::WriteLogLine(const QString &outcome)
+{
+    const QDateTime now = QDateTime::currentDateTime();
+    WriteScanLog(support::ShortDateText(now.date()) + QStringLiteral(" (") + support::TimeText(now.time())
+                 + QStringLiteral(")  -  ") + outcome);
+}
+
+void frmScanNetwork::Form_Unload()
+{
+    modScanDirs::StopScanDirs();
+    modScanInstalledPrograms::StopScanInstalledPrograms();
+    if (m_run)
+        m_run->Detach();
+    support::DoEvents();
+    WriteSettings();
+}
+
+void frmScanNetwork::closeEvent(QCloseEvent *event)
+{
+    Form_Unload();
+    event->accept();
+}
+
+void frmScanNetwork::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    Form_Resize();
+}
+
+void frmScanNetwork::Form_Resize()
+{
+    const QWidget *main = window();
+    const QWidget *frame = qobject_cast<QMdiSubWindow *>(parentWidget());
+    const bool mainNormal = !main->isMinimized() && !main->isMaximized();
+    if (main->isMinimized() || (frame && frame->isMinimized()) || (frame && frame->isMaximized() && mainNormal))
+        return;
+    int x = 0;
+    try {
+        x = support::CInt((width() * 15 - 11175) / 2.0);
+    } catch (const support::Error &) {
+        return; // wider than any layout needs: leave it as it is
+    }
+    const auto left = [](QWidget *widget, int twips) { widget->move(px(twips), widget->y()); };
+    const int dirsWidth = fraDirs->width() * 15;
+    left(fraDirs, x);
+    left(picDirs, x + 240);
+    left(fraDetails, x);
+    left(picDetails, x + 240);
+    left(fraScan, x + dirsWidth + 100);
+    left(picScan, x + dirsWidth + 100 + 240);
+    left(fraProgress, x + dirsWidth + 100);
+    left(cmdStart, x + dirsWidth + 100 + fraProgress->width() * 15 - cmdStart->width() * 15);
+    left(lblLastScanDate, x);
+    const int lineEnd = px(x + dirsWidth + 100) + fraScan->width();
+    for (QFrame *line : {Line3, Line4})
+        line->resize(lineEnd - line->x(), line->height());
+}
