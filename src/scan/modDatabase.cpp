@@ -47,17 +47,29 @@ void EmptyTable(db::Connection &connection, const QString &table)
     connection.Execute(QStringLiteral("delete from ") + table + QStringLiteral(" where 1<2"));
 }
 
-void InsertRow(db::Connection &connection, const QString &table, const QStringList &values)
+namespace {
+// "insert into <table> values(?,...)" with one placeholder per column.
+QString InsertStatement(const QString &table, qsizetype columns)
 {
     QString sql = QStringLiteral("insert into ") + table + QStringLiteral(" values(");
+    for (qsizetype i = 0; i < columns; ++i)
+        sql += i ? QStringLiteral(",?") : QStringLiteral("?");
+    return sql + u')';
+}
+} // namespace
+
+void InsertRow(db::Connection &connection, const QString &table, const QStringList &values)
+{
     QVariantList parameters;
     parameters.reserve(values.size());
-    for (const QString &value : values) {
-        sql += parameters.isEmpty() ? QStringLiteral("?") : QStringLiteral(",?");
+    for (const QString &value : values)
         parameters.append(value);
-    }
-    sql += u')';
-    connection.Execute(sql, parameters);
+    connection.Execute(InsertStatement(table, values.size()), parameters);
+}
+
+RowWriter::RowWriter(db::Connection &connection, const QString &table, qsizetype columns)
+    : m_insert(connection, InsertStatement(table, columns))
+{
 }
 
 void CloseAfterError(db::Connection &connection)

@@ -42,6 +42,18 @@ void InsertRow(platform::database::Connection &connection, const QString &table,
 // and the file closed; a failure of that close does not replace the step's first message.
 void CloseAfterError(platform::database::Connection &connection);
 
+// InsertRow for a step that writes many rows into one table: the statement is prepared once.
+// Each Insert gives one value per column (as many as columns says), in stored form. Raises what
+// InsertRow raises; a missing table already when made.
+class RowWriter {
+public:
+    RowWriter(platform::database::Connection &connection, const QString &table, qsizetype columns);
+    void Insert(std::initializer_list<QStringView> values) { m_insert.Execute(values); }
+
+private:
+    platform::database::Command m_insert;
+};
+
 // The status text of a scan step for a caught error, one-table form (the permission scan and
 // the installed-software scan): 0x80040E37, 0x80004005 by the first letter of the description,
 // 0x80040E57; every other number gives "Unknown error: " + description.

@@ -6,8 +6,9 @@
 #include "support/DoEvents.h"
 #include "support/Error.h"
 
+#include <QHash>
+
 #include <cmath>
-#include <utility>
 
 namespace modScanDirs {
 
@@ -41,24 +42,37 @@ constexpr NamedMask MaskNames[] = {
     {0xA0000000, "List&Read&Execute"},
 };
 
-// Stores the rows of one directory.
-void StoreRights(platform::database::Connection &connection, platform::security::ADsSecurity &security,
-                 const QString &table, const QString &dir)
-{
-    const auto descriptor = security.GetSecurityDescriptor(QStringLiteral("FILE://") + dir);
-    if (!descriptor)
-        return;
-    const QString storedPath = modDatabase::EscapeQuotes(dir);
-    QString lastTrustee;
-    for (const platform::security::AccessControlEntry &entry : descriptor->DiscretionaryAcl) {
-        if (entry.Trustee == lastTrustee)
-            continue;
-        modDatabase::InsertRow(connection, table,
-                               {storedPath, modDatabase::EscapeQuotes(MemberName(entry.Trustee)),
-                                modDatabase::EscapeQuotes(RightName(entry.AccessMask))});
-        lastTrustee = entry.Trustee;
+// Stores the rows of one directory. The names of rights repeat from directory to directory: they
+// are made once per scan.
+class RightsWriter {
+public:
+    RightsWriter(platform::database::Connection &connection, const QString &table) : m_rows(connection, table, 3) {}
+
+    void Store(const QString &dir, const platform::security::SecurityDescriptor &descriptor)
+    {
+        const QString storedPath = modDatabase::EscapeQuotes(dir);
+        QString lastTrustee; // "" at the start of every directory
+        for (const platform::security::AccessControlEntry &entry : descriptor.DiscretionaryAcl) {
+            if (entry.Trustee == lastTrustee)
+                continue;
+            m_rows.Insert(
+                {storedPath, modDatabase::EscapeQuotes(MemberName(entry.Trustee)), StoredRight(entry.AccessMask)});
+            lastTrustee = entry.Trustee;
+        }
     }
-}
+
+private:
+    const QString &StoredRight(uint32_t mask)
+    {
+        auto found = m_rights.constFind(mask);
+        if (found == m_rights.cend())
+            found = m_rights.insert(mask, modDatabase::EscapeQuotes(RightName(mask)));
+        return *found;
+    }
+
+    modDatabase::RowWriter m_rows;
+    QHash<uint32_t, QString> m_rights;
+};
 
 } // namespace
 
@@ -90,9 +104,12 @@ int32_t ScanDirs(const QStringList &Dirs, support::ProgressBar &Bar, support::St
         blnStopScanDirs = false;
         modDatabase::OpenDatabase(connection, DbPath);
         modDatabase::EmptyTable(connection, Table);
+        RightsWriter rights(connection, Table);
 
         for (const QString &dir : Dirs) {
-            StoreRights(connection, security, Table, dir);
+            // An object the security layer has no descriptor for only has no rows.
+            if (const auto descriptor = security.GetSecurityDescriptor(QStringLiteral("FILE://") + dir))
+                rights.Store(dir, *descriptor);
             Bar.setValue(Bar.Value() + 1);
             // Multiplied first, so that whole numbers divide exactly (29 of 100 is 29%, not 28%).
             const auto percent = static_cast<long long>(std::floor(Bar.Value() * 100 / Bar.Max()));

@@ -47,6 +47,11 @@ bool IsDirectory(const Listing &listing, const dirent &entry)
     return S_ISDIR(info.st_mode);
 }
 
+bool IsDotOrDotDot(const char *name)
+{
+    return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
+}
+
 } // namespace
 
 void SearchDirs(const QString &RootDir, int32_t MaxDepth, QStringList &Dirs)
@@ -70,21 +75,24 @@ void SearchDirs(const QString &RootDir, int32_t MaxDepth, QStringList &Dirs)
         if (!listing)
             continue; // unreadable or gone: it adds nothing, the search goes on
 
-        bool first = true;
+        bool serve = false; // not before the first entry
         while (true) {
-            if (!first)
+            if (serve)
                 support::DoEvents();
-            first = false;
             const dirent *entry = listing.Next();
             if (!entry)
                 break;
+            // The loop is served before each further entry, but not after "." and "..": every
+            // listing has them, and in a tree of leaf directories serving it for them would
+            // triple the cost of the search without making the window any more responsive.
+            serve = !IsDotOrDotDot(entry->d_name);
             if (entry->d_name[0] == '.' || !IsDirectory(listing, *entry))
                 continue;
 
             QString path = current + QFile::decodeName(entry->d_name);
             // The queue is worked off level by level, so the first entry below the limit means
             // that everything still queued lies on the deepest admitted level: stop here.
-            if (limited && path.mid(rootLength).count(u'/') >= MaxDepth)
+            if (limited && QStringView(path).mid(rootLength).count(u'/') >= MaxDepth)
                 return;
             Dirs.append(path);
             queue.push_back(std::move(path));

@@ -55,6 +55,12 @@ int bind(sqlite3_stmt *statement, int index, const QVariant &value)
         const QByteArray bytes = value.toByteArray();
         return sqlite3_bind_blob64(statement, index, bytes.constData(), sqlite3_uint64(bytes.size()), SQLITE_TRANSIENT);
     }
+    case QMetaType::QString: {
+        // The text stays in parameters, which outlive the statement's run: bound in place.
+        const QString &text = *static_cast<const QString *>(value.constData());
+        return sqlite3_bind_text64(statement, index, reinterpret_cast<const char *>(text.utf16()),
+                                   sqlite3_uint64(text.size()) * sizeof(char16_t), SQLITE_STATIC, SQLITE_UTF16);
+    }
     default: {
         const QByteArray text = value.toString().toUtf8();
         return sqlite3_bind_text64(statement, index, text.constData(), sqlite3_uint64(text.size()), SQLITE_TRANSIENT,
@@ -182,6 +188,11 @@ int Connection::Run(const QString &sql, const QVariantList &parameters,
         if (const int rc = bind(statement, i + 1, parameters[i]); rc != SQLITE_OK)
             Fail(rc);
     }
+    return Step(statement, onRow);
+}
+
+int Connection::Step(sqlite3_stmt *statement, const std::function<void(sqlite3_stmt *)> &onRow)
+{
     const bool writes = !sqlite3_stmt_readonly(statement);
     if (writes)
         BeginWrite();
@@ -195,6 +206,36 @@ int Connection::Run(const QString &sql, const QVariantList &parameters,
     if (writes)
         CommitIfDue();
     return sqlite3_column_count(statement);
+}
+
+Command::Command(Connection &ActiveConnection, const QString &CommandText)
+    : m_connection(ActiveConnection), m_db(ActiveConnection.m_db), m_statement(nullptr)
+{
+    if (!m_db)
+        throw UsageError(kObjectClosed);
+    // Owned here, not kept by the connection: a connection closed meanwhile stays a zombie that
+    // SQLite frees when this statement is finalized, so m_db names no other connection.
+    m_statement = ActiveConnection.Prepare(CommandText, false);
+}
+
+Command::~Command() { sqlite3_finalize(m_statement); }
+
+void Command::Execute(std::initializer_list<QStringView> values)
+{
+    if (m_connection.m_db != m_db)
+        throw UsageError(kObjectClosed);
+    const StatementUse use(m_statement, true);
+    int index = 0;
+    for (QStringView value : values) {
+        // The values outlive the run: bound in place, in the native UTF-16. An empty view may have
+        // no data at all, and a null pointer would bind Null instead of "".
+        const char16_t *text = value.utf16() ? value.utf16() : u"";
+        const int rc = sqlite3_bind_text64(m_statement, ++index, reinterpret_cast<const char *>(text),
+                                           sqlite3_uint64(value.size()) * sizeof(char16_t), SQLITE_STATIC, SQLITE_UTF16);
+        if (rc != SQLITE_OK)
+            m_connection.Fail(rc);
+    }
+    m_connection.Step(m_statement, {});
 }
 
 int Connection::Execute(const QString &CommandText, const QVariantList &parameters)

@@ -5,9 +5,11 @@
 #include <QElapsedTimer>
 #include <QHash>
 #include <QString>
+#include <QStringView>
 #include <QVariant>
 
 #include <functional>
+#include <initializer_list>
 #include <optional>
 
 struct sqlite3;
@@ -64,7 +66,11 @@ public:
     int Run(const QString &sql, const QVariantList &parameters, const std::function<void(sqlite3_stmt *)> &onRow);
 
 private:
+    friend class Command;
+
     sqlite3_stmt *Prepare(const QString &sql, bool reuse);
+    // Runs a prepared statement whose values are bound; see Run.
+    int Step(sqlite3_stmt *statement, const std::function<void(sqlite3_stmt *)> &onRow);
     void BeginWrite();
     void CommitIfDue();
     // Commits pending rows; returns the SQLite result code (SQLITE_OK when nothing was pending).
@@ -77,6 +83,27 @@ private:
     QHash<QString, sqlite3_stmt *> m_statements; // statements run with parameters, kept for reuse
     QElapsedTimer m_transactionAge;
     std::optional<support::ProgramEndHook> m_endHook; // lives while rows are uncommitted
+};
+
+// One statement prepared once and run many times with text values, for a step that writes many
+// rows through one statement: neither the statement's text nor the values are looked up or
+// converted per run. Runs follow the connection's transaction rules and raise its errors. A
+// command outlives neither its connection nor the connection's staying open (a run after Close
+// raises "object closed").
+class Command {
+public:
+    Command(Connection &ActiveConnection, const QString &CommandText);
+    ~Command();
+    Command(const Command &) = delete;
+    Command &operator=(const Command &) = delete;
+
+    // Binds values to the statement's "?" placeholders in order and runs it.
+    void Execute(std::initializer_list<QStringView> values);
+
+private:
+    Connection &m_connection;
+    sqlite3 *m_db;
+    sqlite3_stmt *m_statement;
 };
 
 } // namespace platform::database
