@@ -14,8 +14,8 @@ inline constexpr int32_t UnlimitedDepth = 100;
 // is the root's own subdirectories; 0 or less lists nothing, UnlimitedDepth or more every level).
 // Paths are full, with no trailing "/", in the order found; the root itself is never added.
 // Names that begin with "." are skipped with everything below them, symbolic links are never
-// followed, and a directory that cannot be listed adds nothing. The message loop runs before each
-// further entry is read. Raises no error of its own.
+// followed, and a directory that cannot be listed adds nothing. The message loop is served while
+// listing, before each further entry (not after "." and ".."). Raises no error of its own.
 void SearchDirs(const QString &RootDir, int32_t MaxDepth, QStringList &Dirs);
 
 } // namespace modSearchDirs
