@@ -20,7 +20,6 @@
 #include "support/ProgramFolder.h"
 #include "support/StepGuard.h"
 
-#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QDateTime>
@@ -38,6 +37,7 @@
 #include <array>
 #include <cstdio>
 #include <optional>
+#include <type_traits>
 
 namespace {
 
@@ -62,67 +62,42 @@ QFont boldened(QFont font)
 // The window's design measures are in twips, 15 to a pixel.
 int px(int twips) { return qRound(twips / 15.0); }
 
-void place(QWidget *widget, int left, int top, int width, int height)
-{
-    widget->setGeometry(px(left), px(top), px(width), px(height));
-}
-
+// A control at its design position (in twips) inside its container, with its caption.
 template <typename Widget>
-Widget *make(QWidget *container, const char *name, int left, int top, int width, int height)
+Widget *make(QWidget *container, const char *name, const char *text, int left, int top, int width, int height)
 {
     auto *widget = new Widget(container);
     widget->setObjectName(QString::fromLatin1(name));
-    place(widget, left, top, width, height);
+    widget->setGeometry(px(left), px(top), px(width), px(height));
+    if constexpr (std::is_base_of_v<QGroupBox, Widget>)
+        widget->setTitle(QString::fromUtf8(text));
+    else if constexpr (std::is_base_of_v<QLabel, Widget> || std::is_base_of_v<QAbstractButton, Widget>)
+        widget->setText(QString::fromUtf8(text));
     return widget;
-}
-
-QLabel *makeLabel(QWidget *container, const char *name, const char *text, int left, int top, int width, int height)
-{
-    auto *label = make<QLabel>(container, name, left, top, width, height);
-    label->setText(QString::fromUtf8(text));
-    return label;
 }
 
 QLabel *makePicture(QWidget *container, const char *name, const char *resource, int left, int top, int width,
                     int height)
 {
-    auto *picture = make<QLabel>(container, name, left, top, width, height);
+    auto *picture = make<QLabel>(container, name, "", left, top, width, height);
     picture->setPixmap(QPixmap(QString::fromLatin1(resource)));
     picture->setScaledContents(true);
     return picture;
 }
 
-QGroupBox *makeFrame(QWidget *container, const char *name, const char *caption, int left, int top, int width,
-                     int height)
+void setColour(QWidget *widget, QPalette::ColorRole role, const QColor &colour)
 {
-    auto *frame = make<QGroupBox>(container, name, left, top, width, height);
-    frame->setTitle(QString::fromUtf8(caption));
-    frame->setFont(boldened(QFont(QStringLiteral("MS Sans Serif"), 8)));
-    return frame;
-}
-
-// A frame's bold caption font would pass on to everything inside it: its controls get the
-// window's own font back.
-void unboldChildren(QGroupBox *frame, const QFont &font)
-{
-    for (QWidget *child : frame->findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
-        child->setFont(font);
+    QPalette palette = widget->palette();
+    palette.setColor(role, colour);
+    widget->setPalette(palette);
 }
 
 QFrame *makeLine(QWidget *container, const char *name, int top, const QColor &colour)
 {
-    auto *line = make<QFrame>(container, name, 360, top, 8000 - 360, 15);
+    auto *line = make<QFrame>(container, name, "", 360, top, 8000 - 360, 15);
     line->setAutoFillBackground(true);
-    QPalette palette = line->palette();
-    palette.setColor(QPalette::Window, colour);
-    line->setPalette(palette);
+    setColour(line, QPalette::Window, colour);
     return line;
-}
-
-// The text a settings key holds, read fresh from the file.
-QString readSetting(const QString &file, const QString &section, const QString &key, const QString &defaultValue)
-{
-    return platform::ini::ReadValue(section, key, defaultValue, file);
 }
 
 // The leading number of a text as a whole number; nothing when it is out of range.
@@ -217,69 +192,63 @@ void frmScanNetwork::CreateControls()
     QFont arial(QStringLiteral("Arial"), 8);
     arial.setBold(false); // stated, so that it is not taken over from a bold frame
     setFont(arial);
+    const QColor highlight = palette().color(QPalette::Active, QPalette::Highlight);
 
     imgScan = makePicture(this, "imgScan", ":/icons/scan.png", 480, 140, 450, 435);
-    lblScanNetwork = makeLabel(this, "lblScanNetwork", "Scan network", 1200, 240, 1905, 330);
+    lblScanNetwork = make<QLabel>(this, "lblScanNetwork", "Scan network", 1200, 240, 1905, 330);
     QFont title(QStringLiteral("Arial"));
     title.setPointSizeF(14.25);
     lblScanNetwork->setFont(boldened(title));
-    QPalette highlight = lblScanNetwork->palette();
-    highlight.setColor(QPalette::WindowText, palette().color(QPalette::Active, QPalette::Highlight));
-    lblScanNetwork->setPalette(highlight);
+    setColour(lblScanNetwork, QPalette::WindowText, highlight);
     Line3 = makeLine(this, "Line3", 720, QColor(0x80, 0x80, 0x80));
     Line4 = makeLine(this, "Line4", 735, Qt::white);
 
-    fraDirs = makeFrame(this, "fraDirs", "          Directories", 360, 1080, 6495, 4095);
-    lblDirlist = makeLabel(fraDirs, "lblDirlist", "Add/remove directories to scan:", 240, 360, 2745, 240);
-    lstDirs = make<QListWidget>(fraDirs, "lstDirs", 240, 720, 5895, 2205);
+    fraDirs = make<QGroupBox>(this, "fraDirs", "          Directories", 360, 1080, 6495, 4095);
+    lblDirlist = make<QLabel>(fraDirs, "lblDirlist", "Add/remove directories to scan:", 240, 360, 2745, 240);
+    lstDirs = make<QListWidget>(fraDirs, "lstDirs", "", 240, 720, 5895, 2205);
     lstDirs->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    txtDir = make<QLineEdit>(fraDirs, "txtDir", 240, 3045, 5535, 285);
-    cmdBrowse = make<QPushButton>(fraDirs, "cmdBrowse", 5880, 3045, 285, 285);
-    cmdBrowse->setText(QStringLiteral("..."));
-    cmdAdd = make<QPushButton>(fraDirs, "cmdAdd", 240, 3555, 1095, 375);
-    cmdAdd->setText(QStringLiteral("&Add"));
-    cmdRemove = make<QPushButton>(fraDirs, "cmdRemove", 1560, 3555, 1095, 375);
-    cmdRemove->setText(QStringLiteral("&Remove"));
+    txtDir = make<QLineEdit>(fraDirs, "txtDir", "", 240, 3045, 5535, 285);
+    cmdBrowse = make<QPushButton>(fraDirs, "cmdBrowse", "...", 5880, 3045, 285, 285);
+    cmdAdd = make<QPushButton>(fraDirs, "cmdAdd", "&Add", 240, 3555, 1095, 375);
+    cmdRemove = make<QPushButton>(fraDirs, "cmdRemove", "&Remove", 1560, 3555, 1095, 375);
 
-    fraDetails = makeFrame(this, "fraDetails", "          Sub-directories", 360, 5520, 6495, 1215);
-    lblScan1 = makeLabel(fraDetails, "lblScan1", "Scan of a maximum of", 240, 360, 1950, 240);
-    txtSubCount = make<QLineEdit>(fraDetails, "txtSubCount", 2300, 360, 375, 285);
-    lblScan2 = makeLabel(fraDetails, "lblScan2", "sub-directories.", 2760, 360, 1335, 240);
-    chkAll = make<QCheckBox>(fraDetails, "chkAll", 240, 840, 4815, 195);
-    chkAll->setText(QStringLiteral("Scan every subdirectory"));
+    fraDetails = make<QGroupBox>(this, "fraDetails", "          Sub-directories", 360, 5520, 6495, 1215);
+    lblScan1 = make<QLabel>(fraDetails, "lblScan1", "Scan of a maximum of", 240, 360, 1950, 240);
+    txtSubCount = make<QLineEdit>(fraDetails, "txtSubCount", "", 2300, 360, 375, 285);
+    lblScan2 = make<QLabel>(fraDetails, "lblScan2", "sub-directories.", 2760, 360, 1335, 240);
+    chkAll = make<QCheckBox>(fraDetails, "chkAll", "Scan every subdirectory", 240, 840, 4815, 195);
 
-    fraScan = makeFrame(this, "fraScan", "          Scan", 6960, 1080, 4575, 1455);
-    chkUsers = make<QCheckBox>(fraScan, "chkUsers", 600, 360, 1575, 255);
-    chkUsers->setText(QStringLiteral("Users / groups"));
-    chkDirectories = make<QCheckBox>(fraScan, "chkDirectories", 600, 720, 1575, 255);
-    chkDirectories->setText(QStringLiteral("Directories"));
-    chkPrograms = make<QCheckBox>(fraScan, "chkPrograms", 600, 1080, 1935, 255);
-    chkPrograms->setText(QStringLiteral("Installed programs"));
+    fraScan = make<QGroupBox>(this, "fraScan", "          Scan", 6960, 1080, 4575, 1455);
+    chkUsers = make<QCheckBox>(fraScan, "chkUsers", "Users / groups", 600, 360, 1575, 255);
+    chkDirectories = make<QCheckBox>(fraScan, "chkDirectories", "Directories", 600, 720, 1575, 255);
+    chkPrograms = make<QCheckBox>(fraScan, "chkPrograms", "Installed programs", 600, 1080, 1935, 255);
     shpBlueCircle = makePicture(fraScan, "shpBlueCircle", ":/icons/bluecircle.png", 240, 400, 180, 180);
 
-    fraProgress = makeFrame(this, "fraProgress", "", 6960, 2760, 4575, 3975);
-    lblStatus = makeLabel(fraProgress, "lblStatus", "Status", 240, 240, 585, 240);
+    fraProgress = make<QGroupBox>(this, "fraProgress", "", 6960, 2760, 4575, 3975);
+    lblStatus = make<QLabel>(fraProgress, "lblStatus", "Status", 240, 240, 585, 240);
     for (int i = 0; i < 5; ++i) {
-        lblProgress[i] = makeLabel(fraProgress, "lblProgress", DesignTexts[i], 480, 600 + 480 * i, 4065, 435);
+        lblProgress[i] = make<QLabel>(fraProgress, "lblProgress", "", 480, 600 + 480 * i, 4065, 435);
         lblProgress[i]->setObjectName(QStringLiteral("lblProgress%1").arg(i));
         lblProgress[i]->setWordWrap(true);
         lblProgress[i]->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     }
-    lblProgressTitle = makeLabel(fraProgress, "lblProgressTitle", "Progress", 240, 3120, 825, 240);
-    lblProgressTitle->setMinimumWidth(px(4065)); // the title grows to "Progress  (cancelled)"
-    lblProgressTitle->resize(px(4065), px(240));
-    ProgressBar1 = make<QProgressBar>(fraProgress, "ProgressBar1", 240, 3480, 4215, 195);
+    // Wider than at design: the title grows to "Progress  (cancelled)".
+    lblProgressTitle = make<QLabel>(fraProgress, "lblProgressTitle", "", 240, 3120, 4065, 240);
+    ProgressBar1 = make<QProgressBar>(fraProgress, "ProgressBar1", "", 240, 3480, 4215, 195);
     ProgressBar1->setTextVisible(false);
-    for (QGroupBox *frame : {fraDirs, fraDetails, fraScan, fraProgress})
-        unboldChildren(frame, arial);
+
+    // Frame captions are bold; the controls inside keep the window's font.
+    for (QGroupBox *frame : {fraDirs, fraDetails, fraScan, fraProgress}) {
+        frame->setFont(boldened(QFont(QStringLiteral("MS Sans Serif"), 8)));
+        for (QWidget *child : frame->findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
+            child->setFont(arial);
+    }
     for (QLabel *bold : {lblStatus, lblProgressTitle})
         bold->setFont(boldened(arial));
 
-    cmdStart = make<QPushButton>(this, "cmdStart", 9840, 6960, 1695, 375);
-    cmdStart->setText(StartCaption);
-    lblLastScanDate = makeLabel(this, "lblLastScanDate", "Last scan date:", 360, 6960, 4575, 255);
-
-    // The frames' icons sit over the start of their captions.
+    cmdStart = make<QPushButton>(this, "cmdStart", "", 9840, 6960, 1695, 375);
+    lblLastScanDate = make<QLabel>(this, "lblLastScanDate", "", 360, 6960, 4575, 255);
+    // The frames' icons sit over the start of their captions, which leave room with blanks.
     picDirs = makePicture(this, "picDirs", ":/icons/folder.png", 600, 990, 360, 360);
     picDetails = makePicture(this, "picDetails", ":/icons/details.png", 600, 5400, 495, 375);
     picScan = makePicture(this, "picScan", ":/icons/tasks.png", 7200, 960, 375, 375);
@@ -331,55 +300,51 @@ void frmScanNetwork::Form_Load()
 void frmScanNetwork::GetSettings()
 {
     const QString file = frmSettings::Instance().SettingsFile();
-    const int count = wholeNumber(readSetting(file, Directories, QStringLiteral("DirectoryCount"), QString())).value_or(0);
+    const auto read = [&file](const QString &section, const QString &key, const QString &defaultValue) {
+        return platform::ini::ReadValue(section, key, defaultValue, file);
+    };
+    const int count = wholeNumber(read(Directories, QStringLiteral("DirectoryCount"), QString())).value_or(0);
     for (int i = 1; i <= count; ++i) {
-        const QString entry = readSetting(file, Directories, QStringLiteral("Directory") + QString::number(i), QString());
+        const QString entry = read(Directories, QStringLiteral("Directory") + QString::number(i), QString());
         if (!entry.isEmpty())
             lstDirs->addItem(entry);
     }
-    txtSubCount->setText(readSetting(file, Options, QStringLiteral("SubdirectoryCount"), QStringLiteral("2")));
-    setCheckValue(chkAll, readSetting(file, Options, QStringLiteral("AllSubdirectories"), QString()));
+    txtSubCount->setText(read(Options, QStringLiteral("SubdirectoryCount"), QStringLiteral("2")));
+    setCheckValue(chkAll, read(Options, QStringLiteral("AllSubdirectories"), QString()));
     chkAll_Click();
-    setCheckValue(chkUsers, readSetting(file, Options, QStringLiteral("ScanUsers"), QStringLiteral("1")));
-    setCheckValue(chkDirectories, readSetting(file, Options, QStringLiteral("ScanDirectories"), QStringLiteral("1")));
-    setCheckValue(chkPrograms, readSetting(file, Options, QStringLiteral("ScanPrograms"), QStringLiteral("1")));
+    setCheckValue(chkUsers, read(Options, QStringLiteral("ScanUsers"), QStringLiteral("1")));
+    setCheckValue(chkDirectories, read(Options, QStringLiteral("ScanDirectories"), QStringLiteral("1")));
+    setCheckValue(chkPrograms, read(Options, QStringLiteral("ScanPrograms"), QStringLiteral("1")));
 }
 
 // The whole file is written anew in one step, so a crash in the middle never loses the settings.
+// The values of the settings service are those in effect (the domain found on the network when
+// none is set); keys that are not written here are gone afterwards.
 void frmScanNetwork::WriteSettings()
 {
     QList<platform::ini::Entry> entries;
-    const auto option = [&](const QString &key, const QString &value) { entries.append({Options, key, value}); };
-    const QString databasePath = safely(&frmSettings::GetDatabasePath);
-    const QString domain = safely(&frmSettings::GetDomain);
-    const QString minimizeToTray = safely(&frmSettings::GetMinimizeToTray);
-    const QString showQuickStart = safely(&frmSettings::GetShowQuickStart);
-    const QString checkForUpdates = safely(&frmSettings::GetCheckForUpdates);
-    const QString noPing = safely(&frmSettings::GetNoPing);
-    const QString groupCount = safely(&frmSettings::GetNetworkgroupSubdirCount);
-    const QString userCount = safely(&frmSettings::GetNetworkuserSubdirCount);
-    const QString scheduledScan = safely(&frmSettings::GetScheduledScan);
-    const QString scheduledTime = safely(&frmSettings::GetScheduledTime);
-
-    option(QStringLiteral("DatabasePath"), databasePath);
-    option(QStringLiteral("Domain"), domain);
-    option(QStringLiteral("ShowQuickStart"), showQuickStart);
-    option(QStringLiteral("CheckForUpdates"), checkForUpdates);
-    option(QStringLiteral("NetworkgroupSubdirCount"), groupCount);
-    option(QStringLiteral("NetworkuserSubdirCount"), userCount);
-    option(QStringLiteral("MinimizeToTray"), minimizeToTray);
-    option(QStringLiteral("SubdirectoryCount"), txtSubCount->text());
-    option(QStringLiteral("ScanUsers"), QString::number(checkValue(chkUsers)));
-    option(QStringLiteral("ScanDirectories"), QString::number(checkValue(chkDirectories)));
-    option(QStringLiteral("ScanPrograms"), QString::number(checkValue(chkPrograms)));
-    option(QStringLiteral("ScheduledScan"), scheduledScan);
-    option(QStringLiteral("ScheduledTime"), scheduledTime);
-    if (noPing == QStringLiteral("1"))
-        option(QStringLiteral("NoPing"), noPing);
+    const auto option = [&](const char *key, const QString &value) {
+        entries.append({Options, QString::fromLatin1(key), value});
+    };
+    option("DatabasePath", safely(&frmSettings::GetDatabasePath));
+    option("Domain", safely(&frmSettings::GetDomain));
+    option("ShowQuickStart", safely(&frmSettings::GetShowQuickStart));
+    option("CheckForUpdates", safely(&frmSettings::GetCheckForUpdates));
+    option("NetworkgroupSubdirCount", safely(&frmSettings::GetNetworkgroupSubdirCount));
+    option("NetworkuserSubdirCount", safely(&frmSettings::GetNetworkuserSubdirCount));
+    option("MinimizeToTray", safely(&frmSettings::GetMinimizeToTray));
+    option("SubdirectoryCount", txtSubCount->text());
+    option("ScanUsers", QString::number(checkValue(chkUsers)));
+    option("ScanDirectories", QString::number(checkValue(chkDirectories)));
+    option("ScanPrograms", QString::number(checkValue(chkPrograms)));
+    option("ScheduledScan", safely(&frmSettings::GetScheduledScan));
+    option("ScheduledTime", safely(&frmSettings::GetScheduledTime));
+    if (safely(&frmSettings::GetNoPing) == QStringLiteral("1"))
+        option("NoPing", QStringLiteral("1"));
     entries.append({Directories, QStringLiteral("DirectoryCount"), QString::number(lstDirs->count())});
     for (int i = 0; i < lstDirs->count(); ++i)
         entries.append({Directories, QStringLiteral("Directory") + QString::number(i + 1), lstDirs->item(i)->text()});
-    option(QStringLiteral("AllSubdirectories"), checkValue(chkAll) == 1 ? QStringLiteral("1") : QStringLiteral("0"));
+    option("AllSubdirectories", checkValue(chkAll) == 1 ? QStringLiteral("1") : QStringLiteral("0"));
     platform::ini::RewriteFile(entries, frmSettings::Instance().SettingsFile());
 }
 
@@ -467,12 +432,10 @@ void frmScanNetwork::SetLabelState(int index, LabelState state)
     QFont font = label->font();
     font.setBold(state == LabelState::Running);
     label->setFont(font);
-    QPalette palette = label->palette();
     if (state == LabelState::Waiting)
-        palette.setColor(QPalette::WindowText, Qt::black);
+        setColour(label, QPalette::WindowText, Qt::black);
     else if (state == LabelState::Done)
-        palette.setColor(QPalette::WindowText, this->palette().color(QPalette::Active, QPalette::Highlight));
-    label->setPalette(palette);
+        setColour(label, QPalette::WindowText, palette().color(QPalette::Active, QPalette::Highlight));
 }
 
 // Shows the marker beside a task box, or hides it (nullptr).

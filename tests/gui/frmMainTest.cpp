@@ -4,7 +4,6 @@
 #include "platform/userstore/UserStore.h"
 
 #include <QAction>
-#include <QCoreApplication>
 #include <QDir>
 #include <QLineEdit>
 #include <QMdiArea>
@@ -15,7 +14,6 @@
 #include <QTimer>
 
 #include <gtest/gtest.h>
-
 
 using testing_support::TempProgramFolder;
 
@@ -108,41 +106,31 @@ TEST(frmMain, OneShotTimersSwitchThemselvesOffAndThePollRunsOn)
 TEST(frmMain, TheUpdateCleanUpRemovesOnlyItsOwnFilesAndIgnoresFailures)
 {
     TempProgramFolder folder;
-    const QStringList named = {"Quillmere.exe", "Quill Mere.exe", "QuillmereSetup.exe", "Updater.exe",
-                               "quillmere",     "quillmere-updater"};
     const auto cleanUp = [] {
         frmMain window({});
         window.trmDeleteUpdateFiles->setInterval(1);
         return testing_support::RunUntil([&] { return !window.trmDeleteUpdateFiles->isActive(); }, 3000);
     };
-
     ASSERT_TRUE(cleanUp()) << "no Updates folder at all";
 
-    ASSERT_TRUE(QDir().mkpath(folder.File("Updates")));
-    for (const QString &name : named)
-        folder.Write("Updates/" + name, "x");
+    for (const char *name : {"Quillmere.exe", "Quill Mere.exe", "QuillmereSetup.exe", "Updater.exe", "quillmere",
+                             "quillmere-updater", "keep.txt"}) {
+        QDir().mkpath(folder.File("Updates"));
+        folder.Write(QStringLiteral("Updates/") + name, "x");
+    }
+    ASSERT_TRUE(cleanUp());
+    EXPECT_EQ(QDir(folder.File("Updates")).entryList(QDir::Files), QStringList{"keep.txt"});
+    QFile::remove(folder.File("Updates/keep.txt"));
     ASSERT_TRUE(cleanUp());
     EXPECT_FALSE(QDir(folder.File("Updates")).exists());
-
-    ASSERT_TRUE(QDir().mkpath(folder.File("Updates")));
-    folder.Write("Updates/Updater.exe", "x");
-    folder.Write("Updates/keep.txt", "x");
-    ASSERT_TRUE(cleanUp());
-    EXPECT_FALSE(QFile::exists(folder.File("Updates/Updater.exe")));
-    EXPECT_TRUE(QFile::exists(folder.File("Updates/keep.txt")));
 }
 
 TEST(frmMain, OnlyTheWholeCommandLineScanInAnyCaseIsTheUnattendedStart)
 {
-    EXPECT_TRUE(frmMain::IsScanCommand({"-scan"}));
-    EXPECT_TRUE(frmMain::IsScanCommand({"-SCAN"}));
-    EXPECT_TRUE(frmMain::IsScanCommand({"-Scan"}));
-    EXPECT_FALSE(frmMain::IsScanCommand({"-scan", "now"}));
-    EXPECT_FALSE(frmMain::IsScanCommand({"-scan now"}));
-    EXPECT_FALSE(frmMain::IsScanCommand({}));
-    EXPECT_FALSE(frmMain::IsScanCommand({"scan"}));
-    EXPECT_FALSE(frmMain::IsScanCommand({" -scan"}));
-    EXPECT_FALSE(frmMain::IsScanCommand({"-scan", "-scan"}));
+    for (const QStringList &yes : {QStringList{"-scan"}, {"-SCAN"}, {"-Scan"}})
+        EXPECT_TRUE(frmMain::IsScanCommand(yes));
+    for (const QStringList &no : {QStringList{"-scan", "now"}, {"-scan now"}, {}, {"scan"}, {" -scan"}, {"-scan", "-scan"}})
+        EXPECT_FALSE(frmMain::IsScanCommand(no)) << no.join(' ').toStdString();
 }
 
 TEST(frmMain, ASecondInstanceHandsOverToTheRunningOneAndEnds)

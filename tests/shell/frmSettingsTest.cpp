@@ -105,11 +105,3 @@ TEST(frmSettings, AnEmptyDomainFallsBackToTheDirectoryWithoutWriting)
     EXPECT_FALSE(settings().GetDomain().isEmpty());
     EXPECT_FALSE(settings().GetDomain().contains(u'.'));
 }
-
-TEST(frmSettings, ACorruptSettingsFileGivesDefaults)
-{
-    TempProgramFolder folder;
-    folder.Write("Quillmere.ini", QByteArray("\xff\xfe\x00[\x00O\x00\x00\n=\n[[[\n==\n", 16));
-    EXPECT_EQ(settings().GetShowQuickStart(), "1");
-    EXPECT_TRUE(settings().GetDirectories().isEmpty());
-}
