@@ -8,6 +8,7 @@
 
 #include <QCheckBox>
 #include <QDir>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -299,4 +300,27 @@ TEST(frmScanNetwork, AScanLogThatCannotBeWrittenLeavesTheWindowRunning)
     window.cmdStart_Click(); // the way out: Stop
     EXPECT_EQ(window.lblProgressTitle->text(), "Progress  (cancelled)");
     EXPECT_EQ(window.cmdStart->text(), "&Start scanning");
+}
+
+TEST(frmScanNetwork, ResizingCentresTheFramesHorizontally)
+{
+    ScanFixture fx;
+    frmScanNetwork window;
+    window.Form_Load();
+    window.show();
+    const struct {
+        int width; // pixels
+        int dirsLeft, scanLeft, startLeft, lineEnd;
+    } cases[] = {{745, 0, 440, 632, 745}, {845, 50, 490, 682, 795}, {645, -50, 390, 582, 695}};
+    for (const auto &c : cases) {
+        window.resize(c.width, 500);
+        EXPECT_EQ(window.fraDirs->x(), c.dirsLeft) << c.width;
+        EXPECT_EQ(window.fraDetails->x(), c.dirsLeft);
+        EXPECT_EQ(window.picDirs->x(), c.dirsLeft + 16);
+        EXPECT_EQ(window.fraScan->x(), c.scanLeft);
+        EXPECT_EQ(window.fraProgress->x(), c.scanLeft);
+        EXPECT_EQ(window.cmdStart->x(), c.startLeft);
+        EXPECT_EQ(window.Line3->x() + window.Line3->width(), c.lineEnd);
+        EXPECT_EQ(window.imgScan->x(), 32) << "the title stays where it is";
+    }
 }
