@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -16,14 +17,13 @@ public:
     QString Path() const { return m_path; }
     // A path in the same temporary folder, for files a test makes itself.
     QString File(const QString &name) const { return m_folder.filePath(name); }
+    // Writes a file of that name into the folder and returns its path.
+    QString WriteFile(const QString &name, const QByteArray &content) const;
 
     // Runs one or more statements; a failure fails the test.
     void Exec(const QString &sql) const;
     // The rows of a query, each row's values joined by "\t" (Null as "<Null>").
     QStringList Rows(const QString &query) const;
-
-    // The empty database the build made.
-    static QString Template();
 
 private:
     QTemporaryDir m_folder;

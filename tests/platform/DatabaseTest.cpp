@@ -11,20 +11,12 @@
 #include <gtest/gtest.h>
 
 using namespace platform::database;
-using testing_support::ResultsDatabase;
 
 namespace {
 
 QString connectionString(const QString &path)
 {
-    return QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;data source=") + path +
-           QStringLiteral(";Jet OLEDB:Engine Type=5;");
-}
-
-void open(Connection &connection, const QString &path)
-{
-    connection.setConnectionString(connectionString(path));
-    connection.Open();
+    return u"Provider=Microsoft.Jet.OLEDB.4.0;data source="_qs + path + u";Jet OLEDB:Engine Type=5;"_qs;
 }
 
 // Runs body and returns the error it raised (number 0 when it raised none).
@@ -35,169 +27,143 @@ template <typename Body> support::Error raised(Body body)
     } catch (const support::Error &error) {
         return error;
     }
-    return support::Error(0, QStringLiteral("no error"));
+    return support::Error(0, u"no error"_qs);
 }
 
-void writeFile(const QString &path, const QByteArray &content)
-{
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(content);
-}
+class DatabaseTest : public ::testing::Test {
+protected:
+    void open(Connection &c, const QString &path) const
+    {
+        c.setConnectionString(connectionString(path));
+        c.Open();
+    }
+    void open(Connection &c) const { open(c, db.Path()); }
+    QStringList groups() const { return db.Rows(u"select GroupName from Groups"_qs); }
+
+    testing_support::ResultsDatabase db;
+    Connection connection;
+};
+using DatabaseConnection = DatabaseTest;
+using DatabaseRecordset = DatabaseTest;
+using DatabaseCommand = DatabaseTest;
 
 struct Ended {};
 
 } // namespace
 
-TEST(DatabaseConnection, DataSourceIsTakenFromTheConnectionString)
+TEST(DatabaseConnectionString, DataSourceIsTakenFromTheConnectionString)
 {
-    EXPECT_EQ(Connection::DataSource(connectionString(QStringLiteral("/srv/db/NetworkInfo.mdb"))),
-              QStringLiteral("/srv/db/NetworkInfo.mdb"));
     // A path may hold ";" and "=" as long as no "key=" follows the ";".
-    EXPECT_EQ(Connection::DataSource(connectionString(QStringLiteral("/srv/a;b/x=1.mdb"))),
-              QStringLiteral("/srv/a;b/x=1.mdb"));
-    EXPECT_EQ(Connection::DataSource(QStringLiteral("DATA SOURCE = \"/srv/with;quotes.mdb\";Mode=3")),
-              QStringLiteral("/srv/with;quotes.mdb"));
-    EXPECT_EQ(Connection::DataSource(QStringLiteral("data source=/x.mdb")), QStringLiteral("/x.mdb"));
-    EXPECT_EQ(Connection::DataSource(QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;")), QString());
+    for (const QString &path : {u"/srv/db/NetworkInfo.mdb"_qs, u"/srv/a;b/x=1.mdb"_qs})
+        EXPECT_EQ(Connection::DataSource(connectionString(path)), path);
+    EXPECT_EQ(Connection::DataSource(u"DATA SOURCE = \"/srv/with;quotes.mdb\";Mode=3"_qs), u"/srv/with;quotes.mdb"_qs);
+    EXPECT_EQ(Connection::DataSource(u"data source=/x.mdb"_qs), u"/x.mdb"_qs);
+    EXPECT_EQ(Connection::DataSource(u"Provider=Microsoft.Jet.OLEDB.4.0;"_qs), QString());
 }
 
-TEST(DatabaseConnection, OpeningFailsAtOpenForAMissingFileOrAFileThatIsNoDatabase)
+TEST_F(DatabaseConnection, OpeningFailsAtOpenForAMissingFileOrAFileThatIsNoDatabase)
 {
-    ResultsDatabase db;
-    writeFile(db.File(QStringLiteral("empty.mdb")), {});
-    writeFile(db.File(QStringLiteral("text.mdb")), QByteArray("Path,Member,Right\n/srv,alice,Full\n").repeated(200));
-    struct Case {
-        QString path;
-        QChar first;
+    const QString empty = db.WriteFile(u"empty.mdb"_qs, {});
+    const QString text = db.WriteFile(u"text.mdb"_qs, QByteArray("Path,Member,Right\n/srv,alice,Full\n").repeated(200));
+    const std::pair<QString, QChar> cases[] = {
+        {db.File(u"missing.mdb"_qs), u'C'}, {db.File(QString()), u'C'}, {QString(), u'C'}, {empty, u'U'}, {text, u'U'},
     };
-    const Case cases[] = {
-        {db.File(QStringLiteral("missing.mdb")), u'C'},
-        {db.File(QString()), u'C'}, // the folder
-        {QString(), u'C'},
-        {db.File(QStringLiteral("empty.mdb")), u'U'},
-        {db.File(QStringLiteral("text.mdb")), u'U'},
-    };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.path.toStdString());
-        Connection connection;
-        const auto error = raised([&] { open(connection, c.path); });
+    for (const auto &[path, first] : cases) {
+        SCOPED_TRACE(path.toStdString());
+        Connection c;
+        const auto error = raised([&] { open(c, path); });
         EXPECT_EQ(error.Number(), kDatabaseFailure);
-        ASSERT_FALSE(error.Description().isEmpty());
-        EXPECT_EQ(error.Description().front(), c.first) << error.Description().toStdString();
-        EXPECT_EQ(connection.State(), adStateClosed);
+        EXPECT_TRUE(error.Description().startsWith(first)) << error.Description().toStdString();
+        EXPECT_EQ(c.State(), adStateClosed);
     }
-    EXPECT_FALSE(QFile::exists(db.File(QStringLiteral("missing.mdb")))) << "Open must never create a file";
-    EXPECT_EQ(QFile(db.File(QStringLiteral("empty.mdb"))).size(), 0);
+    EXPECT_FALSE(QFile::exists(db.File(u"missing.mdb"_qs))) << "Open must never create a file";
+    EXPECT_EQ(QFile(empty).size(), 0);
 }
 
-TEST(DatabaseConnection, FailedStatementsRaiseTheNumbersTheMessagesTest)
+TEST_F(DatabaseConnection, FailedStatementsRaiseTheNumbersTheMessagesTest)
 {
-    ResultsDatabase db;
-    db.Exec(QStringLiteral("CREATE TABLE Counted (Name TEXT, Number INTEGER) STRICT;"
-                           "CREATE TABLE Keyed (Name TEXT PRIMARY KEY); INSERT INTO Keyed VALUES ('a');"));
+    db.Exec(u"CREATE TABLE Counted (Name TEXT, Number INTEGER) STRICT;"
+            "CREATE TABLE Keyed (Name TEXT PRIMARY KEY); INSERT INTO Keyed VALUES ('a');"_qs);
     const QString path4096 = QString(4096, u'p');
     struct Case {
-        const char *what;
-        QString sql;
+        const char *sql;
         QVariantList parameters;
         int32_t number;
-        QChar first; // for kDatabaseFailure: the first letter of the description, or 0 for "not U, C or D"
+        QChar first; // for kDatabaseFailure: U, C or D, or '?' for any other letter
     };
     const Case cases[] = {
-        {"missing table", QStringLiteral("insert into Rights values('a','b','c')"), {}, kTableNotFound, {}},
-        {"missing table in a subquery",
-         QStringLiteral("select Member from Permissions where Member not in (select username from people)"), {},
-         kTableNotFound, {}},
-        {"too few values", QStringLiteral("insert into Users values('a','b','c')"), {}, kDatabaseFailure, u'D'},
-        {"too many values", QStringLiteral("insert into Groups values(?,?)"), {u"a"_qs, u"b"_qs}, kDatabaseFailure, u'D'},
-        {"value one too long", QStringLiteral("insert into Permissions values(?,?,?)"),
-         {path4096 + u'x', u"alice"_qs, u"Full"_qs}, kValueTooLong, {}},
-        {"type mismatch", QStringLiteral("insert into Counted values('a','many')"), {}, kTypeMismatch, {}},
-        {"syntax error", QStringLiteral("Select * FROM Permissions WHERE (Right LIKE)"), {}, kStatementRejected, {}},
-        {"second statement", QStringLiteral("delete from Users where 1<2; delete from Groups where 1<2"), {},
-         kStatementRejected, {}},
-        {"no statement", QStringLiteral("  ;"), {}, kStatementRejected, {}},
-        {"duplicate key", QStringLiteral("insert into Keyed values('a')"), {}, kDatabaseFailure, u'\0'},
+        {"insert into Rights values('a','b','c')", {}, kTableNotFound, {}},
+        {"select Member from Permissions where Member not in (select username from people)", {}, kTableNotFound, {}},
+        {"insert into Users values('a','b','c')", {}, kDatabaseFailure, u'D'},
+        {"insert into Groups values(?,?)", {u"a"_qs, u"b"_qs}, kDatabaseFailure, u'D'},
+        {"insert into Permissions values(?,?,?)", {path4096 + u'x', u"alice"_qs, u"Full"_qs}, kValueTooLong, {}},
+        {"insert into Counted values('a','many')", {}, kTypeMismatch, {}},
+        {"Select * FROM Permissions WHERE (Right LIKE)", {}, kStatementRejected, {}},
+        {"delete from Users where 1<2; delete from Groups where 1<2", {}, kStatementRejected, {}},
+        {"  ;", {}, kStatementRejected, {}},
+        {"insert into Keyed values('a')", {}, kDatabaseFailure, u'?'},
     };
-    Connection connection;
-    open(connection, db.Path());
+    open(connection);
     for (const Case &c : cases) {
-        SCOPED_TRACE(c.what);
-        const auto error = raised([&] { connection.Execute(c.sql, c.parameters); });
+        SCOPED_TRACE(c.sql);
+        const auto error = raised([&] { connection.Execute(QString::fromUtf8(c.sql), c.parameters); });
         EXPECT_EQ(error.Number(), c.number) << error.Description().toStdString();
         EXPECT_EQ(error.Source(), kErrorSource);
-        if (c.number == kDatabaseFailure && c.first != u'\0') {
-            EXPECT_TRUE(error.Description().startsWith(c.first)) << error.Description().toStdString();
-        }
-        if (c.number == kDatabaseFailure && c.first == u'\0') {
-            EXPECT_FALSE(QStringLiteral("UCD").contains(error.Description().front())) << error.Description().toStdString();
+        if (c.number == kDatabaseFailure) {
+            const QChar first = error.Description().isEmpty() ? QChar() : error.Description().front();
+            EXPECT_EQ(u"UCD"_qs.contains(first) ? first : QChar(u'?'), c.first) << error.Description().toStdString();
         }
     }
     // The limit itself is allowed, and the connection goes on after every failure.
-    EXPECT_EQ(connection.Execute(QStringLiteral("insert into Permissions values(?,?,?)"),
-                                 {path4096, u"alice"_qs, u"Full"_qs}),
-              1);
+    EXPECT_EQ(connection.Execute(u"insert into Permissions values(?,?,?)"_qs, {path4096, u"alice"_qs, u"Full"_qs}), 1);
 }
 
-TEST(DatabaseConnection, RowsWrittenBeforeAnErrorAreInTheFileWhenTheErrorIsRaised)
+TEST_F(DatabaseConnection, RowsWrittenBeforeAnErrorAreInTheFileWhenTheErrorIsRaised)
 {
-    ResultsDatabase db;
-    Connection connection;
-    open(connection, db.Path());
-    connection.Execute(QStringLiteral("insert into Groups values('one')"));
-    connection.Execute(QStringLiteral("insert into Groups values(?)"), {u"two"_qs});
-    const auto error = raised([&] { connection.Execute(QStringLiteral("insert into Groups values(?)"), {QString(300, u'x')}); });
-    EXPECT_EQ(error.Number(), kValueTooLong);
+    open(connection);
+    connection.Execute(u"insert into Groups values('one')"_qs);
+    connection.Execute(u"insert into Groups values(?)"_qs, {u"two"_qs});
+    EXPECT_EQ(raised([&] { connection.Execute(u"insert into Groups values(?)"_qs, {QString(300, u'x')}); }).Number(),
+              kValueTooLong);
     // Another reader sees them while the failing connection is still open: nothing was rolled back.
-    EXPECT_EQ(db.Rows(QStringLiteral("select GroupName from Groups")), (QStringList{u"one"_qs, u"two"_qs}));
-    const auto missing = raised([&] { connection.Execute(QStringLiteral("insert into Rights values('x')")); });
-    EXPECT_EQ(missing.Number(), kTableNotFound);
-    connection.Execute(QStringLiteral("insert into Groups values('three')"));
+    EXPECT_EQ(groups(), (QStringList{u"one"_qs, u"two"_qs}));
+    connection.Execute(u"insert into Groups values('three')"_qs);
     connection.Close();
-    EXPECT_EQ(db.Rows(QStringLiteral("select GroupName from Groups")).size(), 3);
+    EXPECT_EQ(groups().size(), 3);
 }
 
-TEST(DatabaseConnection, PendingRowsAreCommittedOnCloseInTheDestructorAndAtProgramEnd)
+TEST_F(DatabaseConnection, PendingRowsAreCommittedOnCloseInTheDestructorAndAtProgramEnd)
 {
-    ResultsDatabase db;
     {
-        Connection connection;
-        open(connection, db.Path());
-        connection.Execute(QStringLiteral("insert into Groups values('closed')"));
-        connection.Close();
-        EXPECT_EQ(connection.State(), adStateClosed);
-        connection.Close(); // closing twice is harmless
+        Connection closed, destroyed;
+        open(closed);
+        closed.Execute(u"insert into Groups values('closed')"_qs);
+        closed.Close();
+        EXPECT_EQ(closed.State(), adStateClosed);
+        closed.Close(); // closing twice is harmless
+        open(destroyed);
+        destroyed.Execute(u"insert into Groups values('destroyed')"_qs);
     }
-    {
-        Connection connection;
-        open(connection, db.Path());
-        connection.Execute(QStringLiteral("insert into Groups values('destroyed')"));
-    }
-    Connection connection;
-    open(connection, db.Path());
-    connection.Execute(QStringLiteral("insert into Groups values('ended')"));
+    open(connection);
+    connection.Execute(u"insert into Groups values('ended')"_qs);
     support::SetProgramTerminator([](int) { throw Ended{}; });
     EXPECT_THROW(support::EndProgram(0), Ended);
     support::SetProgramTerminator(nullptr);
-    EXPECT_EQ(db.Rows(QStringLiteral("select GroupName from Groups")),
-              (QStringList{u"closed"_qs, u"destroyed"_qs, u"ended"_qs}));
+    EXPECT_EQ(groups(), (QStringList{u"closed"_qs, u"destroyed"_qs, u"ended"_qs}));
     // The connection stays usable after the hook committed its rows.
-    connection.Execute(QStringLiteral("insert into Groups values('after')"));
+    connection.Execute(u"insert into Groups values('after')"_qs);
     connection.Close();
-    EXPECT_EQ(db.Rows(QStringLiteral("select count(*) from Groups")), QStringList{u"4"_qs});
+    EXPECT_EQ(groups().size(), 4);
 }
 
-TEST(DatabaseConnection, ObjectsRefuseWhatTheirStateDoesNotAllow)
+TEST_F(DatabaseConnection, ObjectsRefuseWhatTheirStateDoesNotAllow)
 {
-    ResultsDatabase db;
-    Connection connection;
-    EXPECT_EQ(raised([&] { connection.Execute(QStringLiteral("select 1")); }).Number(), kObjectClosed);
-    open(connection, db.Path());
+    EXPECT_EQ(raised([&] { connection.Execute(u"select 1"_qs); }).Number(), kObjectClosed);
+    open(connection);
     EXPECT_EQ(raised([&] { connection.Open(); }).Number(), kObjectOpen);
     Recordset records;
-    records.Open(QStringLiteral("Groups"), connection);
-    EXPECT_EQ(raised([&] { records.Open(QStringLiteral("Users"), connection); }).Number(), kObjectOpen);
+    records.Open(u"Groups"_qs, connection);
+    EXPECT_EQ(raised([&] { records.Open(u"Users"_qs, connection); }).Number(), kObjectOpen);
     EXPECT_TRUE(records.Eof());
     EXPECT_EQ(raised([&] { records.MoveNext(); }).Number(), kNoCurrentRecord);
     EXPECT_EQ(raised([&] { records.Fields(0); }).Number(), kNoCurrentRecord);
@@ -205,15 +171,13 @@ TEST(DatabaseConnection, ObjectsRefuseWhatTheirStateDoesNotAllow)
     EXPECT_EQ(raised([&] { records.Eof(); }).Number(), kObjectClosed);
 }
 
-TEST(DatabaseRecordset, ReadsATableOrAStatementByPositionInTheDatabasesOrder)
+TEST_F(DatabaseRecordset, ReadsATableOrAStatementByPositionInTheDatabasesOrder)
 {
-    ResultsDatabase db;
-    db.Exec(QStringLiteral("insert into Users values('bob','HOST\\bob','False','True','01/01/1000');"
-                           "insert into Users values('al|ce','HOST\\al|ce','True',NULL,'7 Mar 2005 14:05:09');"));
-    Connection connection;
-    open(connection, db.Path());
+    db.Exec(u"insert into Users values('bob','HOST\\bob','False','True','01/01/1000');"
+            "insert into Users values('al|ce','HOST\\al|ce','True',NULL,'7 Mar 2005 14:05:09');"_qs);
+    open(connection);
     Recordset records;
-    records.Open(QStringLiteral("Users"), connection, adOpenStatic, adLockOptimistic, -1);
+    records.Open(u"Users"_qs, connection, adOpenStatic, adLockOptimistic, -1);
     EXPECT_EQ(records.State(), adStateOpen);
     EXPECT_EQ(records.RecordCount(), 2);
     ASSERT_EQ(records.FieldCount(), 5);
@@ -225,49 +189,57 @@ TEST(DatabaseRecordset, ReadsATableOrAStatementByPositionInTheDatabasesOrder)
     EXPECT_EQ(seen, (QStringList{u"bob 01/01/1000"_qs, u"al|ce 7 Mar 2005 14:05:09"_qs}));
     records.Close();
 
-    // Values are bound, not spliced: an apostrophe and a LIKE pattern go in as they are.
-    records.Open(QStringLiteral("select Username, PasswordNeverExpires from Users where UserPath like ?"),
-                 {u"HOST\\al%"_qs}, connection, adOpenStatic, adLockOptimistic, -1);
+    // Values are bound, not spliced: an apostrophe and a LIKE pattern go in as they are, and
+    // LIKE compares letter case as Linux paths do.
+    records.Open(u"select Username, PasswordNeverExpires from Users where UserPath like ?"_qs, {u"HOST\\al%"_qs},
+                 connection, adOpenStatic, adLockOptimistic, -1);
     ASSERT_EQ(records.RecordCount(), 1);
     EXPECT_TRUE(records.Fields(1).IsNull());
-    EXPECT_EQ(raised([&] { records.Fields(1).Text(); }).Number(), kInvalidUseOfNull);
-    EXPECT_EQ(raised([&] { records.Fields(1).Text(); }).Description(), QStringLiteral("Invalid use of Null"));
+    const auto null = raised([&] { records.Fields(1).Text(); });
+    EXPECT_EQ(null.Number(), kInvalidUseOfNull);
+    EXPECT_EQ(null.Description(), u"Invalid use of Null"_qs);
     records.Close();
-    records.Open(QStringLiteral("select count(*) from Users where Username = ?"), {u"it's"_qs}, connection);
-    EXPECT_EQ(records.Fields(0).Text(), QStringLiteral("0"));
+    records.Open(u"select count(*) from Users where Username = ? or UserPath like ?"_qs, {u"it's"_qs, u"host%"_qs},
+                 connection);
+    EXPECT_EQ(records.Fields(0).Text(), u"0"_qs);
 }
 
-TEST(DatabaseRecordset, AnActionStatementRunsAtOpenAndLeavesTheRecordsetClosed)
+TEST_F(DatabaseRecordset, AnActionStatementRunsAtOpenAndLeavesTheRecordsetClosed)
 {
-    ResultsDatabase db;
-    db.Exec(QStringLiteral("insert into settings values('old'); insert into settings values('older');"));
-    Connection connection;
-    open(connection, db.Path());
+    db.Exec(u"insert into settings values('old'); insert into settings values('older');"_qs);
+    open(connection);
     Recordset records;
-    records.Open(QStringLiteral("delete from settings where 1<2"), connection, adOpenDynamic, adLockOptimistic, -1);
+    records.Open(u"delete from settings where 1<2"_qs, connection, adOpenDynamic, adLockOptimistic, -1);
     EXPECT_EQ(records.State(), adStateClosed);
-    records.Open(QStringLiteral("insert into settings values('new')"), connection, adOpenDynamic, adLockOptimistic, -1);
+    records.Open(u"insert into settings values('new')"_qs, connection, adOpenDynamic, adLockOptimistic, -1);
     EXPECT_EQ(records.State(), adStateClosed);
     // The same connection reads its own pending rows.
-    records.Open(QStringLiteral("settings"), connection, adOpenStatic, adLockOptimistic, -1);
+    records.Open(u"settings"_qs, connection, adOpenStatic, adLockOptimistic, -1);
     EXPECT_EQ(records.RecordCount(), 1);
-    connection.Close();
     // Closing the connection first leaves the read rows to the record set, as the steps close
     // their objects in that order.
-    EXPECT_EQ(records.Fields(0).Text(), QStringLiteral("new"));
+    connection.Close();
+    EXPECT_EQ(records.Fields(0).Text(), u"new"_qs);
     records.Close();
-    EXPECT_EQ(db.Rows(QStringLiteral("select * from settings")), QStringList{u"new"_qs});
+    EXPECT_EQ(db.Rows(u"select * from settings"_qs), QStringList{u"new"_qs});
 }
 
-TEST(DatabaseRecordset, LikeComparesLetterCaseAsLinuxPathsDo)
+TEST_F(DatabaseCommand, RunsOnePreparedStatementWithTextValuesExactlyAndKeepsRowsBeforeAFailure)
 {
-    ResultsDatabase db;
-    db.Exec(QStringLiteral("insert into Permissions values('/srv/Data','g','Full');"
-                           "insert into Permissions values('/srv/data2','g','Full');"));
-    Connection connection;
-    open(connection, db.Path());
-    Recordset records;
-    records.Open(QStringLiteral("select Path from Permissions where Path like ?"), {u"/srv/Data%"_qs}, connection);
-    ASSERT_EQ(records.RecordCount(), 1);
-    EXPECT_EQ(records.Fields(0).Text(), QStringLiteral("/srv/Data"));
+    open(connection);
+    EXPECT_EQ(raised([&] { Command(connection, u"insert into Missing values(?)"_qs); }).Number(), kTableNotFound);
+    EXPECT_EQ(raised([&] { Command(connection, u"insert into Permissions values(?,?)"_qs); }).Number(),
+              kDatabaseFailure);
+    Command insert(connection, u"insert into Permissions values(?,?,?)"_qs);
+    const QString path = u"/srv/Ünïcode/o|neil"_qs;
+    insert.Execute({path, u"", QStringView()});
+    EXPECT_EQ(raised([&] { insert.Execute({u"/long", QString(300, u'm'), u"Full"}); }).Number(), kValueTooLong);
+    // The failed run undid only itself, and what came before is in the file already.
+    EXPECT_EQ(db.Rows(u"select Path from Permissions"_qs), QStringList{path});
+    insert.Execute({u"/b", u"x'y", u"Full"});
+    connection.Close();
+    EXPECT_EQ(raised([&] { insert.Execute({u"/closed", u"c", u"Full"}); }).Number(), kObjectClosed);
+    // Empty texts, with or without data, are "" and never Null.
+    EXPECT_EQ(db.Rows(u"select Path, Member, Right, Member is null, Right is null from Permissions order by rowid"_qs),
+              (QStringList{path + u"\t\t\t0\t0"_qs, u"/b\tx'y\tFull\t0\t0"_qs}));
 }
