@@ -7,39 +7,78 @@
 
 namespace testing_support {
 
-// A directory service held in memory, installed as the one in use for as long as it lives.
-// Tests build exactly the domains they need, including what a real service rarely shows on
-// demand: users without LastLogin or UserFlags, users in no group, domains without groups,
-// hostile names. Properties are set with Put and removed with Put(name, QVariant()).
+// A directory service held in memory, installed as the one in use for as long as it lives, so that
+// tests can build what a real service rarely shows on demand: users without LastLogin or
+// UserFlags, users in no group, domains without groups, hostile names. Put(name, QVariant())
+// removes a property.
 class MemoryDirectory : public platform::directory::DirectoryService {
 public:
-    struct Domain {
-        // Deques, so that an object returned by an Add stays in place while more are added.
-        std::deque<platform::directory::User> users;
-        std::deque<platform::directory::Group> groups;
-        std::deque<platform::directory::Computer> computers;
+    using User = platform::directory::User;
+    using Group = platform::directory::Group;
+    using Computer = platform::directory::Computer;
+
+    struct Domain { // deques: what an Add returned stays in place while more are added
+        std::deque<User> users;
+        std::deque<Group> groups;
+        std::deque<Computer> computers;
     };
 
-    MemoryDirectory();
-    ~MemoryDirectory() override;
+    MemoryDirectory() { platform::directory::Install(this); }
+    ~MemoryDirectory() override { platform::directory::Install(nullptr); }
 
-    // The domain of that name, made empty on first use; domains are listed in the order made.
-    // A bound container sees what is added later.
-    Domain &AddDomain(const QString &name);
+    // Made empty on first use; listed in the order made. A bound domain sees what is added later.
+    Domain &AddDomain(const QString &name)
+    {
+        if (!m_domains.count(name))
+            m_order << name;
+        return m_domains[name];
+    }
+    // AccountDisabled false, UserFlags 513 (a normal account), no LastLogin, and the named groups
+    // (which need not be groups of the domain).
+    User &AddUser(const QString &domain, const QString &name, const QStringList &groups = {})
+    {
+        auto &user = AddDomain(domain).users.emplace_back(platform::directory::MakeUser(domain, name));
+        user.Put(QStringLiteral("AccountDisabled"), false);
+        user.Put(QStringLiteral("UserFlags"), 513);
+        std::vector<Group> memberships;
+        for (const QString &group : groups)
+            memberships.push_back(platform::directory::MakeGroup(domain, group));
+        user.setGroups(std::move(memberships));
+        return user;
+    }
+    Group &AddGroup(const QString &domain, const QString &name)
+    {
+        return AddDomain(domain).groups.emplace_back(platform::directory::MakeGroup(domain, name));
+    }
+    Computer &AddComputer(const QString &domain, const QString &name)
+    {
+        return AddDomain(domain).computers.emplace_back(platform::directory::MakeComputer(domain, name));
+    }
 
-    // A user of domain with Name and ADsPath, AccountDisabled false, UserFlags 513 (a normal
-    // account), no LastLogin and the named groups (which need not be groups of the domain).
-    platform::directory::User &AddUser(const QString &domain, const QString &name, const QStringList &groups = {});
-    platform::directory::Group &AddGroup(const QString &domain, const QString &name);
-    platform::directory::Computer &AddComputer(const QString &domain, const QString &name);
+    QStringList Domains() override { return m_order; }
+    std::unique_ptr<platform::directory::DomainContainer> Bind(const QString &domain) override
+    {
+        ++binds;
+        for (const QString &name : m_order)
+            if (name.compare(domain, Qt::CaseInsensitive) == 0)
+                return std::make_unique<Container>(name, m_domains[name]);
+        throw platform::directory::DomainNotFound();
+    }
 
-    QStringList Domains() override;
-    std::unique_ptr<platform::directory::DomainContainer> Bind(const QString &domain) override;
-
-    // How often Bind was called, to check that a step binds as often as it should.
-    int binds = 0;
+    int binds = 0; // how often Bind was called
 
 private:
+    struct Container : platform::directory::DomainContainer {
+        Container(QString name, const Domain &domain) : name(std::move(name)), domain(domain) {}
+        QString Name() const override { return name; }
+        std::vector<User> Users() override { return {domain.users.begin(), domain.users.end()}; }
+        std::vector<Group> Groups() override { return {domain.groups.begin(), domain.groups.end()}; }
+        std::vector<Computer> Computers() override { return {domain.computers.begin(), domain.computers.end()}; }
+
+        QString name;
+        const Domain &domain;
+    };
+
     QStringList m_order;
     std::map<QString, Domain> m_domains;
 };

@@ -14,13 +14,13 @@ using testing_support::DirectoryTree;
 
 namespace {
 
-// Accounts every Debian system has.
+// Accounts every Debian system has: user and group "daemon" share the name and number 1, while
+// the user with number 4 is "sync" and the group "adm".
 constexpr uid_t RootId = 0;
-constexpr uid_t DaemonId = 1; // user and group "daemon" share the name and number
-constexpr uid_t BinId = 2;
+constexpr uid_t DaemonId = 1;
 constexpr gid_t AdmId = 4;
 
-// One entry as text, so that a failure shows the whole list readably.
+// The entries as text, so that a failure shows the whole list readably.
 std::string Describe(const SecurityDescriptor &descriptor)
 {
     std::string text;
@@ -30,10 +30,7 @@ std::string Describe(const SecurityDescriptor &descriptor)
     return text;
 }
 
-std::string Expected(std::initializer_list<AccessControlEntry> entries)
-{
-    return Describe(SecurityDescriptor{entries});
-}
+std::string Expected(std::initializer_list<AccessControlEntry> entries) { return Describe(SecurityDescriptor{entries}); }
 
 class ADsSecurityTest : public ::testing::Test {
 protected:
@@ -43,11 +40,22 @@ protected:
         tree.Chown("dir", RootId, RootId);
     }
 
-    SecurityDescriptor Read(const QString &relative)
+    std::string Read(const QString &relative)
     {
         const auto descriptor = security.GetSecurityDescriptor("FILE://" + tree.Path(relative));
         EXPECT_TRUE(descriptor.has_value());
-        return descriptor.value_or(SecurityDescriptor{});
+        return Describe(descriptor.value_or(SecurityDescriptor{}));
+    }
+
+    // The system's message for the path, or "" when it could be read.
+    QString ErrorOf(const QString &relative)
+    {
+        try {
+            security.GetSecurityDescriptor("FILE://" + tree.Path(relative));
+        } catch (const support::Error &error) {
+            return error.Description();
+        }
+        return {};
     }
 
     static QString Host(const QString &name) { return platform::directory::NssDirectory::HostShortName() + u'\\' + name; }
@@ -58,101 +66,67 @@ protected:
 
 TEST(AccessMaskOfTest, EachPermissionSet)
 {
-    EXPECT_EQ(AccessMaskOf(false, false, false), 0u);
-    EXPECT_EQ(AccessMaskOf(true, false, false), 0x00120089u);
-    EXPECT_EQ(AccessMaskOf(false, true, false), 0x00120116u);
-    EXPECT_EQ(AccessMaskOf(false, false, true), 0x001200A0u);
-    EXPECT_EQ(AccessMaskOf(true, true, false), 0x0012019Fu);
-    EXPECT_EQ(AccessMaskOf(true, false, true), 0x001200A9u);
-    EXPECT_EQ(AccessMaskOf(false, true, true), 0x001201B6u);
-    EXPECT_EQ(AccessMaskOf(true, true, true), 0x001F01FFu);
+    // Indexed by the permission bits: read 4, write 2, execute 1.
+    const uint32_t expected[] = {0, 0x001200A0, 0x00120116, 0x001201B6, 0x00120089, 0x001200A9, 0x0012019F, 0x001F01FF};
+    for (int bits = 0; bits < 8; ++bits)
+        EXPECT_EQ(AccessMaskOf(bits & 4, bits & 2, bits & 1), expected[bits]) << bits;
 }
 
-TEST_F(ADsSecurityTest, PlainModeGivesOwnerGroupAndEveryone)
+TEST_F(ADsSecurityTest, OwnerGroupAndEveryoneByNameOrNumber)
 {
     tree.Chmod("dir", 0754);
-    EXPECT_EQ(Describe(Read("dir")), Expected({
-                                         {FullAccess, Host("root"), 0},
-                                         {ReadAccess | ExecuteAccess, Host("root"), 0},
-                                         {ReadAccess, "Everyone", 0},
-                                     }));
+    EXPECT_EQ(Read("dir"), Expected({{FullAccess, Host("root"), 0},
+                                     {ReadAccess | ExecuteAccess, Host("root"), 0},
+                                     {ReadAccess, "Everyone", 0}}));
+    tree.Chown("dir", DaemonId, DaemonId);
+    tree.Chmod("dir", 0730);
+    EXPECT_EQ(Read("dir"), Expected({{FullAccess, Host("daemon"), 0}, {WriteAccess | ExecuteAccess, Host("daemon"), 0}}));
+    // An account that no longer exists keeps its number; user 4 and group 4 keep their own names.
+    tree.Chown("dir", 54321, AdmId);
+    tree.SetAcl("dir", "u::r-x,u:4:rwx,u:54322:-w-,g::r--,g:54323:r--,m::rwx,o::---");
+    EXPECT_EQ(Read("dir"), Expected({{ReadAccess | ExecuteAccess, Host("54321"), 0},
+                                     {FullAccess, Host("sync"), 0},
+                                     {WriteAccess, Host("54322"), 0},
+                                     {ReadAccess, Host("adm"), 0},
+                                     {ReadAccess, Host("54323"), 0}}));
 }
 
 TEST_F(ADsSecurityTest, MaskLimitsNamedEntriesAndOwningGroupButNotOwnerOrOthers)
 {
+    // bin's write is masked away: it grants nothing and is left out.
     tree.SetAcl("dir", "u::rwx,u:daemon:rwx,u:bin:-w-,g::rwx,g:adm:rw-,m::r-x,o::rwx");
-    EXPECT_EQ(Describe(Read("dir")), Expected({
-                                         {FullAccess, Host("root"), 0},
-                                         {ReadAccess | ExecuteAccess, Host("daemon"), 0},
-                                         // bin's write is masked away: it grants nothing and is left out
-                                         {ReadAccess | ExecuteAccess, Host("root"), 0},
-                                         {ReadAccess, Host("adm"), 0},
-                                         {FullAccess, "Everyone", 0},
-                                     }));
+    EXPECT_EQ(Read("dir"), Expected({{FullAccess, Host("root"), 0},
+                                     {ReadAccess | ExecuteAccess, Host("daemon"), 0},
+                                     {ReadAccess | ExecuteAccess, Host("root"), 0},
+                                     {ReadAccess, Host("adm"), 0},
+                                     {FullAccess, "Everyone", 0}}));
 }
 
 TEST_F(ADsSecurityTest, DefaultAclFollowsAsInheritOnlyEntries)
 {
     tree.SetAcl("dir", "u::rwx,g::r-x,o::---");
     tree.SetDefaultAcl("dir", "u::rwx,u:bin:r--,g::r-x,g:adm:rwx,m::rw-,o::--x");
-    EXPECT_EQ(Describe(Read("dir")), Expected({
-                                         {FullAccess, Host("root"), 0},
-                                         {ReadAccess | ExecuteAccess, Host("root"), 0},
-                                         {FullAccess, "CREATOR OWNER", DefaultAclFlags},
-                                         {ReadAccess, Host("bin"), DefaultAclFlags},
-                                         {ReadAccess, "CREATOR GROUP", DefaultAclFlags},
-                                         {ReadAccess | WriteAccess, Host("adm"), DefaultAclFlags},
-                                         {ExecuteAccess, "Everyone", DefaultAclFlags},
-                                     }));
+    EXPECT_EQ(Read("dir"), Expected({{FullAccess, Host("root"), 0},
+                                     {ReadAccess | ExecuteAccess, Host("root"), 0},
+                                     {FullAccess, "CREATOR OWNER", DefaultAclFlags},
+                                     {ReadAccess, Host("bin"), DefaultAclFlags},
+                                     {ReadAccess, "CREATOR GROUP", DefaultAclFlags},
+                                     {ReadAccess | WriteAccess, Host("adm"), DefaultAclFlags},
+                                     {ExecuteAccess, "Everyone", DefaultAclFlags}}));
 }
 
-TEST_F(ADsSecurityTest, OwnerAndGroupNamesAndNumbersWithoutAccount)
+TEST_F(ADsSecurityTest, OnlyFileObjectsThatCanBeReadHaveADescriptor)
 {
-    tree.Chown("dir", DaemonId, DaemonId);
-    tree.Chmod("dir", 0730);
-    EXPECT_EQ(Describe(Read("dir")), Expected({
-                                         {FullAccess, Host("daemon"), 0},
-                                         {WriteAccess | ExecuteAccess, Host("daemon"), 0},
-                                     }));
-    // An owner with no account (a deleted user) keeps its number; the cache must not mix up
-    // the user and group of the same number either.
-    tree.Chown("dir", 54321, AdmId);
-    tree.SetAcl("dir", "u::r-x,u:54322:rwx,g::---,g:54323:r--,m::rwx,o::---");
-    EXPECT_EQ(Describe(Read("dir")), Expected({
-                                         {ReadAccess | ExecuteAccess, Host("54321"), 0},
-                                         {FullAccess, Host("54322"), 0},
-                                         {ReadAccess, Host("54323"), 0},
-                                     }));
-    tree.Chown("dir", BinId, BinId);
-    EXPECT_EQ(Read("dir").DiscretionaryAcl.front().Trustee, Host("bin"));
-}
-
-TEST_F(ADsSecurityTest, PathThatCannotBeReadRaisesTheSystemsMessage)
-{
-    try {
-        security.GetSecurityDescriptor("FILE://" + tree.Path("missing"));
-        FAIL() << "no error for a missing directory";
-    } catch (const support::Error &error) {
-        EXPECT_EQ(error.Description(), QString::fromLocal8Bit(std::strerror(ENOENT)));
-    }
+    EXPECT_FALSE(security.GetSecurityDescriptor("LDAP://" + tree.Path("dir")).has_value());
+    EXPECT_TRUE(security.GetSecurityDescriptor("file://" + tree.Path("dir")).has_value());
+    EXPECT_EQ(ErrorOf("missing"), QString::fromLocal8Bit(std::strerror(ENOENT)));
 
     tree.MakeDirs({"closed/inner"});
     tree.Chmod("closed", 0700);
     testing_support::Unprivileged nobody;
     if (!nobody.Active())
         GTEST_SKIP() << "cannot run unprivileged here";
-    try {
-        security.GetSecurityDescriptor("FILE://" + tree.Path("closed/inner"));
-        FAIL() << "no error for a directory behind a closed one";
-    } catch (const support::Error &error) {
-        EXPECT_EQ(error.Description(), QString::fromLocal8Bit(std::strerror(EACCES)));
-    }
-}
-
-TEST_F(ADsSecurityTest, OnlyFileObjectsHaveADescriptorHere)
-{
-    EXPECT_FALSE(security.GetSecurityDescriptor("LDAP://" + tree.Path("dir")).has_value());
-    EXPECT_TRUE(security.GetSecurityDescriptor("file://" + tree.Path("dir")).has_value());
+    EXPECT_EQ(ErrorOf("closed/inner"), QString::fromLocal8Bit(std::strerror(EACCES)));
 }
 
 } // namespace

@@ -3,60 +3,37 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
-#include <pwd.h>
-
 #include <ctime>
+#include <map>
 
 using namespace platform::directory;
 
 namespace {
 
-const QString kShadow = QStringLiteral("shadow");
-const QString kLastlog = QStringLiteral("lastlog");
-
-// Account names and uids of this machine, in NSS order.
-std::vector<std::pair<QString, uid_t>> Accounts()
+// What getent lists for a database (in NSS order), split into the fields of each line.
+std::vector<QStringList> Getent(const QString &database)
 {
-    std::vector<std::pair<QString, uid_t>> accounts;
-    setpwent();
-    while (const passwd *entry = getpwent())
-        accounts.emplace_back(QString::fromUtf8(entry->pw_name), entry->pw_uid);
-    endpwent();
-    return accounts;
+    QProcess getent;
+    getent.start(QStringLiteral("getent"), {database});
+    EXPECT_TRUE(getent.waitForFinished(60000)) << "getent " << database.toStdString();
+    std::vector<QStringList> lines;
+    for (const QString &line : QString::fromUtf8(getent.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts))
+        lines.push_back(line.split(u':'));
+    return lines;
 }
 
-class NssDirectoryTest : public ::testing::Test {
-protected:
-    std::vector<User> UsersWith(const QByteArray &shadow, const QByteArray &lastlog = {})
-    {
-        Write(kShadow, shadow);
-        Write(kLastlog, lastlog);
-        return NssDirectory(Files()).Bind(NssDirectory::HostShortName())->Users();
-    }
-
-    NssDirectory::Files Files() const { return {m_files.filePath(kShadow), m_files.filePath(kLastlog)}; }
-
-    void Write(const QString &name, const QByteArray &content) const
-    {
-        QFile file(m_files.filePath(name));
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(content);
-    }
-
-    static const User &Find(const std::vector<User> &users, const QString &name)
-    {
-        for (const User &user : users)
-            if (user.Name() == name)
-                return user;
-        throw std::runtime_error("no such user");
-    }
-
-    QTemporaryDir m_files;
-};
+// Sorted and without repeats, so that a failure shows readable names.
+std::string Sorted(QStringList list)
+{
+    list.sort();
+    list.removeDuplicates();
+    return list.join(u' ').toStdString();
+}
 
 int32_t ErrorOf(const std::function<void()> &action)
 {
@@ -68,6 +45,27 @@ int32_t ErrorOf(const std::function<void()> &action)
     return 0;
 }
 
+class NssDirectoryTest : public ::testing::Test {
+protected:
+    // This machine's users by name, read with the given shadow and lastlog files.
+    std::map<QString, User> UsersWith(const QByteArray &shadow, const QByteArray &lastlog = {})
+    {
+        for (const auto &[name, content] : {std::pair{"shadow", shadow}, std::pair{"lastlog", lastlog}}) {
+            QFile file(m_files.filePath(name));
+            EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+            file.write(content);
+        }
+        std::map<QString, User> users;
+        for (const User &user : NssDirectory(Files()).Bind(NssDirectory::HostShortName())->Users())
+            users.emplace(user.Name(), user);
+        return users;
+    }
+
+    NssDirectory::Files Files() const { return {m_files.filePath("shadow"), m_files.filePath("lastlog")}; }
+
+    QTemporaryDir m_files;
+};
+
 } // namespace
 
 TEST_F(NssDirectoryTest, TheHostIsTheOneDomainInAnyLetterCase)
@@ -77,27 +75,49 @@ TEST_F(NssDirectoryTest, TheHostIsTheOneDomainInAnyLetterCase)
     NssDirectory directory(Files());
     EXPECT_EQ(directory.Domains(), QStringList{host});
     EXPECT_EQ(directory.Bind(host.toUpper())->Name(), host);
-    for (const QString &unknown : {QString(), host + QStringLiteral("x"), QStringLiteral("WORKGROUP")}) {
-        try {
-            directory.Bind(unknown);
-            ADD_FAILURE() << "bound " << unknown.toStdString();
-        } catch (const support::Error &error) {
-            EXPECT_EQ(error.Number(), kDomainNotFound);
-            EXPECT_EQ(error.Description(), QStringLiteral("Domain not found"));
+    for (const QString &unknown : {QString(), host + QStringLiteral("x"), QStringLiteral("WORKGROUP")})
+        EXPECT_EQ(ErrorOf([&] { directory.Bind(unknown); }), kDomainNotFound) << unknown.toStdString();
+    EXPECT_EQ(DomainNotFound().Description(), QStringLiteral("Domain not found"));
+}
+
+TEST_F(NssDirectoryTest, UsersGroupsAndMembershipsAreThoseGetentLists)
+{
+    const auto domain = NssDirectory(Files()).Bind(NssDirectory::HostShortName());
+    std::map<QString, QStringList> memberships; // user: the names of its groups, in order
+    QStringList users, groups, accounts, listedGroups;
+    for (const User &user : domain->Users()) {
+        users << user.Name();
+        for (const Group &group : user.Groups())
+            memberships[user.Name()] << group.Name();
+    }
+    for (const Group &group : domain->Groups())
+        groups << group.Name();
+    std::map<QString, QString> groupOfGid;
+    for (const QStringList &fields : Getent(QStringLiteral("group"))) {
+        listedGroups << fields[0];
+        groupOfGid.emplace(fields.value(2), fields[0]);
+        for (const QString &member : fields.value(3).split(u',', Qt::SkipEmptyParts))
+            if (users.contains(member)) { // a member may be no account of this machine
+                EXPECT_TRUE(memberships[member].contains(fields[0]))
+                    << member.toStdString() << " in " << fields[0].toStdString();
+            }
+    }
+    for (const QStringList &fields : Getent(QStringLiteral("passwd"))) {
+        accounts << fields[0];
+        if (users.contains(fields[0]) && groupOfGid.count(fields.value(3))) { // the primary group comes first
+            EXPECT_EQ(memberships[fields[0]].value(0).toStdString(), groupOfGid[fields.value(3)].toStdString());
         }
     }
+    EXPECT_EQ(Sorted(users), Sorted(accounts));
+    EXPECT_EQ(users.size(), QSet<QString>(users.begin(), users.end()).size()) << "an account listed twice";
+    EXPECT_EQ(Sorted(groups), Sorted(listedGroups));
 }
 
 TEST_F(NssDirectoryTest, ShadowDecidesDisabledAndNeverExpires)
 {
-    const auto accounts = Accounts();
+    const std::vector<QStringList> accounts = Getent(QStringLiteral("passwd"));
     const long long today = static_cast<long long>(std::time(nullptr)) / 86400;
-    struct Case {
-        QByteArray fields; // everything after "name:"
-        bool disabled;
-        int flags;
-    };
-    const std::vector<Case> cases = {
+    const std::vector<std::tuple<QByteArray, bool, int>> cases = { // everything after "name:", disabled, flags
         {"$6$salt$hash:19000:0:90:7:::", false, 0},
         {"!$6$salt$hash:19000:0:90:7:::", true, kAccountDisable},
         {"!:19000::::::", true, kAccountDisable | kDontExpirePassword},
@@ -114,25 +134,21 @@ TEST_F(NssDirectoryTest, ShadowDecidesDisabledAndNeverExpires)
     ASSERT_GE(accounts.size(), cases.size() + 1) << "this machine has too few accounts";
     QByteArray shadow = "# comment line\n\n";
     for (size_t i = 0; i < cases.size(); ++i)
-        shadow += accounts[i].first.toUtf8() + ':' + cases[i].fields + '\n';
+        shadow += accounts[i][0].toUtf8() + ':' + std::get<0>(cases[i]) + '\n';
     // A second line for an account does not override the first, as for the login tools.
-    shadow += accounts[0].first.toUtf8() + ":!:1:0:99999:7:::\n";
-    const std::vector<User> users = UsersWith(shadow);
+    shadow += accounts[0][0].toUtf8() + ":!:1:0:99999:7:::\n";
+    const auto users = UsersWith(shadow);
     for (size_t i = 0; i < cases.size(); ++i) {
-        const User &user = Find(users, accounts[i].first);
-        EXPECT_EQ(user.AccountDisabled(), cases[i].disabled) << cases[i].fields.toStdString();
-        EXPECT_EQ(user.Get(QStringLiteral("UserFlags")).toInt(), cases[i].flags) << cases[i].fields.toStdString();
+        const auto &[fields, disabled, flags] = cases[i];
+        EXPECT_EQ(users.at(accounts[i][0]).AccountDisabled(), disabled) << fields.toStdString();
+        EXPECT_EQ(users.at(accounts[i][0]).Get(QStringLiteral("UserFlags")).toInt(), flags) << fields.toStdString();
     }
-    // An account the shadow file does not list is enabled, and nothing says it never expires.
-    const User &unlisted = Find(users, accounts[cases.size()].first);
+    // An account the shadow file does not list, or every account when it cannot be read, is
+    // enabled, and nothing says it never expires.
+    const User &unlisted = users.at(accounts[cases.size()][0]);
     EXPECT_FALSE(unlisted.AccountDisabled());
     EXPECT_EQ(unlisted.Get(QStringLiteral("UserFlags")).toInt(), 0);
-}
-
-TEST_F(NssDirectoryTest, UnreadableShadowLeavesEveryUserEnabled)
-{
-    NssDirectory directory({m_files.filePath(QStringLiteral("missing")), m_files.filePath(kLastlog)});
-    for (const User &user : directory.Bind(NssDirectory::HostShortName())->Users()) {
+    for (const User &user : NssDirectory({m_files.filePath("missing"), {}}).Bind(NssDirectory::HostShortName())->Users()) {
         EXPECT_FALSE(user.AccountDisabled()) << user.Name().toStdString();
         EXPECT_EQ(user.Get(QStringLiteral("UserFlags")).toInt(), 0) << user.Name().toStdString();
     }
@@ -140,42 +156,34 @@ TEST_F(NssDirectoryTest, UnreadableShadowLeavesEveryUserEnabled)
 
 TEST_F(NssDirectoryTest, LastLoginComesFromTheRecordAtTheUid)
 {
-    const auto accounts = Accounts();
-    // Three accounts with distinct uids below 100, so the test file stays small.
-    std::vector<std::pair<QString, uid_t>> low;
-    for (const auto &account : accounts)
-        if (account.second < 100 && std::none_of(low.begin(), low.end(), [&](auto &l) { return l.second == account.second; }))
-            low.push_back(account);
+    // The three lowest uids, so the test file stays small.
+    std::map<uint32_t, QString> byUid;
+    for (const QStringList &fields : Getent(QStringLiteral("passwd")))
+        byUid.emplace(fields.value(2).toUInt(), fields[0]);
+    const std::vector<std::pair<uint32_t, QString>> low(byUid.begin(), byUid.end());
     ASSERT_GE(low.size(), 3u);
-    std::sort(low.begin(), low.end(), [](auto &a, auto &b) { return a.second < b.second; });
 
     const uint32_t known = 1700000123;      // 2023-11-14 22:15:23 UTC
     const uint32_t after2038 = 3000000000u; // past the signed 32-bit range
-    QByteArray lastlog(static_cast<int>(low[2].second) * 292 + 2, '\0'); // the last record is cut short
-    auto put = [&](uid_t uid, uint32_t time) { memcpy(lastlog.data() + uid * 292, &time, sizeof time); };
-    put(low[0].second, known);
-    put(low[1].second, after2038);
-    const std::vector<User> users = UsersWith({}, lastlog);
+    QByteArray lastlog(static_cast<int>(low[2].first) * 292 + 2, '\0'); // the last record is cut short
+    memcpy(lastlog.data() + low[0].first * 292, &known, sizeof known);
+    memcpy(lastlog.data() + low[1].first * 292, &after2038, sizeof after2038);
+    const auto users = UsersWith({}, lastlog);
 
-    EXPECT_EQ(Find(users, low[0].first).LastLogin().toSecsSinceEpoch(), known);
-    EXPECT_EQ(Find(users, low[1].first).LastLogin().toSecsSinceEpoch(), after2038);
-    EXPECT_EQ(ErrorOf([&] { Find(users, low[2].first).LastLogin(); }), kPropertyNotFound);
-    for (const auto &account : accounts) {
-        if (account.second > low[2].second) {
-            EXPECT_EQ(ErrorOf([&] { Find(users, account.first).LastLogin(); }), kPropertyNotFound);
-        }
-    }
+    EXPECT_EQ(users.at(low[0].second).LastLogin().toSecsSinceEpoch(), known);
+    EXPECT_EQ(users.at(low[1].second).LastLogin().toSecsSinceEpoch(), after2038);
+    for (size_t i = 2; i < low.size(); ++i) // cut short, or past the end of the file
+        EXPECT_EQ(ErrorOf([&] { users.at(low[i].second).LastLogin(); }), kPropertyNotFound) << low[i].second.toStdString();
 }
 
 TEST_F(NssDirectoryTest, ComputersAreThisHostAndEveryRegistryExport)
 {
     testing_support::TempProgramFolder folder;
     const QString host = NssDirectory::HostShortName();
-    QDir(folder.Path()).mkdir(QStringLiteral("Registry"));
+    QDir(folder.Path()).mkpath(QStringLiteral("Registry/folder.reg"));
     for (const QString &name : {QStringLiteral("zeta.reg"), QStringLiteral("Alpha.reg"), host.toUpper() + QStringLiteral(".reg"),
                                 QStringLiteral("notes.txt"), QStringLiteral(".reg"), QStringLiteral("PC'1 ü.reg")})
         folder.Write(QStringLiteral("Registry/") + name, "REGEDIT4\r\n");
-    QDir(folder.Path()).mkpath(QStringLiteral("Registry/folder.reg"));
 
     QStringList names;
     for (const Computer &computer : NssDirectory(Files()).Bind(host)->Computers())

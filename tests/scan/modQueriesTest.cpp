@@ -12,8 +12,10 @@ namespace {
 
 class ExecuteQueriesTest : public ::testing::Test {
 protected:
-    void Run(const QString &path) { modQueries::ExecuteQueries(progress, progress, path, "UsedGroups", "UnusedGroups"); }
-    void Run() { Run(database.Path()); }
+    void Run(const QString &path = {})
+    {
+        modQueries::ExecuteQueries(progress, progress, path.isEmpty() ? database.Path() : path, "UsedGroups", "UnusedGroups");
+    }
 
     void Permission(const QString &path, const QString &member)
     {
@@ -58,43 +60,28 @@ TEST_F(ExecuteQueriesTest, NamesWithRightsOutsideHomeFoldersThatAreNoAccounts)
     EXPECT_EQ(progress.values, (std::vector<double>{0, 1, 2, 3, 4}));
 }
 
-TEST_F(ExecuteQueriesTest, WithoutUsersEveryMemberCounts)
+TEST_F(ExecuteQueriesTest, WithoutPermissionsNothingAndWithoutUsersEveryMemberCounts)
 {
+    database.Exec("insert into UsedGroups values('old')");
+    Run();
+    EXPECT_EQ(UsedGroups(), "");
+    EXPECT_EQ(progress.Caption(), "Scan finished successfully.");
     Permission("/srv/data", "alice");
     Permission("/srv/data", "staff");
     Run();
     EXPECT_EQ(UsedGroups(), "alice|staff");
 }
 
-TEST_F(ExecuteQueriesTest, EmptyPermissionsLeaveUsedGroupsEmpty)
-{
-    database.Exec("insert into UsedGroups values('old')");
-    Run();
-    EXPECT_EQ(UsedGroups(), "");
-    EXPECT_EQ(progress.Caption(), "Scan finished successfully.");
-}
-
 TEST_F(ExecuteQueriesTest, FailuresGiveTheTwoTableMessagesAndLeaveTheBar)
 {
-    struct Case {
-        const char *drop;
-        const char *message;
-        double value;
-    };
-    const Case cases[] = {
-        {"UsedGroups", "Table 'UnusedGroups' or 'UsedGroups' not found in database!", 2},
-        {"Permissions", "Table 'UnusedGroups' or 'UsedGroups' not found in database!", 2},
-        {"Users", "Table 'UnusedGroups' or 'UsedGroups' not found in database!", 2},
-    };
-    for (const Case &c : cases) {
+    for (const QString drop : {"UsedGroups", "Permissions", "Users"}) {
         ResultsDatabase fresh;
-        fresh.Exec("insert into UsedGroups values('old')");
-        fresh.Exec(QStringLiteral("drop table ") + c.drop);
+        fresh.Exec("drop table " + drop);
         ProgressRecorder recorder;
         modQueries::ExecuteQueries(recorder, recorder, fresh.Path(), "UsedGroups", "UnusedGroups");
-        EXPECT_EQ(recorder.Caption(), c.message) << c.drop;
-        EXPECT_EQ(recorder.Value(), c.value) << c.drop;
-        EXPECT_EQ(recorder.Max(), 4) << c.drop;
+        EXPECT_EQ(recorder.Caption(), "Table 'UnusedGroups' or 'UsedGroups' not found in database!") << drop.toStdString();
+        EXPECT_EQ(recorder.Value(), 2) << drop.toStdString();
+        EXPECT_EQ(recorder.Max(), 4) << drop.toStdString();
     }
     Run(database.File("missing.mdb"));
     EXPECT_EQ(progress.Caption(), "Database file not found!");
