@@ -21,13 +21,11 @@ bool runIp(const QStringList &args, QString *error)
 {
     QProcess ip;
     ip.start(QStringLiteral("ip"), args);
-    if (!ip.waitForFinished(10000) || ip.exitStatus() != QProcess::NormalExit || ip.exitCode() != 0) {
-        if (error)
-            *error = QStringLiteral("ip %1: %2%3").arg(args.join(u' '), QString::fromLocal8Bit(ip.readAllStandardError()),
-                                                       ip.errorString());
-        return false;
-    }
-    return true;
+    if (ip.waitForFinished(10000) && ip.exitStatus() == QProcess::NormalExit && ip.exitCode() == 0)
+        return true;
+    if (error)
+        *error = QStringLiteral("ip %1: %2%3").arg(args.join(u' '), QString::fromLocal8Bit(ip.readAllStandardError()), ip.errorString());
+    return false;
 }
 
 // Capabilities are per thread on Linux: dropping one here leaves the rest of the process alone.
@@ -37,18 +35,8 @@ bool dropRawSocketCapability()
     __user_cap_data_struct data[2]{};
     if (syscall(SYS_capget, &header, data) != 0)
         return false;
-    const unsigned bit = 1u << (CAP_NET_RAW % 32);
-    data[CAP_NET_RAW / 32].effective &= ~bit;
-    data[CAP_NET_RAW / 32].permitted &= ~bit;
-    data[CAP_NET_RAW / 32].inheritable &= ~bit;
+    data[CAP_NET_RAW / 32].effective &= ~(1u << (CAP_NET_RAW % 32));
     return syscall(SYS_capset, &header, data) == 0;
-}
-
-// /proc/sys/net and /proc/thread-self/net show the namespace of the calling thread.
-bool writeFile(const char *path, const QByteArray &content)
-{
-    QFile file(QString::fromLatin1(path));
-    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
 }
 
 } // namespace
@@ -61,23 +49,19 @@ NetworkNamespace::NetworkNamespace()
         m_why = QStringLiteral("network namespaces need root");
         return;
     }
-    m_created = runIp({QStringLiteral("netns"), QStringLiteral("add"), m_name}, &m_why);
-    if (!m_created)
-        return;
-    m_available = runIp({QStringLiteral("-n"), m_name, QStringLiteral("link"), QStringLiteral("set"), QStringLiteral("lo"),
-                         QStringLiteral("up")},
-                        &m_why);
+    m_created = runIp({"netns", "add", m_name}, &m_why);
+    m_available = m_created && Ip(QStringLiteral("link set lo up"));
 }
 
 NetworkNamespace::~NetworkNamespace()
 {
     if (m_created)
-        runIp({QStringLiteral("netns"), QStringLiteral("del"), m_name}, nullptr);
+        runIp({"netns", "del", m_name}, nullptr);
 }
 
-bool NetworkNamespace::Ip(const QStringList &args) { return runIp(QStringList{QStringLiteral("-n"), m_name} + args, &m_why); }
+bool NetworkNamespace::Ip(const QString &command) { return runIp(QStringList{"-n", m_name} + command.split(u' '), &m_why); }
 
-QString NetworkNamespace::RunInside(const std::function<void()> &body, Options options)
+QString NetworkNamespace::RunInside(const std::function<void()> &body, RawSockets raw)
 {
     if (!m_available)
         return m_why;
@@ -85,35 +69,28 @@ QString NetworkNamespace::RunInside(const std::function<void()> &body, Options o
     std::thread inside([&] {
         const QByteArray path = "/var/run/netns/" + m_name.toUtf8();
         const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
-        if (fd < 0) {
-            failure = QStringLiteral("cannot open %1").arg(QString::fromUtf8(path));
-            return;
-        }
-        const bool entered = ::setns(fd, CLONE_NEWNET) == 0;
-        ::close(fd);
-        if (!entered) {
-            failure = QStringLiteral("setns failed");
-            return;
-        }
-        if (options.allowDatagramPing && !writeFile("/proc/sys/net/ipv4/ping_group_range", "0 2147483647")) {
-            failure = QStringLiteral("cannot set ping_group_range");
-            return;
-        }
-        if (options.withoutRawSockets && !dropRawSocketCapability()) {
+        const bool entered = fd >= 0 && ::setns(fd, CLONE_NEWNET) == 0;
+        if (fd >= 0)
+            ::close(fd);
+        if (!entered)
+            failure = QStringLiteral("cannot enter %1").arg(QString::fromUtf8(path));
+        else if (raw == WithoutRawSockets && !dropRawSocketCapability())
             failure = QStringLiteral("cannot drop CAP_NET_RAW");
-            return;
-        }
-        body();
+        else
+            body();
     });
     inside.join();
     return failure;
 }
 
+// /proc/sys/net and /proc/thread-self/net show the namespace of the calling thread.
 bool NetworkNamespace::SetSysctl(const QString &key, const QByteArray &value)
 {
     bool written = false;
-    const QByteArray path = "/proc/sys/" + key.toUtf8();
-    const QString failure = RunInside([&] { written = writeFile(path.constData(), value); });
+    const QString failure = RunInside([&] {
+        QFile file(QStringLiteral("/proc/sys/") + key);
+        written = file.open(QIODevice::WriteOnly) && file.write(value) == value.size();
+    });
     return failure.isEmpty() && written;
 }
 
@@ -125,20 +102,14 @@ long long NetworkNamespace::IcmpCounter(const QString &name)
         if (!snmp.open(QIODevice::ReadOnly))
             return;
         // Two "Icmp:" lines: the counter names, then their values.
-        QList<QByteArray> names;
+        QList<QList<QByteArray>> icmp;
         for (const QByteArray &line : snmp.readAll().split('\n')) {
-            if (!line.startsWith("Icmp: "))
-                continue;
-            const QList<QByteArray> fields = line.mid(6).split(' ');
-            if (names.isEmpty()) {
-                names = fields;
-                continue;
-            }
-            const qsizetype at = names.indexOf(name.toLatin1());
-            if (at >= 0 && at < fields.size())
-                value = fields[at].toLongLong();
-            return;
+            if (line.startsWith("Icmp: "))
+                icmp << line.mid(6).split(' ');
         }
+        const qsizetype at = icmp.isEmpty() ? -1 : icmp[0].indexOf(name.toLatin1());
+        if (at >= 0 && icmp.size() > 1 && at < icmp[1].size())
+            value = icmp[1][at].toLongLong();
     });
     return value;
 }

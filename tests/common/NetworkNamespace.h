@@ -7,9 +7,8 @@
 
 namespace testing_support {
 
-// A network namespace made for one test (root only): its loopback is up and nothing in it
-// reaches the outside network. Code runs inside it on a thread of its own that has entered the
-// namespace, so the test binary itself stays where it is.
+// A network namespace for one test (root only) whose loopback is up and from which nothing
+// reaches the outside. Code runs in it on a thread of its own; the rest of the test stays outside.
 class NetworkNamespace {
 public:
     NetworkNamespace();
@@ -21,25 +20,18 @@ public:
     bool Available() const { return m_available; }
     const QString &Why() const { return m_why; }
 
-    // Runs "ip -n <namespace> args..."; true when it succeeded.
-    bool Ip(const QStringList &args);
+    // Runs "ip -n <namespace> <command>" (words split at blanks); true when it succeeded.
+    bool Ip(const QString &command);
 
-    struct Options {
-        // Drops CAP_NET_RAW from the thread first, so that it cannot open raw sockets.
-        bool withoutRawSockets = false;
-        // Lets every group open datagram ICMP sockets in the namespace (net.ipv4.ping_group_range).
-        bool allowDatagramPing = false;
-    };
-    // Runs body on a thread inside the namespace and waits for it. Returns an empty text on
-    // success, else what went wrong before body could run.
-    QString RunInside(const std::function<void()> &body, Options options);
-    QString RunInside(const std::function<void()> &body) { return RunInside(body, Options{}); }
+    // Runs body on a thread inside the namespace (without CAP_NET_RAW, so without raw sockets, if
+    // asked) and waits for it. Returns what went wrong before body could run, or an empty text.
+    enum RawSockets { WithRawSockets, WithoutRawSockets };
+    QString RunInside(const std::function<void()> &body, RawSockets raw = WithRawSockets);
 
     // Writes value to the namespace's /proc/sys/<key> (as "net/ipv4/icmp_echo_ignore_all").
     bool SetSysctl(const QString &key, const QByteArray &value);
 
-    // A counter of the namespace's ICMP statistics ("OutEchos", "InEchoReps", ...), read on
-    // a thread inside it; -1 when it cannot be read.
+    // A counter of the namespace's ICMP statistics ("OutEchos", ...); -1 when it cannot be read.
     long long IcmpCounter(const QString &name);
 
 private:
