@@ -3,15 +3,29 @@
 
 #include <QApplication>
 
-#include <cstdlib>
+namespace {
+
+QtMessageHandler standardHandler = nullptr;
+
+// Without a screen nobody reads Qt's notes about the stand-in platform or a missing runtime
+// folder, but cron mails them every night: only real failures are let through.
+void OnlyFailures(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    if ((type == QtCriticalMsg || type == QtFatalMsg) && standardHandler)
+        standardHandler(type, context, message);
+}
+
+} // namespace
 
 int main(int argc, char *argv[])
 {
     // Without a display (cron, a console login, CI) the program still runs: the unattended scan
     // needs no screen, so Qt's offscreen platform stands in for one.
     if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")
-        && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
+        standardHandler = qInstallMessageHandler(OnlyFailures);
+    }
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quillmere"));
