@@ -130,20 +130,20 @@ TEST(frmScanNetwork, TheInputsAddRemoveAndFilterAsTyped)
     window.txtDir->setText("   ");
     QTest::mouseClick(window.cmdAdd, Qt::LeftButton);
     EXPECT_EQ(window.lstDirs->count(), 0) << "blanks only are not added";
-    for (const char *dir : {" /a", "/b", "/c", "/d"}) {
+    for (const char *dir : {" /a", "/b", "/c", "/d", "/e"}) {
         window.txtDir->setText(dir);
         QTest::keyClick(window.txtDir, Qt::Key_Return);
     }
-    EXPECT_EQ(entries(window.lstDirs), (QStringList{" /a", "/b", "/c", "/d"}));
+    EXPECT_EQ(entries(window.lstDirs), (QStringList{" /a", "/b", "/c", "/d", "/e"}));
     EXPECT_TRUE(window.txtDir->text().isEmpty());
-    window.lstDirs->item(1)->setSelected(true);
-    window.lstDirs->item(3)->setSelected(true);
+    for (int row : {1, 2, 4})
+        window.lstDirs->item(row)->setSelected(true);
     QTest::keyClick(window.lstDirs, Qt::Key_Delete);
     window.close();
 
     frmScanNetwork reloaded; // the leading blank survives the settings file
     reloaded.Form_Load();
-    EXPECT_EQ(entries(reloaded.lstDirs), (QStringList{" /a", "/c"}));
+    EXPECT_EQ(entries(reloaded.lstDirs), (QStringList{" /a", "/d"}));
 
     reloaded.txtSubCount->clear();
     QTest::keyClicks(reloaded.txtSubCount, "1a-2.5x");
