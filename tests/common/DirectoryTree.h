@@ -28,11 +28,17 @@ public:
     QString Root() const { return m_folder.path(); } // without a trailing "/"
     QString Path(const QString &relative) const { return Root() + u'/' + relative; }
 
-    // Makes each directory (relative to the root) with its parents.
+    // Makes each directory (relative to the root) with its parents, all 0755 whatever the umask.
     void MakeDirs(const QStringList &relatives) const
     {
-        for (const QString &relative : relatives)
+        for (const QString &relative : relatives) {
             ASSERT_TRUE(QDir().mkpath(Path(relative))) << relative.toStdString();
+            QString prefix;
+            for (const QString &part : relative.split(u'/')) {
+                prefix += (prefix.isEmpty() ? QString() : QStringLiteral("/")) + part;
+                Chmod(prefix, 0755);
+            }
+        }
     }
     // Sets a directory's access or default ACL from the short text form ("u::rwx,u:daemon:r-x,...").
     void SetAcl(const QString &relative, const QString &text) const { SetAcl(relative, text, ACL_TYPE_ACCESS); }

@@ -4,6 +4,8 @@
 #include "scan/modDatabase.h"
 
 #include <QDir>
+#include <QDirIterator>
+#include <QFile>
 #include <QProcess>
 #include <QProcessEnvironment>
 
@@ -42,6 +44,11 @@ TEST(UnattendedScan, FillsEveryTableWritesItsFilesAndEnds)
     const QString tree = folder.File("shares");
     for (const char *dir : {"/sales/2026", "/sales/archive", "/it/tools", "/.hidden/x"})
         QDir().mkpath(tree + dir);
+    // Others may read them whatever the umask: "Everyone" is the used group the test expects.
+    QDirIterator all(tree, QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden, QDirIterator::Subdirectories);
+    while (all.hasNext())
+        QFile::setPermissions(all.next(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup
+                                              | QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther);
     folder.Write("Quillmere.ini", ("[Options]\nNoPing=1\nSubdirectoryCount=2\nMinimizeToTray=0\nObsolete=1\n"
                                    "[Directories]\nDirectoryCount=1\nDirectory1=" + tree + "\n").toUtf8());
 
