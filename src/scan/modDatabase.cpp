@@ -1,15 +1,13 @@
 #include "scan/modDatabase.h"
 
 #include "platform/database/DatabaseError.h"
+#include "platform/directory/DirectoryObjects.h"
 
 namespace modDatabase {
 
 namespace db = platform::database;
 
 namespace {
-// The directory service's error for a domain that cannot be bound.
-constexpr int32_t kDomainNotFound = support::ResultCode(0x80005000);
-
 QString replaced(const QString &text, QChar from, QChar to)
 {
     // Most texts hold neither character: hand them back shared instead of copied.
@@ -105,7 +103,7 @@ std::optional<QString> FamilyMessage(int32_t number, const QString &description,
             return std::nullopt;
         return QStringLiteral("Type mismatch during the writing process to the table '") + tableText +
                (end == MismatchEnd::FullStop ? QStringLiteral("'.") : QStringLiteral("'"));
-    case kDomainNotFound:
+    case platform::directory::kDomainNotFound:
         if (!withTypeAndDomain)
             return std::nullopt;
         return QStringLiteral("Domain not found!");

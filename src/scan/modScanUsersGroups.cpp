@@ -13,9 +13,6 @@ namespace {
 using namespace platform::directory;
 using modDatabase::EscapeQuotes;
 
-// The flag of a password that never expires, in a user's "UserFlags".
-constexpr qint64 kDontExpirePassword = 0x10000;
-
 QString TrueFalse(bool value) { return value ? QStringLiteral("True") : QStringLiteral("False"); }
 
 // An ADsPath without its "WinNT://".

@@ -16,6 +16,10 @@ inline constexpr int32_t kDomainNotFound = support::ResultCode(0x80005000);
 // Reading a property that holds no value (a user who never logged on has no LastLogin).
 inline constexpr int32_t kPropertyNotFound = support::ResultCode(0x8000500D);
 
+// Bits of a user's "UserFlags" value: the account is disabled; its password never expires.
+inline constexpr int kAccountDisable = 0x2;
+inline constexpr int kDontExpirePassword = 0x10000;
+
 // One object of the directory with its property values. Property names match without regard to
 // letter case. Reading a property that holds no value raises kPropertyNotFound at that read, so
 // a caller can skip exactly the statement that needed it.

@@ -1,24 +1,17 @@
 #include "platform/directory/DirectoryService.h"
 
 #include "platform/directory/NssDirectory.h"
+#include "support/Installed.h"
 
 namespace platform::directory {
-
-namespace {
-DirectoryService *&installed()
-{
-    static DirectoryService *service = nullptr;
-    return service;
-}
-} // namespace
 
 DirectoryService &Current()
 {
     static NssDirectory nss;
-    return installed() ? *installed() : nss;
+    return support::Installed<DirectoryService>::Or(nss);
 }
 
-void Install(DirectoryService *service) { installed() = service; }
+void Install(DirectoryService *service) { support::Installed<DirectoryService>::Install(service); }
 
 support::Error DomainNotFound()
 {

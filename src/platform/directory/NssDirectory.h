@@ -4,10 +4,6 @@
 
 namespace platform::directory {
 
-// The bits of a user's "UserFlags" value that this backend sets.
-inline constexpr int kAccountDisable = 0x2;
-inline constexpr int kDontExpirePassword = 0x10000;
-
 // This machine's accounts through NSS (local files, and the domain accounts of winbind or sssd
 // where they are configured). The machine is the one domain; its name is the host's short name.
 //

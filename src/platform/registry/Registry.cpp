@@ -1,24 +1,17 @@
 #include "platform/registry/Registry.h"
 
 #include "platform/registry/FileRegistry.h"
+#include "support/Installed.h"
 
 namespace platform::registry {
-
-namespace {
-Backend *&installed()
-{
-    static Backend *backend = nullptr;
-    return backend;
-}
-} // namespace
 
 Backend &Current()
 {
     static FileRegistry files;
-    return installed() ? *installed() : files;
+    return support::Installed<Backend>::Or(files);
 }
 
-void Install(Backend *backend) { installed() = backend; }
+void Install(Backend *backend) { support::Installed<Backend>::Install(backend); }
 
 int32_t RegConnectRegistry(const QString &computer, HKEY root, HKEY &result)
 {

@@ -1,5 +1,6 @@
 #include "platform/shell/Shell.h"
 
+#include "support/Installed.h"
 #include "Version.h"
 
 #include <QProcess>
@@ -7,14 +8,6 @@
 #include <cstdio>
 
 namespace platform::shell {
-
-namespace {
-Shell *&installed()
-{
-    static Shell *shell = nullptr;
-    return shell;
-}
-} // namespace
 
 int FirstButton(int style)
 {
@@ -47,10 +40,10 @@ std::optional<QString> HeadlessShell::BrowseForFolder(const QString &, const QSt
 Shell &Current()
 {
     static HeadlessShell headless;
-    return installed() ? *installed() : headless;
+    return support::Installed<Shell>::Or(headless);
 }
 
-void Install(Shell *shell) { installed() = shell; }
+void Install(Shell *shell) { support::Installed<Shell>::Install(shell); }
 
 int MsgBox(const QString &prompt, int style, const QString &title)
 {
