@@ -7,7 +7,6 @@
 #include "platform/userstore/UserStore.h"
 #include "support/ProgramEnd.h"
 #include "support/ProgramFolder.h"
-#include "support/StepGuard.h"
 #include "Version.h"
 
 #include <QCloseEvent>
@@ -96,6 +95,8 @@ void frmMain::CreateMenus()
     mnuInfo->setObjectName(QStringLiteral("mnuInfo"));
 }
 
+// None of the timer steps lets the message loop run, so none can be entered again while it runs;
+// a step that comes to show a modal window takes a support::StepGuard.
 void frmMain::CreateTimers()
 {
     tmrCheckUpdate = makeTimer(this, 50);
@@ -181,25 +182,14 @@ void frmMain::mnuExit_Click() { close(); }
 void frmMain::mnuHelpContents_Click() { OpenHomePage(); }
 
 // The update dialog is not part of this build yet: the start-up check has nothing to run.
-void frmMain::tmrCheckUpdate_Timer()
-{
-    if (support::StepGuard guard(m_checkUpdateBusy); guard)
-        tmrCheckUpdate->stop();
-}
+void frmMain::tmrCheckUpdate_Timer() { tmrCheckUpdate->stop(); }
 
 // The splash, the first-run Settings dialog and the quick-start page are not part of this build
 // yet; "AskForSettings" stays unset until the Settings dialog has really been shown.
-void frmMain::tmrLoadSplash_Timer()
-{
-    if (support::StepGuard guard(m_loadSplashBusy); guard)
-        tmrLoadSplash->stop();
-}
+void frmMain::tmrLoadSplash_Timer() { tmrLoadSplash->stop(); }
 
 void frmMain::tmrMaximize_Timer()
 {
-    support::StepGuard guard(m_maximizeBusy);
-    if (!guard)
-        return;
     if (platform::userstore::GetSetting(AppName, OptionsSection, QStringLiteral("Maximize")) != QStringLiteral("1"))
         return;
     showMaximized();
@@ -210,9 +200,6 @@ void frmMain::tmrMaximize_Timer()
 
 void frmMain::trmDeleteUpdateFiles_Timer()
 {
-    support::StepGuard guard(m_deleteUpdateFilesBusy);
-    if (!guard)
-        return;
     DeleteUpdateFiles();
     trmDeleteUpdateFiles->stop();
 }

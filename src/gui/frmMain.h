@@ -81,8 +81,4 @@ private:
     QStringList m_arguments;
     std::unique_ptr<platform::instance::SingleInstance> m_instance;
     std::unique_ptr<support::ProgramEndHook> m_releaseLock;
-    bool m_checkUpdateBusy = false;
-    bool m_loadSplashBusy = false;
-    bool m_maximizeBusy = false;
-    bool m_deleteUpdateFilesBusy = false;
 };

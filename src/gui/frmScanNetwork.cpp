@@ -589,10 +589,9 @@ void frmScanNetwork::CancelScan()
         cmdStart->setText(StartCaption);
 }
 
+// A tick while the run is in progress starts nothing: RunScan is never entered twice.
 void frmScanNetwork::tmrBeginScan_Timer()
 {
-    if (m_runBusy)
-        return;
     RunScan();
     tmrBeginScan->stop();
 }
