@@ -82,15 +82,28 @@ bool ScriptedShell::OpenDocument(const QString &target)
     return true;
 }
 
-std::optional<QString> ScriptedShell::BrowseForFolder(const QString &, const QString &)
+namespace {
+
+// The next scripted answer of a picker or dialog; none left, or an empty one, cancels.
+std::optional<QString> nextAnswer(std::deque<QString> &answers)
 {
-    if (folders.empty())
+    if (answers.empty())
         return std::nullopt;
-    const QString folder = folders.front();
-    folders.pop_front();
-    if (folder.isEmpty())
+    const QString answer = answers.front();
+    answers.pop_front();
+    if (answer.isEmpty())
         return std::nullopt;
-    return folder;
+    return answer;
+}
+
+} // namespace
+
+std::optional<QString> ScriptedShell::BrowseForFolder(const QString &, const QString &) { return nextAnswer(folders); }
+
+std::optional<QString> ScriptedShell::GetFileName(const platform::shell::FileDialog &dialog)
+{
+    fileDialogs.push_back(dialog);
+    return nextAnswer(files);
 }
 
 void ProgressRecorder::setMax(double max)

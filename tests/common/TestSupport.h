@@ -63,12 +63,16 @@ public:
     std::deque<int> answers;
     // Answers for the next folder pickers; an empty text stands for a cancelled picker.
     std::deque<QString> folders;
+    // Answers for the next file dialogs, in the same way; every dialog shown is recorded.
+    std::deque<QString> files;
+    std::vector<platform::shell::FileDialog> fileDialogs;
     std::vector<Prompt> prompts;
     QStringList opened;
 
     int MessageBox(const QString &prompt, int style, const QString &title) override;
     bool OpenDocument(const QString &target) override;
     std::optional<QString> BrowseForFolder(const QString &title, const QString &root) override;
+    std::optional<QString> GetFileName(const platform::shell::FileDialog &dialog) override;
 };
 
 // A progress pair that records every change, for checking what a step showed and in which order.

@@ -37,6 +37,8 @@ bool HeadlessShell::OpenDocument(const QString &target)
 
 std::optional<QString> HeadlessShell::BrowseForFolder(const QString &, const QString &) { return std::nullopt; }
 
+std::optional<QString> HeadlessShell::GetFileName(const FileDialog &) { return std::nullopt; }
+
 Shell &Current()
 {
     static HeadlessShell headless;

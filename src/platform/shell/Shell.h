@@ -22,8 +22,20 @@ enum MsgBoxStyle : int {
 
 enum MsgBoxResult : int { vbOK = 1, vbCancel = 2, vbAbort = 3, vbRetry = 4, vbIgnore = 5, vbYes = 6, vbNo = 7 };
 
+// The settings of a file dialog: its kind, title, filter ("Description (*.ext)|*.ext", pairs
+// separated by "|"), the suffix added to a name typed without one, and the name it starts with.
+// A save dialog asks before it overwrites a file; an open dialog takes only existing files.
+struct FileDialog {
+    enum Kind { Open, Save };
+    Kind kind = Open;
+    QString title;
+    QString filter;
+    QString defaultExt;
+    QString fileName;
+};
+
 // The one seam through which every part of the program reaches the desktop: message boxes,
-// opening documents and web addresses, and the folder picker. The window side installs an
+// opening documents and web addresses, the folder picker and the file dialogs. The window side installs an
 // implementation with real dialogs; without one, a headless implementation answers (see
 // HeadlessShell); tests install their own to answer prompts.
 class Shell {
@@ -36,15 +48,19 @@ public:
     virtual bool OpenDocument(const QString &target) = 0;
     // Lets the user pick a folder below the folder root (empty: anywhere); nothing when cancelled.
     virtual std::optional<QString> BrowseForFolder(const QString &title, const QString &root) = 0;
+    // Shows a file dialog; the chosen file's full path, nothing when cancelled.
+    virtual std::optional<QString> GetFileName(const FileDialog &dialog) = 0;
 };
 
 // Without a screen: a message box is written to the standard error stream and answered with
-// its first button, documents are handed to xdg-open, and the folder picker is cancelled.
+// its first button, documents are handed to xdg-open, and the folder picker and file dialogs are
+// cancelled.
 class HeadlessShell : public Shell {
 public:
     int MessageBox(const QString &prompt, int style, const QString &title) override;
     bool OpenDocument(const QString &target) override;
     std::optional<QString> BrowseForFolder(const QString &title, const QString &root) override;
+    std::optional<QString> GetFileName(const FileDialog &dialog) override;
 };
 
 // The implementation in use; the headless one until another is installed.

@@ -82,4 +82,29 @@ std::optional<QString> WidgetShell::BrowseForFolder(const QString &title, const 
     return folder;
 }
 
+QString WidgetShell::QtFilter(const QString &filter)
+{
+    const QStringList parts = filter.split(u'|');
+    QStringList lines;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        const QString description = parts[i].trimmed();
+        const QString pattern = parts[i + 1].trimmed();
+        lines << (description.contains(u'(') ? description : QStringLiteral("%1 (%2)").arg(description, pattern));
+    }
+    return lines.join(QStringLiteral(";;"));
+}
+
+std::optional<QString> WidgetShell::GetFileName(const FileDialog &dialog)
+{
+    QFileDialog box(QApplication::activeWindow(), dialog.title, {}, QtFilter(dialog.filter));
+    box.setAcceptMode(dialog.kind == FileDialog::Save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    box.setFileMode(dialog.kind == FileDialog::Save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    box.setDefaultSuffix(dialog.defaultExt);
+    if (!dialog.fileName.isEmpty())
+        box.selectFile(dialog.fileName);
+    if (box.exec() != QDialog::Accepted || box.selectedFiles().isEmpty())
+        return std::nullopt;
+    return box.selectedFiles().constFirst();
+}
+
 } // namespace platform::shell
