@@ -1,6 +1,7 @@
 #include "gui/frmScanNetwork.h"
 
 #include "analysis/clsAnalysis.h"
+#include "gui/Design.h"
 #include "gui/ProgressPairView.h"
 #include "gui/Resources.h"
 #include "platform/ini/IniFile.h"
@@ -37,7 +38,8 @@
 #include <array>
 #include <cstdio>
 #include <optional>
-#include <type_traits>
+
+using namespace design;
 
 namespace {
 
@@ -53,51 +55,9 @@ const std::array<const char *, 5> RunStartTexts = {
     "Scanning users and networkgroups (0%)", "Searching directories (0%)", "Scanning directories (0%)",
     "Scanning installed software (0%)", "Finishing (0%)"};
 
-QFont boldened(QFont font)
-{
-    font.setBold(true);
-    return font;
-}
-
-// The window's design measures are in twips, 15 to a pixel.
-int px(int twips) { return qRound(twips / 15.0); }
-
-// A control at its design position (in twips) inside its container, with its caption.
-template <typename Widget>
-Widget *make(QWidget *container, const char *name, const char *text, int left, int top, int width, int height)
-{
-    auto *widget = new Widget(container);
-    widget->setObjectName(QString::fromLatin1(name));
-    widget->setGeometry(px(left), px(top), px(width), px(height));
-    if constexpr (std::is_base_of_v<QGroupBox, Widget>)
-        widget->setTitle(QString::fromUtf8(text));
-    else if constexpr (std::is_base_of_v<QLabel, Widget> || std::is_base_of_v<QAbstractButton, Widget>)
-        widget->setText(QString::fromUtf8(text));
-    return widget;
-}
-
-QLabel *makePicture(QWidget *container, const char *name, const char *resource, int left, int top, int width,
-                    int height)
-{
-    auto *picture = make<QLabel>(container, name, "", left, top, width, height);
-    picture->setPixmap(QPixmap(QString::fromLatin1(resource)));
-    picture->setScaledContents(true);
-    return picture;
-}
-
-void setColour(QWidget *widget, QPalette::ColorRole role, const QColor &colour)
-{
-    QPalette palette = widget->palette();
-    palette.setColor(role, colour);
-    widget->setPalette(palette);
-}
-
 QFrame *makeLine(QWidget *container, const char *name, int top, const QColor &colour)
 {
-    auto *line = make<QFrame>(container, name, "", 360, top, 8000 - 360, 15);
-    line->setAutoFillBackground(true);
-    setColour(line, QPalette::Window, colour);
-    return line;
+    return design::makeLine(container, name, 360, top, 8000 - 360, colour);
 }
 
 // The leading number of a text as a whole number; nothing when it is out of range.

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QAbstractButton>
+#include <QColor>
+#include <QFont>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPalette>
+
+#include <type_traits>
+
+// Helpers for building a window from its design: measures in twips (15 to a pixel at 96 dpi),
+// controls placed at their design positions with their design captions.
+namespace design {
+
+inline int px(int twips) { return qRound(twips / 15.0); }
+
+QFont boldened(QFont font);
+
+void setColour(QWidget *widget, QPalette::ColorRole role, const QColor &colour);
+
+// A control at its design position (in twips) inside its container, with its caption.
+template <typename Widget>
+Widget *make(QWidget *container, const char *name, const char *text, int left, int top, int width, int height)
+{
+    auto *widget = new Widget(container);
+    widget->setObjectName(QString::fromLatin1(name));
+    widget->setGeometry(px(left), px(top), px(width), px(height));
+    if constexpr (std::is_base_of_v<QGroupBox, Widget>)
+        widget->setTitle(QString::fromUtf8(text));
+    else if constexpr (std::is_base_of_v<QLabel, Widget> || std::is_base_of_v<QAbstractButton, Widget>)
+        widget->setText(QString::fromUtf8(text));
+    return widget;
+}
+
+// A picture from the program's resources, scaled to its design size.
+QLabel *makePicture(QWidget *container, const char *name, const char *resource, int left, int top, int width,
+                    int height);
+
+// A one-pixel rule of the given colour (the grey and white pairs under window titles).
+QFrame *makeLine(QWidget *container, const char *name, int left, int top, int width, const QColor &colour);
+
+} // namespace design
