@@ -8,8 +8,8 @@ cd "$(dirname "$0")/.."
 count=${1:-100000}
 rounds=${2:-5}
 bench=build/bench/bench_scan_dirs
-template=build/bin/NetworkInfo.mdb
-[[ -x $bench && -f $template ]] || { echo "build first: scripts/build.sh" >&2; exit 1; }
+make_database=build/tools/make_results_database
+[[ -x $bench && -x $make_database ]] || { echo "build first: scripts/build.sh" >&2; exit 1; }
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -24,7 +24,7 @@ seconds() { # runs the command, prints its wall-clock seconds
     awk -v ns=$((end - start)) 'BEGIN { printf "%.3f\n", ns / 1e9 }'
 }
 scan() {
-    cp "$template" "$work/NetworkInfo.mdb"
+    "$make_database" "$work/NetworkInfo.mdb"
     "$bench" "$tree" "$work/NetworkInfo.mdb" 2>/dev/null
 }
 getfacl_tree() { getfacl -R -p "$tree" > /dev/null; }

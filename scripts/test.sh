@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds Quillmere and runs every test, headless.
+# Installs what is missing, builds Quillmere and runs every test, headless.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+scripts/deps.sh
 scripts/build.sh
 QT_QPA_PLATFORM=offscreen ctest --test-dir build --output-on-failure -j"$(nproc)"

@@ -1,6 +1,7 @@
 #include "common/ResultsDatabase.h"
 
 #include <QFile>
+#include <QProcess>
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
@@ -21,11 +22,18 @@ auto openRaw(const QString &path)
 }
 } // namespace
 
+void MakeEmptyDatabase(const QString &path)
+{
+    QProcess tool;
+    tool.start(QStringLiteral(QUILL_MAKE_DATABASE), {path});
+    if (!tool.waitForFinished(30000) || tool.exitStatus() != QProcess::NormalExit || tool.exitCode() != 0)
+        ADD_FAILURE() << "cannot make an empty results database at " << path.toStdString() << ": "
+                      << tool.readAllStandardError().toStdString() << tool.errorString().toStdString();
+}
+
 ResultsDatabase::ResultsDatabase() : m_path(m_folder.filePath(QStringLiteral("NetworkInfo.mdb")))
 {
-    if (!QFile::copy(QStringLiteral(QUILL_RESULTS_DATABASE), m_path))
-        ADD_FAILURE() << "cannot copy the empty results database " << QUILL_RESULTS_DATABASE;
-    QFile::setPermissions(m_path, QFile::ReadOwner | QFile::WriteOwner);
+    MakeEmptyDatabase(m_path);
 }
 
 QString ResultsDatabase::WriteFile(const QString &name, const QByteArray &content) const

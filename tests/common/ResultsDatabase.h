@@ -7,8 +7,10 @@
 
 namespace testing_support {
 
-// A copy of the empty results database that the build makes (bin/NetworkInfo.mdb), in a
-// temporary folder of its own. Exec and Rows go to the file straight through SQLite, not through
+// Makes an empty results database at path with the build's own tool; a failure fails the test.
+void MakeEmptyDatabase(const QString &path);
+
+// An empty results database, made by the build's tool in a temporary folder of its own. Exec and Rows go to the file straight through SQLite, not through
 // the program's database layer, so they see only what that layer has committed.
 class ResultsDatabase {
 public:

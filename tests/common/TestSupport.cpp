@@ -1,5 +1,7 @@
 #include "common/TestSupport.h"
 
+#include "common/ResultsDatabase.h"
+
 #include "support/ProgramFolder.h"
 
 #include <QCoreApplication>
@@ -47,12 +49,7 @@ QString TempProgramFolder::InstallProgram() const
     return target;
 }
 
-void TempProgramFolder::InstallDatabase() const
-{
-    const QString target = File(QStringLiteral("NetworkInfo.mdb"));
-    QFile::copy(QStringLiteral(QUILL_RESULTS_DATABASE), target);
-    QFile::setPermissions(target, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-}
+void TempProgramFolder::InstallDatabase() const { MakeEmptyDatabase(File(QStringLiteral("NetworkInfo.mdb"))); }
 
 bool RunUntil(const std::function<bool()> &done, int milliseconds)
 {

@@ -33,7 +33,7 @@ public:
     // A copy of the program in this folder, so that a process of it works on this folder's
     // files; returns its path.
     QString InstallProgram() const;
-    // A copy of the empty results database the build made, as this folder's NetworkInfo.mdb.
+    // An empty results database, made by the build's tool, as this folder's NetworkInfo.mdb.
     void InstallDatabase() const;
     QByteArray Read(const QString &name) const;
 
