@@ -1,6 +1,7 @@
 #include "gui/Design.h"
 
 #include <QFrame>
+#include <QMdiSubWindow>
 #include <QPixmap>
 
 namespace design {
@@ -33,6 +34,22 @@ QFrame *makeLine(QWidget *container, const char *name, int left, int top, int wi
     line->setAutoFillBackground(true);
     setColour(line, QPalette::Window, colour);
     return line;
+}
+
+void makeTitle(QLabel *title)
+{
+    QFont font(QStringLiteral("Arial"));
+    font.setPointSizeF(14.25);
+    title->setFont(boldened(font));
+    setColour(title, QPalette::WindowText, title->palette().color(QPalette::Active, QPalette::Highlight));
+}
+
+bool LayoutSkipped(const QWidget *child)
+{
+    const QWidget *main = child->window();
+    const QWidget *frame = qobject_cast<QMdiSubWindow *>(child->parentWidget());
+    const bool mainNormal = !main->isMinimized() && !main->isMaximized();
+    return main->isMinimized() || (frame && frame->isMinimized()) || (frame && frame->isMaximized() && mainNormal);
 }
 
 } // namespace design

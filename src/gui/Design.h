@@ -40,4 +40,14 @@ QLabel *makePicture(QWidget *container, const char *name, const char *resource, 
 // A one-pixel rule of the given colour (the grey and white pairs under window titles).
 QFrame *makeLine(QWidget *container, const char *name, int left, int top, int width, const QColor &colour);
 
+// The title line of a window or view: bold Arial 14.25 in the highlight colour.
+void makeTitle(QLabel *title);
+
+// A colour written as the design's &HBBGGRR number.
+inline QColor bgr(unsigned value) { return QColor(int(value & 0xFF), int((value >> 8) & 0xFF), int(value >> 16)); }
+
+// Child windows of the main window do no layout while either of them is minimised, nor while
+// the child is maximised inside a main window of normal size.
+bool LayoutSkipped(const QWidget *child);
+
 } // namespace design

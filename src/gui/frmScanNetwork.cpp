@@ -30,7 +30,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QMdiSubWindow>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTimer>
@@ -152,14 +151,10 @@ void frmScanNetwork::CreateControls()
     QFont arial(QStringLiteral("Arial"), 8);
     arial.setBold(false); // stated, so that it is not taken over from a bold frame
     setFont(arial);
-    const QColor highlight = palette().color(QPalette::Active, QPalette::Highlight);
 
     imgScan = makePicture(this, "imgScan", ":/icons/scan.png", 480, 140, 450, 435);
     lblScanNetwork = make<QLabel>(this, "lblScanNetwork", "Scan network", 1200, 240, 1905, 330);
-    QFont title(QStringLiteral("Arial"));
-    title.setPointSizeF(14.25);
-    lblScanNetwork->setFont(boldened(title));
-    setColour(lblScanNetwork, QPalette::WindowText, highlight);
+    makeTitle(lblScanNetwork);
     Line3 = makeLine(this, "Line3", 720, QColor(0x80, 0x80, 0x80));
     Line4 = makeLine(this, "Line4", 735, Qt::white);
 
@@ -605,10 +600,7 @@ void frmScanNetwork::resizeEvent(QResizeEvent *event)
 
 void frmScanNetwork::Form_Resize()
 {
-    const QWidget *main = window();
-    const QWidget *frame = qobject_cast<QMdiSubWindow *>(parentWidget());
-    const bool mainNormal = !main->isMinimized() && !main->isMaximized();
-    if (main->isMinimized() || (frame && frame->isMinimized()) || (frame && frame->isMaximized() && mainNormal))
+    if (LayoutSkipped(this))
         return;
     int x = 0;
     try {
