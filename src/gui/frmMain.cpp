@@ -149,26 +149,28 @@ void frmMain::closeEvent(QCloseEvent *event)
     MDIForm_Unload();
 }
 
+// Only the open child windows are unloaded: a closed one wrote its settings when it closed, and
+// one whose run still winds down below its close must not write them again.
 void frmMain::MDIForm_Unload()
 {
-    mdiArea->closeAllSubWindows();
+    for (QMdiSubWindow *child : mdiArea->subWindowList()) {
+        if (!child->isHidden())
+            child->close();
+    }
     support::EndProgram(0);
 }
 
-// Opens the scan window, or brings it to the front. A window that was closed is loaded anew,
-// unless its run is still winding down: that run keeps its window, and a new one takes its place.
+// Opens the scan window, or brings it to the front. A closed window is gone: the next call makes
+// a new one, loaded from the settings file.
 void frmMain::mnuScanNetwork_Click()
 {
-    if (moScanNetwork && m_scanFrame->isHidden() && moScanNetwork->Running())
-        moScanNetwork = nullptr;
     if (!moScanNetwork) {
         moScanNetwork = new frmScanNetwork;
         m_scanFrame = mdiArea->addSubWindow(moScanNetwork);
-        // Closing only hides it: a run may still be in progress below the close.
+        // The window destroys its frame itself once it is closed and no run uses it any more.
         m_scanFrame->setAttribute(Qt::WA_DeleteOnClose, false);
+        connect(moScanNetwork, &frmScanNetwork::Unloaded, this, [this] { moScanNetwork = nullptr; });
         m_scanFrame->adjustSize();
-        moScanNetwork->Form_Load();
-    } else if (m_scanFrame->isHidden()) {
         moScanNetwork->Form_Load();
     }
     m_scanFrame->show();

@@ -53,7 +53,7 @@ public:
     QTimer *tmrLoadSplash = nullptr;
     QTimer *trmDeleteUpdateFiles = nullptr;
 
-    // The scan window, once opened (kept after it is closed, and loaded anew when shown again).
+    // The scan window while it is open; empty before it is opened and once it is closed.
     frmScanNetwork *ScanNetwork() const;
 
 protected:

@@ -30,6 +30,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMdiSubWindow>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTimer>
@@ -309,7 +310,10 @@ void frmScanNetwork::cmdStart_Click()
         RunScan();
     else
         CancelScan();
-    WriteSettings();
+    // A window closed while its run went on has written the settings at its close; what it
+    // shows now is no longer what the file should hold.
+    if (!m_unloaded)
+        WriteSettings();
 }
 
 void frmScanNetwork::cmdBrowse_Click()
@@ -441,9 +445,17 @@ void frmScanNetwork::RunTask(int label, QCheckBox *marker, const std::function<v
 
 void frmScanNetwork::RunScan()
 {
-    support::StepGuard guard(m_runBusy);
-    if (!guard)
-        return;
+    {
+        support::StepGuard guard(m_runBusy);
+        if (guard)
+            RunTasks();
+    }
+    if (m_unloaded && !m_runBusy)
+        DestroyWhenIdle(); // closed while the run went on: nothing uses the window any more
+}
+
+void frmScanNetwork::RunTasks()
+{
     RunDisplay display(this);
     m_run = &display;
     m_cancelled = false;
@@ -588,8 +600,23 @@ void frmScanNetwork::Form_Unload()
 
 void frmScanNetwork::closeEvent(QCloseEvent *event)
 {
-    Form_Unload();
     event->accept();
+    if (m_unloaded)
+        return;
+    Form_Unload();
+    m_unloaded = true;
+    emit Unloaded();
+    if (!m_runBusy)
+        DestroyWhenIdle();
+}
+
+// A run that is still in progress below the close keeps using the window, so it is destroyed
+// only after the run: a deferred deletion would be carried out by the run's own message-loop
+// calls.
+void frmScanNetwork::DestroyWhenIdle()
+{
+    if (auto *frame = qobject_cast<QMdiSubWindow *>(parentWidget()))
+        frame->deleteLater();
 }
 
 void frmScanNetwork::resizeEvent(QResizeEvent *event)

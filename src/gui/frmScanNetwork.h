@@ -33,7 +33,7 @@ public:
     // "&Start scanning" starts a run, "&Stop scanning" stops it; the settings are written after.
     void cmdStart_Click();
     void GetSettings();
-    // Reads the inputs and the last scan date; also brings a closed window back in its first state.
+    // Reads the inputs and the last scan date into the window's first state.
     void Form_Load();
     // True while a run that this window started is in progress (also after the window closed).
     bool Running() const { return m_runBusy; }
@@ -79,6 +79,12 @@ public:
     // The inner area at design.
     QSize sizeHint() const override;
 
+signals:
+    // The window was closed: it has written the settings and is gone for its owner, which must
+    // not show it again. Inside an MDI frame it destroys itself with the frame once no run uses
+    // it any more.
+    void Unloaded();
+
 protected:
     void closeEvent(QCloseEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
@@ -95,6 +101,7 @@ private:
     void cmdAdd_Click();
     void cmdRemove_Click();
     void RunScan();
+    void RunTasks();
     void CancelScan();
     void Form_Unload();
     void tmrBeginScan_Timer();
@@ -113,9 +120,11 @@ private:
     void SetRunning(bool running);
     bool Stopped() const;
     int32_t Depth() const;
+    void DestroyWhenIdle();
 
     bool m_autoScan = false;
     bool m_runBusy = false;
     bool m_cancelled = false;
+    bool m_unloaded = false;
     RunDisplay *m_run = nullptr;
 };

@@ -2,8 +2,10 @@
 #include "gui/frmMain.h"
 #include "gui/frmScanNetwork.h"
 #include "platform/userstore/UserStore.h"
+#include "support/ProgramEnd.h"
 
 #include <QAction>
+#include <QCloseEvent>
 #include <QDir>
 #include <QLineEdit>
 #include <QMdiArea>
@@ -20,6 +22,8 @@ using testing_support::TempProgramFolder;
 namespace {
 
 QString maximizeValue() { return platform::userstore::GetSetting("Quillmere", "Options", "Maximize"); }
+
+struct Ended {};
 
 } // namespace
 
@@ -70,19 +74,45 @@ TEST(frmMain, MenusCarryTheirCaptionsAndShortcutsAndMissingWindowsAreDisabled)
     EXPECT_EQ(window.mdiArea->activeSubWindow()->widget(), scan);
     EXPECT_EQ(scan->windowTitle(), "Scan network");
 
-    // Closed and opened again: the same window, loaded anew from the settings file.
-    scan->txtDir->setText("typed, not added");
-    window.mdiArea->activeSubWindow()->close();
-    EXPECT_TRUE(QFile::exists(folder.File("Quillmere.ini"))) << "closing writes the settings";
-    window.mnuScanNetwork->trigger();
-    EXPECT_EQ(window.ScanNetwork(), scan);
-    EXPECT_TRUE(scan->isVisible());
-    EXPECT_TRUE(scan->txtDir->text().isEmpty());
 
     testing_support::ScriptedShell shell;
     window.mnuHelpContents->trigger();
     ASSERT_EQ(shell.opened.size(), 1);
     EXPECT_TRUE(shell.opened.first().startsWith("https://"));
+}
+
+namespace {
+// The main window closed as "&Exit" closes it, with the end of the program caught.
+struct ExitableMain : frmMain {
+    using frmMain::frmMain;
+    void Exit()
+    {
+        QCloseEvent close;
+        EXPECT_THROW(closeEvent(&close), Ended);
+    }
+};
+} // namespace
+
+TEST(frmMain, ExitUnloadsOnlyOpenChildWindowsAndAClosedOneIsGone)
+{
+    TempProgramFolder folder;
+    ExitableMain window(QStringList{});
+    support::SetProgramTerminator([](int) { throw Ended{}; });
+    window.mnuScanNetwork->trigger();
+    window.ScanNetwork()->txtSubCount->setText("6");
+    window.Exit();
+    EXPECT_TRUE(folder.Read("Quillmere.ini").contains("\nSubdirectoryCount=6\n")) << "the open window was unloaded";
+    EXPECT_EQ(window.ScanNetwork(), nullptr);
+
+    folder.Write("Quillmere.ini", "[Options]\nSubdirectoryCount=5\n"); // by hand, after the close
+    window.Exit();
+    support::SetProgramTerminator(nullptr);
+    EXPECT_EQ(folder.Read("Quillmere.ini"), "[Options]\nSubdirectoryCount=5\n") << "the closed one is not unloaded again";
+
+    EXPECT_TRUE(testing_support::RunUntil([&] { return window.mdiArea->subWindowList().isEmpty(); }, 2000))
+        << "destroyed with its frame";
+    window.mnuScanNetwork->trigger();
+    EXPECT_EQ(window.ScanNetwork()->txtSubCount->text(), "5") << "a new window, loaded from the file";
 }
 
 TEST(frmMain, OneShotTimersSwitchThemselvesOffAndThePollRunsOn)

@@ -1,6 +1,7 @@
 #include "analysis/clsAnalysis.h"
 #include "common/MemoryDirectory.h"
 #include "common/TestSupport.h"
+#include "gui/frmMain.h"
 #include "gui/frmScanNetwork.h"
 #include "platform/database/Recordset.h"
 #include "scan/modDatabase.h"
@@ -12,6 +13,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QPointer>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -249,6 +253,30 @@ TEST(frmScanNetwork, StopOrCloseDuringTheRightsScanEndsItAfterTheCurrentDirector
         EXPECT_FALSE(fx.LastScanDate().isEmpty());
         EXPECT_FALSE(window.Running());
     }
+}
+
+TEST(frmScanNetwork, AWindowClosedDuringItsRunIsDestroyedWithItsFrameOnlyAfterTheRun)
+{
+    ScanFixture fx;
+    frmMain main({});
+    main.mnuScanNetwork->trigger();
+    QPointer<frmScanNetwork> window = main.ScanNetwork();
+    prepare(*window, {&frmScanNetwork::chkDirectories}, {fx.Tree(10)});
+    window->txtSubCount->setText("1");
+    bool closed = false;
+    WhileRunning close([&] {
+        if (!closed && window->lblProgress[2]->text() == "Scannning directories ( 20% )") {
+            closed = true;
+            main.mdiArea->activeSubWindow()->close();
+            EXPECT_EQ(main.ScanNetwork(), nullptr) << "gone for the menu at once";
+        }
+    });
+    window->cmdStart_Click();
+    ASSERT_TRUE(closed);
+    ASSERT_FALSE(window.isNull()) << "kept while its run went on";
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); // as the message loop would
+    EXPECT_TRUE(window.isNull());
+    EXPECT_TRUE(main.mdiArea->subWindowList().isEmpty());
 }
 
 TEST(frmScanNetwork, StopDuringTheUsersScanLetsItFinish)
