@@ -1,6 +1,7 @@
 #include "gui/frmMain.h"
 
 #include "gui/Resources.h"
+#include "gui/frmAnalysis.h"
 #include "gui/frmScanNetwork.h"
 #include "platform/instance/SingleInstance.h"
 #include "platform/shell/Shell.h"
@@ -60,6 +61,8 @@ frmMain::~frmMain() = default;
 
 frmScanNetwork *frmMain::ScanNetwork() const { return moScanNetwork; }
 
+frmAnalysis *frmMain::Analysis() const { return moAnalysis; }
+
 void frmMain::CreateMenus()
 {
     mnuProgram = menuBar()->addMenu(QStringLiteral("&Program"));
@@ -73,6 +76,7 @@ void frmMain::CreateMenus()
     mnuProgram->addSeparator();
     mnuExit = mnuProgram->addAction(QStringLiteral("&Exit"));
     connect(mnuScanNetwork, &QAction::triggered, this, &frmMain::mnuScanNetwork_Click);
+    connect(mnuViewAnalysis, &QAction::triggered, this, &frmMain::mnuViewAnalysis_Click);
     connect(mnuExit, &QAction::triggered, this, &frmMain::mnuExit_Click);
 
     mnuHelp = menuBar()->addMenu(QStringLiteral("&Help"));
@@ -84,7 +88,7 @@ void frmMain::CreateMenus()
     mnuInfo = mnuHelp->addAction(QStringLiteral("&Info"));
 
     // Their windows are not part of this build yet.
-    for (QAction *action : {mnuViewAnalysis, mnuSettings, mnuUpdateService, mnuInfo})
+    for (QAction *action : {mnuSettings, mnuUpdateService, mnuInfo})
         action->setEnabled(false);
     mnuScanNetwork->setObjectName(QStringLiteral("mnuScanNetwork"));
     mnuViewAnalysis->setObjectName(QStringLiteral("mnuViewAnalysis"));
@@ -177,6 +181,25 @@ void frmMain::mnuScanNetwork_Click()
     moScanNetwork->show();
     mdiArea->setActiveSubWindow(m_scanFrame);
     m_scanFrame->raise();
+}
+
+// Opens the analysis window, or brings it to the front. A closed window is gone; one closed
+// while a view of it was loading stays hidden until that load has returned, and a new window
+// takes its place meanwhile.
+void frmMain::mnuViewAnalysis_Click()
+{
+    if (moAnalysis && m_analysisFrame->isHidden())
+        moAnalysis = nullptr;
+    if (!moAnalysis) {
+        moAnalysis = new frmAnalysis;
+        m_analysisFrame = mdiArea->addSubWindow(moAnalysis);
+        m_analysisFrame->setAttribute(Qt::WA_DeleteOnClose);
+        m_analysisFrame->adjustSize();
+    }
+    m_analysisFrame->show();
+    moAnalysis->show();
+    mdiArea->setActiveSubWindow(m_analysisFrame);
+    m_analysisFrame->raise();
 }
 
 void frmMain::mnuExit_Click() { close(); }

@@ -7,6 +7,7 @@
 
 class QAction;
 class QMdiSubWindow;
+class frmAnalysis;
 class frmScanNetwork;
 class QMdiArea;
 class QMenu;
@@ -55,6 +56,8 @@ public:
 
     // The scan window while it is open; empty before it is opened and once it is closed.
     frmScanNetwork *ScanNetwork() const;
+    // The analysis window while it is open.
+    frmAnalysis *Analysis() const;
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -68,6 +71,7 @@ private:
     void MDIForm_Unload();
 
     void mnuScanNetwork_Click();
+    void mnuViewAnalysis_Click();
     void mnuExit_Click();
     void mnuHelpContents_Click();
 
@@ -78,6 +82,8 @@ private:
 
     QPointer<frmScanNetwork> moScanNetwork;
     QPointer<QMdiSubWindow> m_scanFrame;
+    QPointer<frmAnalysis> moAnalysis;
+    QPointer<QMdiSubWindow> m_analysisFrame;
     QStringList m_arguments;
     std::unique_ptr<platform::instance::SingleInstance> m_instance;
     std::unique_ptr<support::ProgramEndHook> m_releaseLock;

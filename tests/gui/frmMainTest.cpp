@@ -40,7 +40,7 @@ TEST(frmMain, MenusCarryTheirCaptionsAndShortcutsAndMissingWindowsAreDisabled)
         bool enabled;
     } items[] = {
         {window.mnuScanNetwork, "&Scan network", QKeySequence(Qt::Key_F2), true},
-        {window.mnuViewAnalysis, "&View analyses", QKeySequence(Qt::Key_F3), false},
+        {window.mnuViewAnalysis, "&View analyses", QKeySequence(Qt::Key_F3), true},
         {window.mnuSettings, "&Settings", QKeySequence(Qt::Key_F4), false},
         {window.mnuExit, "&Exit", QKeySequence(), true},
         {window.mnuHelpContents, "&Help on the site", QKeySequence(Qt::Key_F1), true},
