@@ -123,3 +123,8 @@ png('analysis.png', 32, layers((rect(0.08, 0.08, 0.92, 0.92), WHITE), (rect(0.08
 png('group-rights.png', 32, layers((person(0.36, 0.45, 1.0), BLUE), (person(0.64, 0.5, 1.0), DARK)))
 png('user-rights.png', 32, layers((person(0.5, 0.48, 1.3), BLUE)))
 png('software.png', 32, layers((rect(0.12, 0.2, 0.88, 0.72), DARK), (rect(0.17, 0.25, 0.83, 0.66), LIGHTBLUE), (rect(0.4, 0.72, 0.6, 0.82), DARK), (rect(0.28, 0.82, 0.72, 0.88), DARK)))
+
+
+# The row pictures of the user list and the software list (16 x 16).
+png('user.png', 16, layers((person(0.5, 0.48, 1.3), BLUE)))
+png('program.png', 16, layers((rect(0.08, 0.12, 0.92, 0.88), DARK), (rect(0.14, 0.3, 0.86, 0.82), WHITE), (rect(0.24, 0.42, 0.5, 0.7), GREEN)))

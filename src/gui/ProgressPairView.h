@@ -2,10 +2,9 @@
 
 #include "support/ProgressPair.h"
 
+#include <QLabel>
 #include <QPointer>
-
-class QLabel;
-class QProgressBar;
+#include <QProgressBar>
 
 // The progress pair of a window: the values live here and are shown on the widgets while they
 // are attached. A step that outlives its window (the window closed during a scan) goes on

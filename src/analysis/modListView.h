@@ -1,0 +1,56 @@
+#pragma once
+
+#include "analysis/clsProgram.h"
+#include "analysis/clsUser.h"
+
+#include <QDateTime>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+#include <vector>
+
+namespace platform::listview {
+class ListItems;
+}
+
+// The rules the analysis window's lists share: the texts a row shows for a record, the software
+// filter, sorting by a column header and the CSV export.
+namespace modListView {
+
+// "Last login" as the user list shows it: "YYYY-MM-DD hh:mm:ss" (24-hour clock), or
+// "0 (unknown)" for an account that never logged in (1 January 1000, 00:00:00).
+QString LastLoginText(const QDateTime &LastLogin);
+
+// The five texts of a user's row: name, path, "Yes"/"No" twice, last login.
+QStringList UserRow(const clsUser &user);
+// The five texts of a program's row: computer, program, version, publisher, install source.
+QStringList ProgramRow(const clsProgram &program);
+
+// The records of colAllPrograms, in order, whose Computer equals strComputer (or strComputer is
+// "All computers") and whose Program equals strProgram (or strProgram is "All programs");
+// both comparisons exact and case-sensitive.
+QList<clsProgram> ProgramsShown(const QList<clsProgram> &colAllPrograms, const QString &strComputer,
+                                const QString &strProgram);
+
+// A click on column header number (from 1): the same header as the last click switches the
+// direction, any other keeps it; the list is then sorted on that column.
+void SortOnColumn(platform::listview::ListItems &list, int16_t &intLastColumn, int16_t number);
+
+// One value as a CSV field: in double quotes, with its double quotes doubled, when it holds a
+// comma, a double quote, CR or LF; otherwise exactly as it is.
+QString CsvValue(const QString &value);
+
+// The export of a list: strHeader, then per row in the list's current order the values of
+// columns (from 0) joined by ","; every line ends with CR LF.
+QString ExportText(const platform::listview::ListItems &list, const QString &strHeader,
+                   const std::vector<int> &columns);
+
+// Asks for the export file through the save dialog and writes strText and one more CR LF to it
+// in UTF-8. The file is replaced only once it is completely written. A cancelled dialog ends
+// silently; any other failure shows a critical message: strFailure, two line breaks and the
+// reason.
+void ExportList(const QString &strText, const QString &strFailure);
+
+} // namespace modListView

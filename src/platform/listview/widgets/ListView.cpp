@@ -1,0 +1,36 @@
+#include "platform/listview/widgets/ListView.h"
+
+#include <QHeaderView>
+#include <QIcon>
+
+namespace platform::listview {
+
+ListView::ListView(const QStringList &columnHeaders, const QIcon &image, QWidget *parent)
+    : QTreeView(parent), m_items(columnHeaders)
+{
+    m_items.setImage(image);
+    setModel(&m_items);
+    setRootIsDecorated(false);
+    setItemsExpandable(false);
+    // One height for every row: a list of many thousands of rows is laid out without measuring each.
+    setUniformRowHeights(true);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setSelectionMode(QAbstractItemView::ExtendedSelection);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setAllColumnsShowFocus(true);
+    header()->setSectionsClickable(true);
+    header()->setSortIndicatorShown(true);
+    header()->setStretchLastSection(true);
+    connect(header(), &QHeaderView::sectionClicked, this, [this](int section) { emit ColumnClick(section + 1); });
+    connect(&m_items, &QAbstractItemModel::layoutChanged, this, &ListView::ShowSortIndicator);
+    connect(&m_items, &QAbstractItemModel::modelReset, this, &ListView::ShowSortIndicator);
+    ShowSortIndicator();
+}
+
+void ListView::ShowSortIndicator()
+{
+    header()->setSortIndicator(m_items.SortKey(),
+                               m_items.SortOrder() == lvwDescending ? Qt::DescendingOrder : Qt::AscendingOrder);
+}
+
+} // namespace platform::listview

@@ -1,0 +1,30 @@
+#pragma once
+
+#include "platform/listview/ListItems.h"
+
+#include <QTreeView>
+
+namespace platform::listview {
+
+// A list in report view: a header of column captions over rows of texts with a picture beside
+// each row's own text. A click on a column header is reported as ColumnClick with the header's
+// number (from 1); the view sorts only as its owner sets SortKey and SortOrder.
+class ListView : public QTreeView {
+    Q_OBJECT
+
+public:
+    ListView(const QStringList &columnHeaders, const QIcon &image, QWidget *parent = nullptr);
+
+    ListItems &Items() { return m_items; }
+    const ListItems &Items() const { return m_items; }
+
+signals:
+    void ColumnClick(int number);
+
+private:
+    void ShowSortIndicator();
+
+    ListItems m_items;
+};
+
+} // namespace platform::listview

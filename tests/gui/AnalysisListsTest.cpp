@@ -1,0 +1,207 @@
+#include "gui/usrInstalledSoftware.h"
+#include "gui/usrUserInformation.h"
+
+#include "common/ResultsDatabase.h"
+#include "common/TestSupport.h"
+#include "platform/listview/widgets/ListView.h"
+#include "support/DateText.h"
+
+#include <QFile>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// A program folder whose settings point at a results database of the test's own.
+struct ListsFixture : ::testing::Test {
+    ListsFixture() { UseDatabase(db.Path()); }
+
+    void UseDatabase(const QString &path) const
+    {
+        folder.Write("Quillmere.ini", "[Options]\nDatabasePath=" + path.toUtf8() + "\n");
+    }
+
+    // Exports through the view's button into a file and returns what was written.
+    QByteArray Export(AnalysisList &view)
+    {
+        const QString file = db.File("export.csv");
+        shell.files.push_back(file);
+        view.cmdExport->click();
+        QFile written(file);
+        return written.open(QIODevice::ReadOnly) ? written.readAll() : QByteArray("<none>");
+    }
+
+    static QStringList Rows(const platform::listview::ListView *list)
+    {
+        QStringList rows;
+        for (int i = 0; i < list->Items().Count(); ++i)
+            rows << list->Items().Item(i).join(u'|');
+        return rows;
+    }
+
+    static void ClickHeader(platform::listview::ListView *list, int number)
+    {
+        QHeaderView *header = list->header();
+        const QPoint centre(header->sectionViewportPosition(number - 1) + header->sectionSize(number - 1) / 2,
+                            header->height() / 2);
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, centre);
+    }
+
+    static bool BarFull(const AnalysisList &view)
+    {
+        return view.prgAnalysisProgress->value() == view.prgAnalysisProgress->maximum();
+    }
+
+    testing_support::TempProgramFolder folder;
+    testing_support::ResultsDatabase db;
+    testing_support::ScriptedShell shell;
+};
+
+} // namespace
+
+TEST_F(ListsFixture, EmptyDatabaseShowsLoadedEmptyListsAndExportsTheHeaderOnly)
+{
+    usrUserInformation users;
+    users.LoadControl();
+    EXPECT_EQ(users.lstViewUsers->Items().Count(), 0);
+    EXPECT_TRUE(BarFull(users));
+    EXPECT_EQ(users.lblAnalysisProgress->text(), QStringLiteral("List of users loaded."));
+    EXPECT_EQ(Export(users), QByteArray("Username,Disabled,Pwd never expires,Last login\r\n\r\n"));
+
+    usrInstalledSoftware software;
+    software.LoadControl();
+    EXPECT_EQ(software.lstViewSoftware->Items().Count(), 0);
+    EXPECT_TRUE(BarFull(software));
+    EXPECT_EQ(software.lblAnalysisProgress->text(), QStringLiteral("List of installed programs loaded."));
+    EXPECT_EQ(Export(software), QByteArray("Computer,Program,Version,Publisher,Install source\r\n\r\n"));
+}
+
+TEST_F(ListsFixture, UserListShowsFlagsAndLastLoginAndSortsByHeaders)
+{
+    const QDateTime march(QDate(2005, 3, 7), QTime(14, 5, 9));
+    db.Exec(QStringLiteral("insert into Users values ('carol','WinNT://HOST/carol','False','False','%1'),"
+                           "('alice','WinNT://HOST/alice','True','True','%2'),"
+                           "('bob','WinNT://HOST/bob','true','False','01/01/1000')")
+                .arg(support::DateText(march.addYears(3)), support::DateText(march, QLocale::c())));
+    usrUserInformation view;
+    view.show();
+    view.LoadControl();
+    EXPECT_EQ(Rows(view.lstViewUsers),
+              QStringList({"alice|WinNT://HOST/alice|Yes|Yes|2005-03-07 14:05:09",
+                           "bob|WinNT://HOST/bob|No|No|0 (unknown)",
+                           "carol|WinNT://HOST/carol|No|No|2008-03-07 14:05:09"}));
+
+    ClickHeader(view.lstViewUsers, 5);
+    ClickHeader(view.lstViewUsers, 5);
+    EXPECT_EQ(view.lstViewUsers->Items().SortOrder(), platform::listview::lvwDescending);
+    EXPECT_EQ(Export(view), QByteArray("Username,Disabled,Pwd never expires,Last login\r\n"
+                                       "carol,No,No,2008-03-07 14:05:09\r\n"
+                                       "alice,Yes,Yes,2005-03-07 14:05:09\r\n"
+                                       "bob,No,No,0 (unknown)\r\n\r\n"));
+    ClickHeader(view.lstViewUsers, 1); // another column keeps the direction
+    EXPECT_EQ(view.intLastColumn, 1);
+    const auto names = [&] {
+        QStringList first;
+        for (const QString &row : Rows(view.lstViewUsers))
+            first << row.section(u'|', 0, 0);
+        return first;
+    };
+    EXPECT_EQ(names(), QStringList({"carol", "bob", "alice"}));
+
+    // A failed read keeps the rows and the order; the label tells why.
+    UseDatabase(db.File("missing.mdb"));
+    view.LoadControl();
+    EXPECT_EQ(view.lblAnalysisProgress->text(), QStringLiteral("Database file not found!"));
+    EXPECT_EQ(names(), QStringList({"carol", "bob", "alice"}));
+}
+
+class SoftwareTest : public ListsFixture {
+protected:
+    SoftwareTest()
+    {
+        db.Exec(u"insert into InstalledSoftware values ('PC1','Word','16.0','Acme, Inc.','D:\\setup'),"
+                "('PC2','Word','15.0','Acme, Inc.',''), ('pc1','Tool \"Pro\"','2','Tools',''),"
+                "('PC1','Excel','16.0','Acme, Inc.','')"_qs);
+        view.show();
+        view.LoadControl();
+    }
+
+    void Filter(const char *computer, const char *program)
+    {
+        view.txtComputer->setText(QString::fromUtf8(computer));
+        view.txtProgram->setText(QString::fromUtf8(program));
+        view.FilterList();
+    }
+
+    usrInstalledSoftware view;
+};
+
+TEST_F(SoftwareTest, FiltersCompareExactlyAndTheExportFollowsFiltersAndOrder)
+{
+    EXPECT_EQ(view.lstViewSoftware->Items().Count(), 4);
+    Filter("PC1", "All programs");
+    ClickHeader(view.lstViewSoftware, 2);
+    ClickHeader(view.lstViewSoftware, 2);
+    EXPECT_EQ(Export(view), QByteArray("Computer,Program,Version,Publisher,Install source\r\n"
+                                       "PC1,Word,16.0,\"Acme, Inc.\",D:\\setup\r\n"
+                                       "PC1,Excel,16.0,\"Acme, Inc.\",\r\n\r\n"));
+
+    Filter("pc1", "All programs");
+    EXPECT_EQ(Rows(view.lstViewSoftware), QStringList({"pc1|Tool \"Pro\"|2|Tools|"}));
+    EXPECT_EQ(Export(view).split('\n').value(1), QByteArray("pc1,\"Tool \"\"Pro\"\"\",2,Tools,\r"));
+
+    Filter("PC2", "Excel");
+    EXPECT_EQ(view.lstViewSoftware->Items().Count(), 0);
+    EXPECT_TRUE(BarFull(view));
+    EXPECT_EQ(view.lblAnalysisProgress->text(), QStringLiteral("List of installed programs loaded."));
+
+    view.LoadControl();
+    EXPECT_EQ(view.txtComputer->text(), QStringLiteral("All computers"));
+    EXPECT_EQ(view.txtProgram->text(), QStringLiteral("All programs"));
+    EXPECT_EQ(view.lstViewSoftware->Items().Count(), 4);
+}
+
+TEST_F(SoftwareTest, AFailedReadKeepsRecordsFiltersAndRows)
+{
+    Filter("PC1", "All programs");
+    UseDatabase(db.File("missing.mdb"));
+    view.LoadControl();
+    EXPECT_EQ(view.lblAnalysisProgress->text(), QStringLiteral("Database file not found!"));
+    EXPECT_EQ(view.txtComputer->text(), QStringLiteral("PC1"));
+    EXPECT_EQ(view.colAllPrograms.size(), 4);
+    EXPECT_EQ(view.lstViewSoftware->Items().Count(), 2);
+    Filter("All computers", "Word");
+    EXPECT_EQ(view.lstViewSoftware->Items().Count(), 2);
+}
+
+TEST_F(SoftwareTest, ListsMoreRowsThanSixteenBitsCount)
+{
+    db.Exec(u"with recursive n(i) as (select 1 union all select i + 1 from n where i < 45000) "
+            "insert into InstalledSoftware select 'WS' || (i % 300), 'Program ' || i, '1', 'P', '' from n"_qs);
+    view.LoadControl();
+    EXPECT_EQ(view.lstViewSoftware->Items().Count(), 45004);
+    Filter("WS299", "All programs");
+    EXPECT_EQ(view.lstViewSoftware->Items().Count(), 150);
+}
+
+TEST_F(ListsFixture, LayoutFollowsTheViewSize)
+{
+    usrInstalledSoftware view;
+    view.show();
+    view.resize(900, 600);
+    const QRect list = view.lstViewSoftware->geometry();
+    EXPECT_EQ(list.right() + 1, 900 - 20);
+    EXPECT_EQ(list.bottom() + 1, 600 - 40);
+    EXPECT_EQ(view.cmdExport->y(), 600 - 25);
+    EXPECT_EQ(view.prgAnalysisProgress->geometry().right(), list.right());
+    EXPECT_EQ(view.prgAnalysisProgress->y(), 600 - 17);
+    EXPECT_EQ(view.lblAnalysisProgress->x(), view.prgAnalysisProgress->x());
+    for (QFrame *line : {view.Line1, view.Line2, view.Line3, view.Line4})
+        EXPECT_EQ(line->geometry().right() + 1, 900 - 5);
+}
