@@ -3,6 +3,7 @@
 #include "analysis/modListView.h"
 #include "gui/Design.h"
 #include "gui/Resources.h"
+#include "gui/ViewLoad.h"
 #include "platform/listview/widgets/ListView.h"
 
 #include <QFrame>
@@ -32,10 +33,7 @@ AnalysisList::~AnalysisList() = default;
 QLabel *AnalysisList::MakeTitle(const char *name, const char *text, int tipTop)
 {
     auto *title = make<QLabel>(this, name, text, ListLeft, 120, 6000, 375);
-    QFont font(QStringLiteral("Arial"));
-    font.setPointSizeF(14.25);
-    title->setFont(boldened(font));
-    setColour(title, QPalette::WindowText, palette().color(QPalette::Active, QPalette::Highlight));
+    makeTitle(title);
     MakeRules("Line1", "Line2", 540, Line1, Line2);
     lblSort = make<QLabel>(this, "lblSort", "Tip: Click on the column you want to sort", ListLeft, tipTop, 6000, 240);
     return title;
@@ -78,6 +76,9 @@ void AnalysisList::ColumnClick(int number)
 
 void AnalysisList::cmdExport_Click()
 {
+    // The save dialog lets the message loop run: a close of the window meanwhile must not
+    // delete this view under the click.
+    ViewLoad keep(this);
     modListView::ExportList(modListView::ExportText(m_list->Items(), m_export.strHeader, m_export.exportColumns),
                             m_export.strFailure);
 }

@@ -63,6 +63,8 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
 
     std::unique_ptr<clsAnalysis> objAnalysis;
+    // Set while a load or a pick list runs (see ViewLoad).
+    bool m_loading = false;
     std::unique_ptr<ProgressBarView> m_progress;
     std::unique_ptr<StatusLabelView> m_progressLabel;
 

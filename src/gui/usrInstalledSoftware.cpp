@@ -2,6 +2,8 @@
 
 #include "analysis/modListView.h"
 #include "gui/Design.h"
+#include "gui/ViewLoad.h"
+#include "gui/frmSelect.h"
 #include "shell/frmSettings.h"
 
 #include <QLabel>
@@ -34,6 +36,8 @@ usrInstalledSoftware::usrInstalledSoftware(QWidget *parent)
     txtComputer->setText(AllComputers);
     txtProgram->setText(AllPrograms);
     MakeRules("Line3", "Line4", 1140, Line3, Line4);
+    connect(cmdSelectComputer, &QPushButton::clicked, this, &usrInstalledSoftware::cmdSelectComputer_Click);
+    connect(cmdSelectProgram, &QPushButton::clicked, this, &usrInstalledSoftware::cmdSelectProgram_Click);
     lstViewSoftware = MakeList("lstViewSoftware",
                                {QStringLiteral("Computer"), QStringLiteral("Program"), QStringLiteral("Version"),
                                 QStringLiteral("Publisher"), QStringLiteral("Install source")},
@@ -42,6 +46,9 @@ usrInstalledSoftware::usrInstalledSoftware(QWidget *parent)
 
 void usrInstalledSoftware::LoadControl()
 {
+    ViewLoad load(this, m_loading);
+    if (!load)
+        return;
     objAnalysis = std::make_unique<clsAnalysis>();
     LoadInstalledSoftware();
 }
@@ -59,6 +66,34 @@ void usrInstalledSoftware::LoadInstalledSoftware()
     colAllPrograms = std::move(programs);
     colShownPrograms = colAllPrograms;
     AddProgramsToList();
+}
+
+void usrInstalledSoftware::cmdSelectComputer_Click()
+{
+    SelectFilter(txtComputer, QStringLiteral("Computers"), &frmSelect::LoadComputers);
+}
+
+void usrInstalledSoftware::cmdSelectProgram_Click()
+{
+    SelectFilter(txtProgram, QStringLiteral("Installed programs"), &frmSelect::LoadPrograms);
+}
+
+// Choosing the first row ("All computers", "All programs") clears the filter.
+void usrInstalledSoftware::SelectFilter(QLineEdit *filter, const QString &strCaption, void (frmSelect::*fill)())
+{
+    ViewLoad load(this, m_loading);
+    if (!load)
+        return;
+    frmSelect dialog(this);
+    dialog.setWindowTitle(strCaption);
+    (dialog.*fill)();
+    dialog.exec();
+    if (!dialog.selected())
+        return;
+    if (const std::optional<QString> row = dialog.FirstSelected()) {
+        filter->setText(*row);
+        FilterList();
+    }
 }
 
 void usrInstalledSoftware::FilterList()

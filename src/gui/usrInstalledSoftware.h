@@ -8,6 +8,7 @@
 #include <optional>
 
 class QLineEdit;
+class frmSelect;
 
 // The installed-software view: one row per program per computer, narrowed by a computer filter
 // and a program filter, sortable by any column and exported as CSV.
@@ -43,4 +44,9 @@ public:
 
 private:
     void LoadInstalledSoftware();
+    void cmdSelectComputer_Click();
+    void cmdSelectProgram_Click();
+    // Lets the user pick a row in the pick list; a chosen row becomes filter's text and the
+    // list is filtered again.
+    void SelectFilter(QLineEdit *filter, const QString &strCaption, void (frmSelect::*fill)());
 };

@@ -1,6 +1,7 @@
 #include "gui/usrUserInformation.h"
 
 #include "analysis/modListView.h"
+#include "gui/ViewLoad.h"
 #include "shell/frmSettings.h"
 
 usrUserInformation::usrUserInformation(QWidget *parent)
@@ -18,6 +19,9 @@ usrUserInformation::usrUserInformation(QWidget *parent)
 
 void usrUserInformation::LoadControl()
 {
+    ViewLoad load(this, m_loading);
+    if (!load)
+        return;
     objAnalysis = std::make_unique<clsAnalysis>();
     FillUserList();
 }

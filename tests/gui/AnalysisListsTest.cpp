@@ -1,3 +1,4 @@
+#include "gui/frmSelect.h"
 #include "gui/usrInstalledSoftware.h"
 #include "gui/usrUserInformation.h"
 
@@ -6,7 +7,10 @@
 #include "platform/listview/widgets/ListView.h"
 #include "support/DateText.h"
 
+#include <QApplication>
 #include <QFile>
+#include <QListWidget>
+#include <QTimer>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -165,6 +169,52 @@ TEST_F(SoftwareTest, FiltersCompareExactlyAndTheExportFollowsFiltersAndOrder)
     EXPECT_EQ(view.txtComputer->text(), QStringLiteral("All computers"));
     EXPECT_EQ(view.txtProgram->text(), QStringLiteral("All programs"));
     EXPECT_EQ(view.lstViewSoftware->Items().Count(), 4);
+}
+
+// The pick lists set the filters: a chosen row filters, the first row clears the filter, Cancel
+// leaves it.
+TEST_F(SoftwareTest, PickListsSetAndClearTheFilters)
+{
+    const auto pick = [&](QPushButton *button, const char *search, bool ok) {
+        QString caption;
+        QTimer::singleShot(0, [&] {
+            auto *dialog = qobject_cast<frmSelect *>(QApplication::activeModalWidget());
+            ASSERT_NE(dialog, nullptr);
+            caption = dialog->windowTitle();
+            dialog->txtSearch->setText(QString::fromUtf8(search));
+            if (ok)
+                QTest::keyClick(dialog->txtSearch, Qt::Key_Return);
+            else
+                dialog->cmdCancel->click();
+        });
+        button->click();
+        return caption;
+    };
+    EXPECT_EQ(pick(view.cmdSelectComputer, "pc2", true), QStringLiteral("Computers"));
+    EXPECT_EQ(view.txtComputer->text(), QStringLiteral("PC2"));
+    EXPECT_EQ(Rows(view.lstViewSoftware), QStringList({"PC2|Word|15.0|Acme, Inc.|"}));
+    EXPECT_EQ(pick(view.cmdSelectProgram, "excel", false), QStringLiteral("Installed programs"));
+    EXPECT_EQ(view.txtProgram->text(), QStringLiteral("All programs"));
+    pick(view.cmdSelectComputer, "", true);
+    EXPECT_EQ(view.txtComputer->text(), QStringLiteral("All computers"));
+    EXPECT_EQ(view.lstViewSoftware->Items().Count(), 4);
+}
+
+// A second load that arrives while the query lets the message loop run (another tab change) is
+// ignored: it neither reads nor touches what the running load works with.
+TEST_F(SoftwareTest, ALoadArrivingDuringALoadIsIgnored)
+{
+    usrInstalledSoftware fresh;
+    bool nestedDone = false;
+    QTimer::singleShot(0, [&] {
+        fresh.LoadControl();
+        EXPECT_TRUE(fresh.colAllPrograms.isEmpty());
+        EXPECT_FALSE(fresh.colShownPrograms);
+        nestedDone = true;
+    });
+    fresh.LoadControl();
+    EXPECT_TRUE(nestedDone);
+    EXPECT_EQ(fresh.lstViewSoftware->Items().Count(), 4);
 }
 
 TEST_F(SoftwareTest, AFailedReadKeepsRecordsFiltersAndRows)
