@@ -3,6 +3,8 @@
 #include "gui/Design.h"
 #include "gui/Resources.h"
 #include "gui/ViewLoad.h"
+#include "gui/usrInstalledSoftware.h"
+#include "gui/usrUserInformation.h"
 
 #include <QCloseEvent>
 #include <QFrame>
@@ -80,6 +82,12 @@ frmAnalysis::frmAnalysis(QWidget *parent) : QWidget(parent)
         AnalysisTabPage->addTab(page, QString::fromUtf8(TabCaptions[i]));
     }
     CreateOverview(AnalysisTabPage->widget(0));
+    usrUserInformation = new ::usrUserInformation(AnalysisTabPage->widget(3));
+    usrInstalledSoftware = new ::usrInstalledSoftware(AnalysisTabPage->widget(4));
+    m_views[2] = usrUserInformation;
+    m_views[3] = usrInstalledSoftware;
+    usrUserInformation->setObjectName(QStringLiteral("usrUserInformation"));
+    usrInstalledSoftware->setObjectName(QStringLiteral("usrInstalledSoftware"));
     connect(AnalysisTabPage, &QTabWidget::currentChanged, this, [this](int) { AnalysisTabPage_Click(m_previousTab); });
 
     setMinimumSize(px(ViewMinimumWidth + 465 + 2 * TabLeft - ChromeWidth), px(6000 - ChromeHeight));
@@ -142,6 +150,10 @@ void frmAnalysis::AnalysisTabPage_Click(int previousTab)
     m_previousTab = tab;
     ViewLoad load(this);
     // Each view's load joins here as its view comes to its tab.
+    if (tab == 3)
+        usrUserInformation->LoadControl();
+    else if (tab == 4)
+        usrInstalledSoftware->LoadControl();
 }
 
 bool frmAnalysis::eventFilter(QObject *watched, QEvent *event)

@@ -8,6 +8,8 @@ class QFrame;
 class QGroupBox;
 class QLabel;
 class QTabWidget;
+class usrInstalledSoftware;
+class usrUserInformation;
 
 // The child window "Analyses": an overview page and the four analysis views on a tab strip.
 // It decides when each view loads (when its tab is selected) and stores the rights views' depth
@@ -30,6 +32,9 @@ public:
     std::array<QLabel *, 4> picAnalysis = {};
     std::array<QLabel *, 4> lblAnalysis = {};
     std::array<QGroupBox *, 5> fraExplanation = {};
+    // The views on tabs 3 and 4, named as their types (so the type here is ::usrUserInformation).
+    ::usrUserInformation *usrUserInformation = nullptr;
+    ::usrInstalledSoftware *usrInstalledSoftware = nullptr;
 
     // The index of the highlighted overview entry, -1 when none.
     int intLastLabel = -1;

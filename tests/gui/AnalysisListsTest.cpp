@@ -1,3 +1,4 @@
+#include "gui/frmAnalysis.h"
 #include "gui/frmSelect.h"
 #include "gui/usrInstalledSoftware.h"
 #include "gui/usrUserInformation.h"
@@ -10,6 +11,7 @@
 #include <QApplication>
 #include <QFile>
 #include <QListWidget>
+#include <QTabWidget>
 #include <QTimer>
 #include <QHeaderView>
 #include <QLabel>
@@ -254,4 +256,26 @@ TEST_F(ListsFixture, LayoutFollowsTheViewSize)
     EXPECT_EQ(view.lblAnalysisProgress->x(), view.prgAnalysisProgress->x());
     for (QFrame *line : {view.Line1, view.Line2, view.Line3, view.Line4})
         EXPECT_EQ(line->geometry().right() + 1, 900 - 5);
+}
+
+// The analysis window loads each list when its tab is shown, from the overview entry as well;
+// showing the software tab again resets the filters.
+TEST_F(SoftwareTest, TheAnalysisWindowLoadsAViewWhenItsTabIsShown)
+{
+    frmAnalysis window;
+    window.show();
+    EXPECT_EQ(window.usrInstalledSoftware->lstViewSoftware->Items().Count(), 0);
+    QTest::mouseClick(window.lblAnalysis[3], Qt::LeftButton);
+    EXPECT_EQ(window.AnalysisTabPage->currentIndex(), 4);
+    EXPECT_EQ(window.usrInstalledSoftware->lstViewSoftware->Items().Count(), 4);
+    EXPECT_EQ(window.usrInstalledSoftware->size(), window.usrUserInformation->size());
+    EXPECT_GT(window.usrInstalledSoftware->width(), window.AnalysisTabPage->width() - 40);
+
+    window.usrInstalledSoftware->txtComputer->setText(QStringLiteral("PC1"));
+    window.usrInstalledSoftware->FilterList();
+    window.AnalysisTabPage->setCurrentIndex(3);
+    EXPECT_EQ(window.usrUserInformation->lblAnalysisProgress->text(), QStringLiteral("List of users loaded."));
+    window.AnalysisTabPage->setCurrentIndex(4);
+    EXPECT_EQ(window.usrInstalledSoftware->txtComputer->text(), QStringLiteral("All computers"));
+    EXPECT_EQ(window.usrInstalledSoftware->lstViewSoftware->Items().Count(), 4);
 }
