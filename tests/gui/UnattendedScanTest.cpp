@@ -1,3 +1,4 @@
+#include "analysis/clsAnalysis.h"
 #include "common/TestSupport.h"
 #include "platform/database/Recordset.h"
 #include "platform/directory/NssDirectory.h"
@@ -10,6 +11,10 @@
 #include <QProcessEnvironment>
 
 #include <gtest/gtest.h>
+#include <grp.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using testing_support::TempProgramFolder;
 
@@ -25,14 +30,40 @@ int rowCount(const QString &database, const QString &table)
 }
 
 // Runs "quillmere -scan" from the folder the way cron would: no display, no Qt platform chosen.
-QProcess *startUnattended(const TempProgramFolder &folder, QProcess &process)
+// With a wrapper, the program is started through it: wrapper + {program, "-scan"}.
+QProcess *startUnattended(const TempProgramFolder &folder, QProcess &process, QStringList wrapper = {})
 {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
         environment.remove(QString::fromLatin1(name));
     process.setProcessEnvironment(environment);
-    process.start(folder.InstallProgram(), {"-scan"});
+    wrapper << folder.InstallProgram() << "-scan";
+    process.start(wrapper.takeFirst(), wrapper);
     return &process;
+}
+
+// A command line that runs a program in a private mount namespace in which the given copies of
+// /etc/passwd and /etc/group stand in for the machine's own (root only): accounts made there
+// never touch the machine's accounts.
+QStringList withAccounts(const QString &passwd, const QString &group)
+{
+    return {"unshare", "--mount", "--propagation", "private", "sh", "-c",
+            "mount --bind \"$1\" /etc/passwd && mount --bind \"$2\" /etc/group && shift 2 && exec \"$@\"", "sh",
+            passwd, group};
+}
+
+// An id that is neither a user's nor a group's on this machine.
+uint32_t freeId(uint32_t from)
+{
+    while (getpwuid(from) || getgrgid(from))
+        ++from;
+    return from;
+}
+
+QByteArray fileContent(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 } // namespace
@@ -92,4 +123,47 @@ TEST(UnattendedScan, AFailedRunStillEndsTheProgramAndSaysWhy)
     EXPECT_EQ(process.exitCode(), 1);
     EXPECT_TRUE(process.readAllStandardError().contains("Unknown error: "));
     EXPECT_TRUE(QString::fromUtf8(folder.Read("Quillmere.ini")).contains("\nScanUsers=0\n"));
+}
+
+// Every user has a private group of the same name: the owner and the owning group of a directory
+// stay two members, the group's members get the group's rights only, and the group counts as used.
+TEST(UnattendedScan, AGroupNamedLikeAnAccountStaysApartFromIt)
+{
+    if (QProcess::execute("unshare", {"--mount", "--propagation", "private", "true"}) != 0)
+        GTEST_SKIP() << "private mount namespaces cannot be made here (they need root)";
+    TempProgramFolder folder;
+    folder.InstallDatabase();
+    const uint32_t alice = freeId(61000), bob = freeId(alice + 1);
+    folder.Write("passwd", fileContent("/etc/passwd") + QStringLiteral("qm-alice:x:%1:%1::/nonexistent:/bin/false\n"
+                                                                      "qm-bob:x:%2:%2::/nonexistent:/bin/false\n")
+                                                           .arg(alice).arg(bob).toUtf8());
+    folder.Write("group", fileContent("/etc/group")
+                              + QStringLiteral("qm-alice:x:%1:qm-bob\nqm-bob:x:%2:\n").arg(alice).arg(bob).toUtf8());
+    const QString share = folder.File("shares/alice");
+    ASSERT_TRUE(QDir().mkpath(share));
+    ASSERT_EQ(chown(QFile::encodeName(share).constData(), alice, alice), 0);
+    ASSERT_EQ(chmod(QFile::encodeName(share).constData(), 0750), 0);
+    folder.Write("Quillmere.ini", ("[Options]\nScanPrograms=0\nSubdirectoryCount=1\n"
+                                   "[Directories]\nDirectoryCount=1\nDirectory1=" + folder.File("shares") + "\n").toUtf8());
+
+    QProcess process;
+    startUnattended(folder, process, withAccounts(folder.File("passwd"), folder.File("group")));
+    ASSERT_TRUE(process.waitForFinished(120000));
+    ASSERT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
+
+    const QString database = folder.File("NetworkInfo.mdb");
+    const auto count = [&](const QString &where) { return rowCount(database, where); };
+    EXPECT_EQ(count("Permissions where Path = '" + share + "'"), 2);
+    EXPECT_EQ(count("Permissions where Member = 'qm-alice' and Right = 'Full'"), 1);
+    EXPECT_EQ(count("Permissions where Member = '@qm-alice' and Right = 'Read&Execute'"), 1);
+    EXPECT_EQ(count("Groups where GroupName in ('@qm-alice', '@qm-bob')"), 2);
+    EXPECT_EQ(count("UserGroup where User = 'qm-bob' and \"Group\" in ('@qm-alice', '@qm-bob')"), 2);
+    EXPECT_EQ(count("UsedGroups where GroupName = '@qm-alice'"), 1);
+    EXPECT_EQ(count("UsedGroups where GroupName = 'qm-alice'"), 0);
+
+    QStringList directories, rights;
+    testing_support::ProgressRecorder progress;
+    ASSERT_EQ(clsAnalysis().GetUserRights(database, "", "qm-bob", directories, rights, progress, progress, "", true), 1);
+    EXPECT_EQ(directories, QStringList{share});
+    EXPECT_EQ(rights, QStringList{"Read&Execute"}) << "the group's rights, not its namesake owner's";
 }

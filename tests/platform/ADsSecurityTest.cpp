@@ -14,8 +14,9 @@ using testing_support::DirectoryTree;
 
 namespace {
 
-// Accounts every Debian system has: user and group "daemon" share the name and number 1, while
-// the user with number 4 is "sync" and the group "adm".
+// Accounts every Debian system has: user and group "daemon" share the name and number 1 (so the
+// group is "@daemon", as group root is "@root"), while the user with number 4 is "sync" and the
+// group "adm".
 constexpr uid_t RootId = 0;
 constexpr uid_t DaemonId = 1;
 constexpr gid_t AdmId = 4;
@@ -76,11 +77,11 @@ TEST_F(ADsSecurityTest, OwnerGroupAndEveryoneByNameOrNumber)
 {
     tree.Chmod("dir", 0754);
     EXPECT_EQ(Read("dir"), Expected({{FullAccess, Host("root"), 0},
-                                     {ReadAccess | ExecuteAccess, Host("root"), 0},
+                                     {ReadAccess | ExecuteAccess, Host("@root"), 0},
                                      {ReadAccess, "Everyone", 0}}));
     tree.Chown("dir", DaemonId, DaemonId);
     tree.Chmod("dir", 0730);
-    EXPECT_EQ(Read("dir"), Expected({{FullAccess, Host("daemon"), 0}, {WriteAccess | ExecuteAccess, Host("daemon"), 0}}));
+    EXPECT_EQ(Read("dir"), Expected({{FullAccess, Host("daemon"), 0}, {WriteAccess | ExecuteAccess, Host("@daemon"), 0}}));
     // An account that no longer exists keeps its number; user 4 and group 4 keep their own names.
     tree.Chown("dir", 54321, AdmId);
     tree.SetAcl("dir", "u::r-x,u:4:rwx,u:54322:-w-,g::r--,g:54323:r--,m::rwx,o::---");
@@ -97,7 +98,7 @@ TEST_F(ADsSecurityTest, MaskLimitsNamedEntriesAndOwningGroupButNotOwnerOrOthers)
     tree.SetAcl("dir", "u::rwx,u:daemon:rwx,u:bin:-w-,g::rwx,g:adm:rw-,m::r-x,o::rwx");
     EXPECT_EQ(Read("dir"), Expected({{FullAccess, Host("root"), 0},
                                      {ReadAccess | ExecuteAccess, Host("daemon"), 0},
-                                     {ReadAccess | ExecuteAccess, Host("root"), 0},
+                                     {ReadAccess | ExecuteAccess, Host("@root"), 0},
                                      {ReadAccess, Host("adm"), 0},
                                      {FullAccess, "Everyone", 0}}));
 }
@@ -107,7 +108,7 @@ TEST_F(ADsSecurityTest, DefaultAclFollowsAsInheritOnlyEntries)
     tree.SetAcl("dir", "u::rwx,g::r-x,o::---");
     tree.SetDefaultAcl("dir", "u::rwx,u:bin:r--,g::r-x,g:adm:rwx,m::rw-,o::--x");
     EXPECT_EQ(Read("dir"), Expected({{FullAccess, Host("root"), 0},
-                                     {ReadAccess | ExecuteAccess, Host("root"), 0},
+                                     {ReadAccess | ExecuteAccess, Host("@root"), 0},
                                      {FullAccess, "CREATOR OWNER", DefaultAclFlags},
                                      {ReadAccess, Host("bin"), DefaultAclFlags},
                                      {ReadAccess, "CREATOR GROUP", DefaultAclFlags},

@@ -80,6 +80,7 @@ TEST_F(NssDirectoryTest, TheHostIsTheOneDomainInAnyLetterCase)
     EXPECT_EQ(DomainNotFound().Description(), QStringLiteral("Domain not found"));
 }
 
+// A group that shares its name with an account ("root", every private group) is named "@" + its name.
 TEST_F(NssDirectoryTest, UsersGroupsAndMembershipsAreThoseGetentLists)
 {
     const auto domain = NssDirectory(Files()).Bind(NssDirectory::HostShortName());
@@ -92,22 +93,27 @@ TEST_F(NssDirectoryTest, UsersGroupsAndMembershipsAreThoseGetentLists)
     }
     for (const Group &group : domain->Groups())
         groups << group.Name();
+    const std::vector<QStringList> passwd = Getent(QStringLiteral("passwd"));
+    for (const QStringList &fields : passwd)
+        accounts << fields[0];
+    const auto shown = [&accounts](const QString &group) { return accounts.contains(group) ? u'@' + group : group; };
+    ASSERT_TRUE(accounts.contains("root"));
     std::map<QString, QString> groupOfGid;
     for (const QStringList &fields : Getent(QStringLiteral("group"))) {
-        listedGroups << fields[0];
-        groupOfGid.emplace(fields.value(2), fields[0]);
+        listedGroups << shown(fields[0]);
+        groupOfGid.emplace(fields.value(2), shown(fields[0]));
         for (const QString &member : fields.value(3).split(u',', Qt::SkipEmptyParts))
             if (users.contains(member)) { // a member may be no account of this machine
-                EXPECT_TRUE(memberships[member].contains(fields[0]))
+                EXPECT_TRUE(memberships[member].contains(shown(fields[0])))
                     << member.toStdString() << " in " << fields[0].toStdString();
             }
     }
-    for (const QStringList &fields : Getent(QStringLiteral("passwd"))) {
-        accounts << fields[0];
+    for (const QStringList &fields : passwd) {
         if (users.contains(fields[0]) && groupOfGid.count(fields.value(3))) { // the primary group comes first
             EXPECT_EQ(memberships[fields[0]].value(0).toStdString(), groupOfGid[fields.value(3)].toStdString());
         }
     }
+    EXPECT_TRUE(groups.contains("@root"));
     EXPECT_EQ(Sorted(users), Sorted(accounts));
     EXPECT_EQ(users.size(), QSet<QString>(users.begin(), users.end()).size()) << "an account listed twice";
     EXPECT_EQ(Sorted(groups), Sorted(listedGroups));

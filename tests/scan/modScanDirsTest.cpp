@@ -79,10 +79,10 @@ TEST(MemberNameTest, CutAtTheFirstBackslash)
 TEST_F(ScanDirsTest, RowsOfRealAclsInListOrder)
 {
     tree.MakeDirs({"shared", "daemon", "o'neil"});
-    // The owner comes again as a named group, not in a row: two rows for one name.
+    // The owner comes again as a named group, not in a row.
     tree.Chown("shared", RootId, StaffId);
     tree.SetAcl("shared", "u::rwx,g::r-x,g:root:rw-,m::rwx,o::r-x");
-    // Owner and owning group share the name: two entries in a row for one trustee, one row.
+    // Owner and owning group share the name and stay two trustees.
     tree.Chown("daemon", DaemonId, DaemonId);
     tree.Chmod("daemon", 0750);
     // Nothing for others, and a permission set without a name.
@@ -93,8 +93,9 @@ TEST_F(ScanDirsTest, RowsOfRealAclsInListOrder)
     const QString shared = tree.Path("shared"), daemon = tree.Path("daemon"), oneil = tree.Path("o|neil");
     EXPECT_EQ(Scan({shared, daemon, tree.Path("o'neil")}), 1);
     EXPECT_EQ(Lines(StoredRows()), Lines({Row(shared, "root", "Full"), Row(shared, "staff", "Read&Execute"),
-                                          Row(shared, "root", "Read&Write"), Row(shared, "Everyone", "Read&Execute"),
-                                          Row(daemon, "daemon", "Full"), Row(oneil, "root", "Full"),
+                                          Row(shared, "@root", "Read&Write"), Row(shared, "Everyone", "Read&Execute"),
+                                          Row(daemon, "daemon", "Full"), Row(daemon, "@daemon", "Read&Execute"),
+                                          Row(oneil, "root", "Full"),
                                           Row(oneil, "staff", "1201B6")}));
     EXPECT_EQ(progress.captions, (QStringList{"Scannning directories ( 33% )", "Scannning directories ( 66% )",
                                               "Scannning directories ( 100% )", "Directories scanned successfully."}));

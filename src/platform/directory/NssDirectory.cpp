@@ -169,7 +169,7 @@ public:
         QSet<QString> seen;
         setgrent();
         while (const group *entry = getgrent()) {
-            const QString name = QString::fromUtf8(entry->gr_name);
+            const QString name = NssDirectory::GroupName(entry->gr_name);
             if (seen.contains(name))
                 continue;
             seen.insert(name);
@@ -204,7 +204,7 @@ private:
         if (found != cache.cend())
             return *found;
         const group *entry = getgrgid(gid);
-        const QString name = entry ? QString::fromUtf8(entry->gr_name) : QString();
+        const QString name = entry ? NssDirectory::GroupName(entry->gr_name) : QString();
         cache.insert(gid, name);
         return name;
     }
@@ -222,6 +222,12 @@ QString NssDirectory::HostShortName()
         return QStringLiteral("localhost");
     const QString host = QString::fromUtf8(name.data());
     return host.section(u'.', 0, 0);
+}
+
+QString NssDirectory::GroupName(const char *name)
+{
+    const QString group = QString::fromUtf8(name);
+    return getpwnam(name) ? u'@' + group : group;
 }
 
 QStringList NssDirectory::Domains() { return {HostShortName()}; }

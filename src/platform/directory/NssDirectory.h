@@ -7,7 +7,8 @@ namespace platform::directory {
 // This machine's accounts through NSS (local files, and the domain accounts of winbind or sssd
 // where they are configured). The machine is the one domain; its name is the host's short name.
 //
-// Users come from getpwent with their groups from getgrouplist, groups from getgrent. What NSS
+// Users come from getpwent with their groups from getgrouplist, groups from getgrent, the groups
+// named as GroupName names them. What NSS
 // does not carry is read from two files: the shadow file (a locked "!" password or an expired
 // account disables the user; a maximum password age that is empty, negative or at least 10000
 // days means the password never expires) and the lastlog file (the last login; a user without a
@@ -29,6 +30,13 @@ public:
 
     // The host name up to its first ".".
     static QString HostShortName();
+
+    // The name under which the group called name is stored and shown everywhere (the domain's
+    // groups, a user's memberships, the trustees of access rights): its own name, or "@" + its
+    // name when an account has that name too. Linux lets a user and a group share a name (Debian
+    // gives every user a private group of the same name); the results know a member only by its
+    // name, so without the "@" the group's rights would pass for the user's and the other way round.
+    static QString GroupName(const char *name);
 
 private:
     Files m_files;

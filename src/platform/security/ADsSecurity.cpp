@@ -106,8 +106,8 @@ QString CachedTrustee(std::unordered_map<Id, QString> &cache, Id id, const QStri
 {
     auto found = cache.find(id);
     if (found == cache.end()) {
-        const char *name = nameOf(id);
-        found = cache.emplace(id, hostPrefix + (name ? QString::fromLocal8Bit(name) : QString::number(id))).first;
+        const QString name = nameOf(id);
+        found = cache.emplace(id, hostPrefix + (name.isEmpty() ? QString::number(id) : name)).first;
     }
     return found->second;
 }
@@ -125,17 +125,19 @@ ADsSecurity::ADsSecurity() : m_hostPrefix(directory::NssDirectory::HostShortName
 
 QString ADsSecurity::UserTrustee(uid_t uid)
 {
-    return CachedTrustee(m_users, uid, m_hostPrefix, [](uid_t id) -> const char * {
+    return CachedTrustee(m_users, uid, m_hostPrefix, [](uid_t id) {
         const passwd *account = getpwuid(id);
-        return account ? account->pw_name : nullptr;
+        return account ? QString::fromUtf8(account->pw_name) : QString();
     });
 }
 
 QString ADsSecurity::GroupTrustee(gid_t gid)
 {
-    return CachedTrustee(m_groups, gid, m_hostPrefix, [](gid_t id) -> const char * {
+    // A group that shares its name with an account stays apart from it: its owner and its group
+    // are two trustees.
+    return CachedTrustee(m_groups, gid, m_hostPrefix, [](gid_t id) {
         const group *account = getgrgid(id);
-        return account ? account->gr_name : nullptr;
+        return account ? directory::NssDirectory::GroupName(account->gr_name) : QString();
     });
 }
 

@@ -32,7 +32,8 @@ inline constexpr char16_t CreatorGroupTrustee[] = u"CREATOR GROUP";
 
 struct AccessControlEntry {
     uint32_t AccessMask = 0;
-    QString Trustee;      // "HOST\name", "Everyone", "CREATOR OWNER" or "CREATOR GROUP"
+    QString Trustee;       // "HOST\name" ("HOST\@name": a group named like an account), "Everyone",
+                           // "CREATOR OWNER" or "CREATOR GROUP"
     uint32_t AceFlags = 0; // 0, or DefaultAclFlags for an entry of the default ACL
 };
 
