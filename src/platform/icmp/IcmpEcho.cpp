@@ -1,7 +1,8 @@
 #include "platform/icmp/IcmpEcho.h"
 
+#include "platform/sockets/HostLookup.h"
+
 #include <arpa/inet.h>
-#include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/ip.h>
 #include <netinet/ip_icmp.h>
@@ -160,24 +161,10 @@ EchoStatus EchoHandle::SendEcho(uint32_t destination, const QByteArray &data, in
 
 std::optional<uint32_t> LookupIPv4(const QString &name)
 {
-    const QByteArray host = name.toUtf8();
-    if (host.isEmpty() || host.contains('\0'))
+    const platform::sockets::HostEntry entry = platform::sockets::GetHostByName(name.toUtf8());
+    if (entry.error)
         return std::nullopt;
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_DGRAM;
-    addrinfo *found = nullptr;
-    if (::getaddrinfo(host.constData(), nullptr, &hints, &found) != 0 || !found)
-        return std::nullopt;
-    std::optional<uint32_t> address;
-    for (const addrinfo *entry = found; entry; entry = entry->ai_next) {
-        if (entry->ai_family == AF_INET && entry->ai_addr) {
-            address = reinterpret_cast<const sockaddr_in *>(entry->ai_addr)->sin_addr.s_addr;
-            break;
-        }
-    }
-    ::freeaddrinfo(found);
-    return address;
+    return entry.addresses.front();
 }
 
 } // namespace platform::icmp
