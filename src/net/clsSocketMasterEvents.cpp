@@ -1,0 +1,1 @@
+#include "net/clsSocketMasterEvents.h"

@@ -1,0 +1,38 @@
+#pragma once
+
+#include "net/clsSocketMaster.h"
+
+#include <QObject>
+#include <QStringList>
+
+#include <functional>
+#include <memory>
+
+namespace testing_support {
+
+// Records the events of one socket object as texts ("Connect", "DataArrival 150",
+// "Error 11001 Host not found. clsSocketMaster.ConnectToIP", "SendProgress 5 0", ...), in order,
+// and runs then after each, so that a test can act inside a handler.
+class SocketEvents {
+public:
+    explicit SocketEvents(clsSocketMaster &socket);
+
+    QStringList log;
+    std::function<void(const QString &event)> then;
+    // What an Error handler leaves in CancelDisplay.
+    bool cancelDisplay = true;
+
+private:
+    void Record(const QString &event);
+
+    QObject m_context; // the connections end with the recorder
+};
+
+// A new socket object with its events recorded.
+struct RecordedSocket {
+    RecordedSocket() : socket(clsSocketMaster::Create()), events(std::make_unique<SocketEvents>(*socket)) {}
+    std::shared_ptr<clsSocketMaster> socket;
+    std::unique_ptr<SocketEvents> events;
+};
+
+} // namespace testing_support
