@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 
 namespace support {
 
@@ -21,6 +22,12 @@ QString ProgramFolder()
     if (!folder.endsWith(u'/'))
         folder += u'/';
     return folder;
+}
+
+QString ProgramFile()
+{
+    const QString path = QCoreApplication::instance() ? QCoreApplication::applicationFilePath() : QString();
+    return ProgramFolder() + QFileInfo(path).fileName();
 }
 
 void SetProgramFolder(const QString &folder) { overrideFolder() = folder; }

@@ -9,6 +9,9 @@ namespace support {
 // there.
 QString ProgramFolder();
 
+// The running program file: the program folder and the executable's file name.
+QString ProgramFile();
+
 // Points ProgramFolder() at another folder (an empty text restores the real one). In-process
 // tests use it to give every case a program folder of its own.
 void SetProgramFolder(const QString &folder);

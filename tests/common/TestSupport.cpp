@@ -2,24 +2,30 @@
 
 #include "common/ResultsDatabase.h"
 
+#include "platform/scheduler/Crontab.h"
 #include "support/ProgramFolder.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QDir>
 #include <QFile>
 
 namespace testing_support {
 
-TempProgramFolder::TempProgramFolder()
-    : m_oldConfigHome(qgetenv("XDG_CONFIG_HOME")), m_hadConfigHome(qEnvironmentVariableIsSet("XDG_CONFIG_HOME"))
+TempProgramFolder::TempProgramFolder(const QString &namePrefix)
+    : m_folder(QDir::tempPath() + u'/' + (namePrefix.isEmpty() ? QCoreApplication::applicationName() : namePrefix)
+               + QStringLiteral("-XXXXXX")),
+      m_oldConfigHome(qgetenv("XDG_CONFIG_HOME")), m_hadConfigHome(qEnvironmentVariableIsSet("XDG_CONFIG_HOME"))
 {
     support::SetProgramFolder(m_folder.path());
     qputenv("XDG_CONFIG_HOME", m_config.path().toUtf8());
+    platform::scheduler::SetCrontabFile(CrontabFile());
 }
 
 TempProgramFolder::~TempProgramFolder()
 {
     support::SetProgramFolder({});
+    platform::scheduler::SetCrontabFile({});
     if (m_hadConfigHome)
         qputenv("XDG_CONFIG_HOME", m_oldConfigHome);
     else
@@ -41,9 +47,9 @@ QByteArray TempProgramFolder::Read(const QString &name) const
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-QString TempProgramFolder::InstallProgram() const
+QString TempProgramFolder::InstallProgram(const QString &name) const
 {
-    const QString target = File(QStringLiteral("quillmere"));
+    const QString target = File(name);
     QFile::copy(QStringLiteral(QUILL_EXECUTABLE), target);
     QFile::setPermissions(target, QFile::permissions(target) | QFileDevice::ExeOwner);
     return target;

@@ -17,22 +17,25 @@ inline void PrintTo(const QStringList &list, std::ostream *os) { *os << '{' << l
 
 namespace testing_support {
 
-// A fresh program folder and per-user store for one test: the program folder points at a
-// temporary folder, XDG_CONFIG_HOME at another; both are restored when the object goes.
+// A fresh program folder, per-user store and crontab for one test: the program folder points at
+// a temporary folder, XDG_CONFIG_HOME at another, and the user's crontab at a file in that
+// other folder (so no test reaches the real one by accident); all are restored when the object
+// goes. The folder's name begins with namePrefix.
 class TempProgramFolder {
 public:
-    TempProgramFolder();
+    explicit TempProgramFolder(const QString &namePrefix = {});
     ~TempProgramFolder();
 
     // The program folder, with its trailing "/".
     QString Path() const;
     QString File(const QString &name) const { return Path() + name; }
     QString ConfigHome() const { return m_config.path(); }
+    QString CrontabFile() const { return ConfigHome() + QStringLiteral("/crontab"); }
 
     void Write(const QString &name, const QByteArray &content) const;
     // A copy of the program in this folder, so that a process of it works on this folder's
     // files; returns its path.
-    QString InstallProgram() const;
+    QString InstallProgram(const QString &name = QStringLiteral("quillmere")) const;
     // An empty results database, made by the build's tool, as this folder's NetworkInfo.mdb.
     void InstallDatabase() const;
     QByteArray Read(const QString &name) const;

@@ -1,0 +1,95 @@
+#include "common/TestSupport.h"
+#include "platform/scheduler/Crontab.h"
+#include "platform/scheduler/JobScheduler.h"
+
+#include <QDir>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <grp.h>
+#include <sched.h>
+#include <sys/mount.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+using namespace platform::scheduler;
+
+namespace {
+
+const QString Spool = QStringLiteral("/var/spool/cron/crontabs");
+
+// Runs body on a thread of its own mount namespace, with an empty temporary folder over the
+// crontab spool, so that the real crontab command works without touching the machine's own
+// crontabs. Returns what went wrong before body could run.
+QString withPrivateSpool(const std::function<void()> &body)
+{
+    QTemporaryDir spool;
+    QString failure;
+    QThread *thread = QThread::create([&] {
+        const QByteArray target = Spool.toUtf8();
+        const QByteArray source = spool.path().toUtf8();
+        const group *crontabGroup = getgrnam("crontab");
+        if (unshare(CLONE_NEWNS) != 0 || mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
+            failure = QStringLiteral("no private mount namespace (root needed)");
+        else if (!crontabGroup || chown(source, 0, crontabGroup->gr_gid) != 0 || chmod(source, 01730) != 0
+                 || mount(source, target, nullptr, MS_BIND, nullptr) != 0)
+            failure = QStringLiteral("cannot mount a folder over ") + Spool;
+        else
+            body();
+    });
+    thread->start();
+    thread->wait();
+    delete thread;
+    return failure;
+}
+
+QByteArray listCrontab()
+{
+    QProcess crontab;
+    crontab.start("crontab", {"-l"});
+    crontab.waitForFinished();
+    return crontab.readAllStandardOutput();
+}
+
+} // namespace
+
+TEST(Crontab, TheRealCommandKeepsOtherLinesAndOneJobOfOurs)
+{
+    ASSERT_TRUE(QFile::exists(Spool)) << "the cron package is not installed";
+    const QStringList before = QDir(Spool).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+    testing_support::TempProgramFolder folder;
+    SetCrontabFile({});
+
+    const QByteArray others = "MAILTO=\"\"\n# nightly\n15 3 * * * /usr/bin/backup 50\\% --all\n";
+    AT_INFO job;
+    job.JobTime = (21 * 60 + 5) * 60000;
+    job.DaysOfWeek = 0b1000001; // Monday and Sunday
+    job.DaysOfMonth = 1;
+    job.Flags = JOB_RUN_PERIODICALLY;
+    job.Command = QStringLiteral("'/opt/100% sure/quillmere' -scan");
+    const QString failure = withPrivateSpool([&] {
+        ASSERT_EQ(ReadCrontab(), QByteArray()) << "no crontab yet reads as an empty one";
+        ASSERT_TRUE(WriteCrontab(others));
+        {
+            JobScheduler jobs{QString()};
+            uint32_t id = 0;
+            ASSERT_EQ(jobs.Add(job, id), NERR_Success);
+            EXPECT_EQ(id, 1u);
+            ASSERT_EQ(jobs.Commit(), NERR_Success);
+        }
+        EXPECT_EQ(listCrontab(), others + "5 21 1 * 0,1 '/opt/100\\% sure/quillmere' -scan # Quillmere job 1\n");
+        std::vector<AT_ENUM> listed;
+        JobScheduler jobs{QString()};
+        ASSERT_EQ(jobs.Enum(listed), NERR_Success);
+        ASSERT_EQ(listed.size(), 1u);
+        EXPECT_EQ(listed[0].Command, job.Command);
+        EXPECT_EQ(listed[0].DaysOfWeek, job.DaysOfWeek);
+        ASSERT_EQ(jobs.Del(1, 1), NERR_Success);
+        ASSERT_EQ(jobs.Commit(), NERR_Success);
+        EXPECT_EQ(listCrontab(), others);
+    });
+    ASSERT_TRUE(failure.isEmpty()) << failure.toStdString();
+    EXPECT_EQ(QDir(Spool).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), before);
+}
