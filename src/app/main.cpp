@@ -1,4 +1,5 @@
 #include "gui/frmMain.h"
+#include "platform/shell/widgets/NotifyArea.h"
 #include "platform/shell/widgets/WidgetShell.h"
 
 #include <QApplication>
@@ -31,6 +32,8 @@ int main(int argc, char *argv[])
     QApplication::setApplicationName(QStringLiteral("Quillmere"));
     platform::shell::WidgetShell shell;
     platform::shell::Install(&shell);
+    platform::shell::SystemTrayArea notifyArea;
+    platform::shell::InstallNotifyArea(&notifyArea);
 
     frmMain window(QApplication::arguments().mid(1));
     window.MDIForm_Load();

@@ -1,15 +1,22 @@
 #include "gui/frmMain.h"
 
 #include "gui/Resources.h"
+#include "gui/clsSystray.h"
 #include "gui/frmAnalysis.h"
+#include "gui/frmInfo.h"
+#include "gui/frmQuickStart.h"
 #include "gui/frmScanNetwork.h"
+#include "gui/frmSplash.h"
 #include "platform/instance/SingleInstance.h"
 #include "platform/shell/Shell.h"
+#include "platform/shell/widgets/NotifyArea.h"
 #include "platform/userstore/UserStore.h"
+#include "shell/frmSettings.h"
 #include "support/ProgramEnd.h"
 #include "support/ProgramFolder.h"
 #include "Version.h"
 
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QDir>
 #include <QFile>
@@ -24,7 +31,6 @@ namespace {
 
 const QString AppName = QStringLiteral("Quillmere");
 const QString OptionsSection = QStringLiteral("Options");
-const QString HomePage = QStringLiteral("https://www.quillmere.org/");
 
 // Files an update leaves in the Updates folder: the Windows names that older update services
 // still hand out, and the names of our own Linux executable and updater.
@@ -86,9 +92,10 @@ void frmMain::CreateMenus()
     mnuUpdateService = mnuHelp->addAction(QStringLiteral("&Updating service"));
     mnuHelp->addSeparator();
     mnuInfo = mnuHelp->addAction(QStringLiteral("&Info"));
+    connect(mnuInfo, &QAction::triggered, this, &frmMain::mnuInfo_Click);
 
     // Their windows are not part of this build yet.
-    for (QAction *action : {mnuSettings, mnuUpdateService, mnuInfo})
+    for (QAction *action : {mnuSettings, mnuUpdateService})
         action->setEnabled(false);
     mnuScanNetwork->setObjectName(QStringLiteral("mnuScanNetwork"));
     mnuViewAnalysis->setObjectName(QStringLiteral("mnuViewAnalysis"));
@@ -137,7 +144,7 @@ void frmMain::MDIForm_Load()
     }
 }
 
-void frmMain::OpenHomePage() { platform::shell::Current().OpenDocument(HomePage); }
+void frmMain::OpenHomePage() { platform::shell::Current().OpenDocument(QString::fromUtf8(support::HomePage)); }
 
 void frmMain::DeleteUpdateFiles()
 {
@@ -161,6 +168,8 @@ void frmMain::MDIForm_Unload()
         if (!child->isHidden())
             child->close();
     }
+    if (moSystray)
+        moSystray->CleanUpSystray();
     support::EndProgram(0);
 }
 
@@ -206,12 +215,83 @@ void frmMain::mnuExit_Click() { close(); }
 
 void frmMain::mnuHelpContents_Click() { OpenHomePage(); }
 
+void frmMain::mnuInfo_Click()
+{
+    frmInfo info(this);
+    info.exec();
+}
+
+void frmMain::changeEvent(QEvent *event)
+{
+    QMainWindow::changeEvent(event);
+    // Handled once the change is complete: showMinimized() shows the window after minimising it.
+    if (event->type() == QEvent::WindowStateChange)
+        QTimer::singleShot(0, this, &frmMain::MDIForm_Resize);
+}
+
+// With "MinimizeToTray" set, a minimised main window waits behind an icon in the notification
+// area. Where the desktop has none, the window stays minimised: hidden without an icon it could
+// only be brought back by starting the program again.
+void frmMain::MDIForm_Resize()
+{
+    if (frmSettings::Instance().GetMinimizeToTray() != QStringLiteral("1"))
+        return;
+    if (!isMinimized()) {
+        if (moSystray)
+            moSystray->CleanUpSystray();
+        return;
+    }
+    auto &area = platform::shell::CurrentNotifyArea();
+    if (isHidden() || !area.IsAvailable())
+        return;
+    if (!moSystray) {
+        moSystray = std::make_unique<clsSystray>();
+        connect(&area, &platform::shell::NotifyArea::MouseMessage, this, &frmMain::picSystray_MouseMove);
+        connect(&area, &platform::shell::NotifyArea::RestoreRequested, this, &frmMain::RestoreFromSystray);
+    }
+    hide();
+    moSystray->SysTray(windowIcon());
+}
+
+void frmMain::picSystray_MouseMove(int mouseMessage)
+{
+    if (mouseMessage == platform::shell::NotifyArea::LeftButtonUp)
+        RestoreFromSystray();
+}
+
+// Shown maximised; the icon goes with it, also when the setting was switched off meanwhile.
+void frmMain::RestoreFromSystray()
+{
+    showMaximized();
+    if (moSystray)
+        moSystray->CleanUpSystray();
+}
+
 // The update dialog is not part of this build yet: the start-up check has nothing to run.
 void frmMain::tmrCheckUpdate_Timer() { tmrCheckUpdate->stop(); }
 
-// The splash, the first-run Settings dialog and the quick-start page are not part of this build
-// yet; "AskForSettings" stays unset until the Settings dialog has really been shown.
-void frmMain::tmrLoadSplash_Timer() { tmrLoadSplash->stop(); }
+// The splash, then the quick-start page. The timer is switched off first: the modal windows let
+// the message loop run, which would otherwise fire it again.
+void frmMain::tmrLoadSplash_Timer()
+{
+    tmrLoadSplash->stop();
+    frmSplash splash(this);
+    splash.exec();
+    if (frmSettings::Instance().GetShowQuickStart() == QStringLiteral("1"))
+        ShowQuickStart();
+}
+
+// The page's choice opens its window; its start-up box is written back whatever was chosen.
+void frmMain::ShowQuickStart()
+{
+    frmQuickStart page(this);
+    page.exec();
+    if (page.selectedIndex == 0)
+        mnuScanNetwork->trigger();
+    else if (page.selectedIndex == 1)
+        mnuViewAnalysis->trigger();
+    frmSettings::Instance().SetShowQuickStart(page.chkShowOnStartup->isChecked() ? 1 : 0);
+}
 
 void frmMain::tmrMaximize_Timer()
 {

@@ -8,6 +8,7 @@
 class QAction;
 class QMdiSubWindow;
 class frmAnalysis;
+class clsSystray;
 class frmScanNetwork;
 class QMdiArea;
 class QMenu;
@@ -61,6 +62,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    void changeEvent(QEvent *event) override;
 
 private:
     void CreateMenus();
@@ -69,17 +71,24 @@ private:
     void OpenHomePage();
     void DeleteUpdateFiles();
     void MDIForm_Unload();
+    void MDIForm_Resize();
+    // A mouse message over the notification-area icon (its number as the window messages have it).
+    void picSystray_MouseMove(int mouseMessage);
+    void RestoreFromSystray();
+    void ShowQuickStart();
 
     void mnuScanNetwork_Click();
     void mnuViewAnalysis_Click();
     void mnuExit_Click();
     void mnuHelpContents_Click();
+    void mnuInfo_Click();
 
     void tmrCheckUpdate_Timer();
     void tmrLoadSplash_Timer();
     void tmrMaximize_Timer();
     void trmDeleteUpdateFiles_Timer();
 
+    std::unique_ptr<clsSystray> moSystray;
     QPointer<frmScanNetwork> moScanNetwork;
     QPointer<QMdiSubWindow> m_scanFrame;
     QPointer<frmAnalysis> moAnalysis;

@@ -1,11 +1,18 @@
+#include "common/ModalAnswerer.h"
 #include "common/TestSupport.h"
+#include "gui/LinkLabel.h"
 #include "gui/frmMain.h"
+#include "gui/frmQuickStart.h"
 #include "gui/frmScanNetwork.h"
+#include "gui/frmSplash.h"
 #include "platform/userstore/UserStore.h"
+#include "shell/frmSettings.h"
 #include "support/ProgramEnd.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QDir>
 #include <QLineEdit>
 #include <QMdiArea>
@@ -45,7 +52,7 @@ TEST(frmMain, MenusCarryTheirCaptionsAndShortcutsAndMissingWindowsAreDisabled)
         {window.mnuExit, "&Exit", QKeySequence(), true},
         {window.mnuHelpContents, "&Help on the site", QKeySequence(Qt::Key_F1), true},
         {window.mnuUpdateService, "&Updating service", QKeySequence(), false},
-        {window.mnuInfo, "&Info", QKeySequence(), false},
+        {window.mnuInfo, "&Info", QKeySequence(), true},
     };
     for (const auto &item : items) {
         EXPECT_EQ(item.action->text(), item.caption);
@@ -118,6 +125,9 @@ TEST(frmMain, ExitUnloadsOnlyOpenChildWindowsAndAClosedOneIsGone)
 TEST(frmMain, OneShotTimersSwitchThemselvesOffAndThePollRunsOn)
 {
     TempProgramFolder folder;
+    folder.Write("Quillmere.ini", "[Options]\nShowQuickStart=0\n");
+    testing_support::ModalAnswerer answerer;
+    answerer.answers["frmSplash"] = [](QWidget *splash) { static_cast<frmSplash *>(splash)->tmrUnload->setInterval(1); };
     frmMain window({});
     EXPECT_EQ(window.tmrCheckUpdate->interval(), 50);
     EXPECT_EQ(window.tmrMaximize->interval(), 500);
@@ -129,8 +139,32 @@ TEST(frmMain, OneShotTimersSwitchThemselvesOffAndThePollRunsOn)
     EXPECT_TRUE(testing_support::RunUntil([&] { return !window.tmrCheckUpdate->isActive() && !window.tmrLoadSplash->isActive(); }, 3000));
     EXPECT_TRUE(window.tmrMaximize->isActive());
     EXPECT_TRUE(window.trmDeleteUpdateFiles->isActive());
-    // No Settings dialog was shown, so the first run is still to come.
-    EXPECT_EQ(platform::userstore::GetSetting("Quillmere", "Options", "AskForSettings"), "");
+}
+
+TEST(frmMain, TheStartUpSequenceShowsItsWindowsInOrderAndOpensWhatTheQuickStartPageChose)
+{
+    TempProgramFolder folder;
+    testing_support::ModalAnswerer answerer;
+    answerer.answers["frmSplash"] = [](QWidget *splash) { static_cast<frmSplash *>(splash)->tmrUnload->setInterval(1); };
+    answerer.answers["frmQuickStart"] = [](QWidget *widget) {
+        auto *page = static_cast<frmQuickStart *>(widget);
+        page->chkShowOnStartup->setChecked(false);
+        emit page->lblScanNetwork->clicked();
+    };
+    frmMain window({});
+    window.tmrLoadSplash->setInterval(1);
+    window.show();
+    ASSERT_TRUE(testing_support::RunUntil([&] { return window.ScanNetwork() != nullptr; }, 5000)) << qPrintable(answerer.shown.join(", "));
+    EXPECT_EQ(answerer.shown, (QStringList{"frmSplash", "frmQuickStart"}));
+    EXPECT_EQ(frmSettings::Instance().GetShowQuickStart(), "0");
+
+    // Next time, with the box unticked: only the splash.
+    answerer.shown.clear();
+    frmMain second({});
+    second.tmrLoadSplash->setInterval(1);
+    ASSERT_TRUE(testing_support::RunUntil([&] { return !second.tmrLoadSplash->isActive() && !answerer.shown.isEmpty(); }, 5000));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(answerer.shown, QStringList{"frmSplash"});
 }
 
 TEST(frmMain, TheUpdateCleanUpRemovesOnlyItsOwnFilesAndIgnoresFailures)
@@ -169,6 +203,7 @@ TEST(frmMain, ASecondInstanceHandsOverToTheRunningOneAndEnds)
     const QString program = folder.InstallProgram();
 
     frmMain first({});
+    first.tmrLoadSplash->stop();
     first.MDIForm_Load();
     first.show();
     ASSERT_FALSE(first.isMaximized());

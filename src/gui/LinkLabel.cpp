@@ -1,0 +1,27 @@
+#include "gui/LinkLabel.h"
+
+#include "platform/shell/Shell.h"
+
+#include <QMouseEvent>
+#include <QUrl>
+
+LinkLabel::LinkLabel(QWidget *parent) : QLabel(parent) { setCursor(Qt::PointingHandCursor); }
+
+void LinkLabel::setUnderlined(bool underlined)
+{
+    QFont underlinedFont = font();
+    underlinedFont.setUnderline(underlined);
+    setFont(underlinedFont);
+}
+
+void LinkLabel::mouseReleaseEvent(QMouseEvent *event)
+{
+    QLabel::mouseReleaseEvent(event);
+    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
+        emit clicked();
+}
+
+void LinkLabel::OpenAsWebAddress() const
+{
+    platform::shell::Current().OpenDocument(QUrl::fromUserInput(text()).toString());
+}
