@@ -34,7 +34,7 @@ frmQuickStart::frmQuickStart(QWidget *parent) : QDialog(parent)
     lblScanNetwork = make<LinkLabel>(this, "lblScanNetwork", "Scan my network", 1080, 840, 4800, 300);
     lblScan = make<QLabel>(this, "lblScan", ScanText, 1080, 1140, 5040, 1260);
     Image2 = make<LinkLabel>(this, "Image2", "", 360, 2580, 480, 480);
-    Image2->setPixmap(QPixmap(QStringLiteral(":/icons/details.png")));
+    Image2->setPixmap(QPixmap(QStringLiteral(":/icons/analysis.png")));
     lblAnalysisTitle = make<LinkLabel>(this, "lblAnalysisTitle", "View the analyses", 1080, 2580, 4800, 300);
     lblAnalysis = make<QLabel>(this, "lblAnalysis", "View the results of the network scan.", 1080, 2880, 5040, 300);
     chkShowOnStartup = make<QCheckBox>(this, "chkShowOnStartup", "Show quickstart on startup", 360, 3720, 4000, 300);
