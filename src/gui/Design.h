@@ -40,6 +40,11 @@ QLabel *makePicture(QWidget *container, const char *name, const char *resource, 
 // A one-pixel rule of the given colour (the grey and white pairs under window titles).
 QFrame *makeLine(QWidget *container, const char *name, int left, int top, int width, const QColor &colour);
 
+// A window's design lengths are those of the whole window, its title bar and borders included,
+// which take this much (in twips) beyond the inner area that a window lays out.
+constexpr int ChromeWidth = 120;
+constexpr int ChromeHeight = 465;
+
 // The title line of a window or view: bold Arial 14.25 in the highlight colour.
 void makeTitle(QLabel *title);
 

@@ -3,6 +3,8 @@
 #include "gui/Design.h"
 #include "gui/Resources.h"
 #include "gui/ViewLoad.h"
+#include "gui/usrGroupsRight.h"
+#include "gui/usrUserRight.h"
 #include "gui/usrInstalledSoftware.h"
 #include "gui/usrUserInformation.h"
 
@@ -25,10 +27,6 @@ constexpr int TabTop = 960;
 // Views sit this far inside their tab page.
 constexpr int ViewInset = 120;
 constexpr int ViewMinimumWidth = 6000;
-// The layout's lengths are those of the whole window, title bar and borders included, which
-// take this much beyond the inner area.
-constexpr int ChromeWidth = 120;
-constexpr int ChromeHeight = 465;
 
 const std::array<const char *, 5> TabCaptions = {"Analyses", "Access rights per user group",
                                                  "Access rights per single user", "User details",
@@ -82,16 +80,23 @@ frmAnalysis::frmAnalysis(QWidget *parent) : QWidget(parent)
         AnalysisTabPage->addTab(page, QString::fromUtf8(TabCaptions[i]));
     }
     CreateOverview(AnalysisTabPage->widget(0));
-    usrUserInformation = new ::usrUserInformation(AnalysisTabPage->widget(3));
-    usrInstalledSoftware = new ::usrInstalledSoftware(AnalysisTabPage->widget(4));
-    m_views[2] = usrUserInformation;
-    m_views[3] = usrInstalledSoftware;
-    usrUserInformation->setObjectName(QStringLiteral("usrUserInformation"));
-    usrInstalledSoftware->setObjectName(QStringLiteral("usrInstalledSoftware"));
+    usrGroupsRight = PlaceView<::usrGroupsRight>(1, "usrGroupsRight");
+    usrUserRight = PlaceView<::usrUserRight>(2, "usrUserRight");
+    usrUserInformation = PlaceView<::usrUserInformation>(3, "usrUserInformation");
+    usrInstalledSoftware = PlaceView<::usrInstalledSoftware>(4, "usrInstalledSoftware");
     connect(AnalysisTabPage, &QTabWidget::currentChanged, this, [this](int) { AnalysisTabPage_Click(m_previousTab); });
 
     setMinimumSize(px(ViewMinimumWidth + 465 + 2 * TabLeft - ChromeWidth), px(6000 - ChromeHeight));
     resize(sizeHint());
+}
+
+template <typename View> View *frmAnalysis::PlaceView(int tab, const char *name)
+{
+    auto *view = new View(AnalysisTabPage->widget(tab));
+    view->setObjectName(QString::fromLatin1(name));
+    view->move(px(ViewInset), px(ViewInset));
+    m_views[size_t(tab - 1)] = view;
+    return view;
 }
 
 QSize frmAnalysis::sizeHint() const { return {px(DesignWidth), px(DesignHeight)}; }
@@ -149,11 +154,22 @@ void frmAnalysis::AnalysisTabPage_Click(int previousTab)
         return;
     m_previousTab = tab;
     ViewLoad load(this);
-    // Each view's load joins here as its view comes to its tab.
-    if (tab == 3)
+    switch (tab) {
+    case 1:
+        usrGroupsRight->SaveSettings();
+        usrGroupsRight->LoadControl();
+        break;
+    case 2:
+        usrUserRight->SaveSettings();
+        usrUserRight->LoadControl();
+        break;
+    case 3:
         usrUserInformation->LoadControl();
-    else if (tab == 4)
+        break;
+    case 4:
         usrInstalledSoftware->LoadControl();
+        break;
+    }
 }
 
 bool frmAnalysis::eventFilter(QObject *watched, QEvent *event)
@@ -191,7 +207,12 @@ void frmAnalysis::closeEvent(QCloseEvent *event)
     event->accept();
 }
 
-void frmAnalysis::Form_Unload() {}
+// Both depth boxes are stored, whichever tab was shown; a box never filled stores nothing.
+void frmAnalysis::Form_Unload()
+{
+    usrGroupsRight->SaveSettings();
+    usrUserRight->SaveSettings();
+}
 
 void frmAnalysis::resizeEvent(QResizeEvent *event)
 {

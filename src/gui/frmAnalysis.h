@@ -8,6 +8,8 @@ class QFrame;
 class QGroupBox;
 class QLabel;
 class QTabWidget;
+class usrGroupsRight;
+class usrUserRight;
 class usrInstalledSoftware;
 class usrUserInformation;
 
@@ -25,6 +27,8 @@ public:
     QFrame *Line3 = nullptr;
     QFrame *Line4 = nullptr;
     QTabWidget *AnalysisTabPage = nullptr;
+    ::usrGroupsRight *usrGroupsRight = nullptr;
+    ::usrUserRight *usrUserRight = nullptr;
     QLabel *lblAnalysisOverview = nullptr;
     QFrame *Line1 = nullptr;
     QFrame *Line2 = nullptr;
@@ -48,6 +52,8 @@ protected:
 
 private:
     void CreateOverview(QWidget *page);
+    // Makes the view of a tab on its page; the layout sizes it.
+    template <typename View> View *PlaceView(int tab, const char *name);
     void AnalysisTabPage_Click(int previousTab);
     void lblAnalysis_MouseMove(int index);
     void lblAnalysis_Click(int index);

@@ -17,6 +17,7 @@ namespace {
 const QString All = QStringLiteral("All");
 constexpr int SearchListTop = 840;
 constexpr int FullListTop = 480;
+constexpr int ListGap = 90;
 } // namespace
 
 frmSelect::frmSelect(QWidget *parent) : QDialog(parent)
@@ -36,8 +37,8 @@ frmSelect::frmSelect(QWidget *parent) : QDialog(parent)
     // Enter belongs to the search box: it must not press a default button when nothing matches.
     for (QPushButton *button : {cmdOK, cmdCancel})
         button->setAutoDefault(false);
-    setMinimumSize(px(1900), px(1500));
-    resize(px(5550), px(7025));
+    setMinimumSize(px(1900 - design::ChromeWidth), px(1500 - design::ChromeHeight));
+    resize(px(5550 - design::ChromeWidth), px(7025 - design::ChromeHeight));
 
     connect(txtSearch, &QLineEdit::textChanged, this, &frmSelect::FillLists);
     connect(txtSearch, &QLineEdit::returnPressed, this, &frmSelect::txtSearch_Enter);
@@ -157,10 +158,11 @@ void frmSelect::resizeEvent(QResizeEvent *event)
 
 void frmSelect::Form_Resize()
 {
-    const int width = this->width();
-    const int height = this->height();
+    const int width = this->width() + px(design::ChromeWidth);
+    const int height = this->height() + px(design::ChromeHeight);
+    // The lists stop a little short of the buttons' line, which the rule lets them touch.
     for (QListWidget *list : {lstItems, lstSelectOne})
-        list->setGeometry(list->x(), list->y(), width - px(500), height - list->y() - px(1020));
+        list->setGeometry(list->x(), list->y(), width - px(500), height - list->y() - px(1020 + ListGap));
     cmdCancel->move(width - cmdCancel->width() - px(300), height - cmdCancel->height() - px(650));
     cmdOK->move(cmdCancel->x() - cmdOK->width() - px(150), cmdCancel->y());
     txtSearch->resize(lstItems->x() + lstItems->width() - txtSearch->x(), txtSearch->height());
