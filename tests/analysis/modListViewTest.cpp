@@ -107,6 +107,11 @@ TEST(modListView, SortsOnHeaderClicks)
     }
     list.Fill({{"x", "3"}, {"y", "1"}});
     EXPECT_EQ(column(list, 0), QStringList({"y", "x"}));
+
+    // Letters beyond ASCII fold too, also those written as two UTF-16 units.
+    list.Fill({{"Émile", ""}, {"zoë", ""}, {"émile", ""}, {"Adam", ""}, {"\U00010400b", ""}, {"\U00010428a", ""}});
+    modListView::SortOnColumn(list, last, 1);
+    EXPECT_EQ(column(list, 0), QStringList({"Adam", "zoë", "Émile", "émile", "\U00010428a", "\U00010400b"}));
 }
 
 TEST(modListView, CsvValueQuotesOnlyWhatNeedsIt)

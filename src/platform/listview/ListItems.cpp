@@ -2,8 +2,41 @@
 
 #include <algorithm>
 #include <numeric>
+#include <string>
+#include <string_view>
 
 namespace platform::listview {
+
+namespace {
+
+// Appends text to keys in the form the sort compares: case-folded, as UTF-8, whose bytes compare
+// in the order of the characters, so that one comparison is a plain memory comparison.
+void appendSortKey(const QString &text, std::string &keys)
+{
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        char32_t code = text[i].unicode();
+        if (code < 0x80) {
+            keys.push_back(char(code >= 'A' && code <= 'Z' ? code + 32 : code));
+            continue;
+        }
+        if (QChar::isHighSurrogate(code) && i + 1 < text.size() && text[i + 1].isLowSurrogate())
+            code = QChar::surrogateToUcs4(char16_t(code), text[++i].unicode());
+        code = QChar::toCaseFolded(code);
+        if (code < 0x800) {
+            keys.push_back(char(0xC0 | (code >> 6)));
+        } else if (code < 0x10000) {
+            keys.push_back(char(0xE0 | (code >> 12)));
+            keys.push_back(char(0x80 | ((code >> 6) & 0x3F)));
+        } else {
+            keys.push_back(char(0xF0 | (code >> 18)));
+            keys.push_back(char(0x80 | ((code >> 12) & 0x3F)));
+            keys.push_back(char(0x80 | ((code >> 6) & 0x3F)));
+        }
+        keys.push_back(char(0x80 | (code & 0x3F)));
+    }
+}
+
+} // namespace
 
 ListItems::ListItems(QStringList columnHeaders, QObject *parent)
     : QAbstractTableModel(parent), m_headers(std::move(columnHeaders))
@@ -14,6 +47,8 @@ void ListItems::Fill(std::vector<QStringList> rows)
 {
     beginResetModel();
     m_rows = std::move(rows);
+    m_order.resize(m_rows.size());
+    std::iota(m_order.begin(), m_order.end(), 0);
     Sort(false);
     endResetModel();
 }
@@ -34,42 +69,57 @@ void ListItems::setSortOrder(int order)
     Sort(true);
 }
 
-std::vector<int> ListItems::SortedPositions() const
+std::vector<int> ListItems::SortedOrder() const
 {
-    std::vector<int> positions(m_rows.size());
-    std::iota(positions.begin(), positions.end(), 0);
-    const auto text = [this](int position) -> const QString & {
-        static const QString none;
-        const QStringList &row = m_rows[size_t(position)];
-        return m_sortKey >= 0 && m_sortKey < row.size() ? row[m_sortKey] : none;
+    // Every row's text folded once into one buffer, in the order the rows lie in memory, so that
+    // the comparisons touch little memory.
+    struct Key {
+        size_t start;
+        size_t length;
+        int row;
     };
+    std::string folded;
+    folded.reserve(m_rows.size() * 16);
+    std::vector<Key> keyOfRow;
+    keyOfRow.reserve(m_rows.size());
+    for (size_t row = 0; row < m_rows.size(); ++row) {
+        const size_t start = folded.size();
+        appendSortKey(m_rows[row].value(m_sortKey), folded);
+        keyOfRow.push_back({start, folded.size() - start, int(row)});
+    }
+    // Starting from the order shown, so that rows with equal texts keep it.
+    std::vector<Key> keys;
+    keys.reserve(m_order.size());
+    for (int row : m_order)
+        keys.push_back(keyOfRow[size_t(row)]);
+    const auto text = [&folded](const Key &key) { return std::string_view(folded).substr(key.start, key.length); };
     const bool descending = m_sortOrder == lvwDescending;
-    std::stable_sort(positions.begin(), positions.end(), [&](int a, int b) {
-        const int order = QString::compare(text(a), text(b), Qt::CaseInsensitive);
-        return descending ? order > 0 : order < 0;
+    std::stable_sort(keys.begin(), keys.end(), [&](const Key &a, const Key &b) {
+        return descending ? text(b) < text(a) : text(a) < text(b);
     });
-    return positions;
+    std::vector<int> order;
+    order.reserve(keys.size());
+    for (const Key &key : keys)
+        order.push_back(key.row);
+    return order;
 }
 
 void ListItems::Sort(bool notify)
 {
-    const std::vector<int> positions = SortedPositions();
-    if (notify)
-        emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
-    std::vector<QStringList> sorted;
-    sorted.reserve(m_rows.size());
-    std::vector<int> newRowOf(m_rows.size());
-    for (size_t i = 0; i < positions.size(); ++i) {
-        sorted.push_back(std::move(m_rows[size_t(positions[i])]));
-        newRowOf[size_t(positions[i])] = int(i);
-    }
-    m_rows = std::move(sorted);
-    if (!notify)
+    std::vector<int> order = SortedOrder();
+    if (!notify) {
+        m_order = std::move(order);
         return;
+    }
+    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    std::vector<int> shownAt(m_rows.size());
+    for (size_t i = 0; i < order.size(); ++i)
+        shownAt[size_t(order[i])] = int(i);
     const QModelIndexList before = persistentIndexList();
     QModelIndexList after;
     for (const QModelIndex &index : before)
-        after << this->index(newRowOf[size_t(index.row())], index.column());
+        after << this->index(shownAt[size_t(m_order[size_t(index.row())])], index.column());
+    m_order = std::move(order);
     changePersistentIndexList(before, after);
     emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }

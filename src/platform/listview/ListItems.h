@@ -23,9 +23,9 @@ public:
     // Replaces every row with rows, in the list's sort order.
     void Fill(std::vector<QStringList> rows);
     void Clear() { Fill({}); }
-    int Count() const { return int(m_rows.size()); }
+    int Count() const { return int(m_order.size()); }
     // The row shown at index (from 0), in the current order.
-    const QStringList &Item(int index) const { return m_rows[size_t(index)]; }
+    const QStringList &Item(int index) const { return m_rows[size_t(m_order[size_t(index)])]; }
 
     int SortKey() const { return m_sortKey; }
     void setSortKey(int column);
@@ -43,11 +43,14 @@ public:
 private:
     // Sorts the rows; with views attached, selections and the current row follow their rows.
     void Sort(bool notify);
-    // The order of the rows' positions that the current sort gives.
-    std::vector<int> SortedPositions() const;
+    // The rows' order that SortKey and SortOrder give, starting from the order shown.
+    std::vector<int> SortedOrder() const;
 
     QStringList m_headers;
+    // The rows as they were added, and the order in which they are shown: sorting moves only
+    // positions, and reads the rows in the order they lie in memory.
     std::vector<QStringList> m_rows;
+    std::vector<int> m_order;
     int m_sortKey = 0;
     int m_sortOrder = lvwAscending;
     QVariant m_image;
