@@ -24,7 +24,20 @@ ListView::ListView(const QStringList &columnHeaders, const QIcon &image, QWidget
     connect(header(), &QHeaderView::sectionClicked, this, [this](int section) { emit ColumnClick(section + 1); });
     connect(&m_items, &QAbstractItemModel::layoutChanged, this, &ListView::ShowSortIndicator);
     connect(&m_items, &QAbstractItemModel::modelReset, this, &ListView::ShowSortIndicator);
+    connect(&m_items, &QAbstractItemModel::modelReset, this, &ListView::FitColumns);
+    header()->resizeSections(QHeaderView::ResizeToContents);
     ShowSortIndicator();
+}
+
+// The first rows give the columns their widths (measured on the rows in view, so a long list
+// costs no more); after that the widths stay as the user sets them.
+void ListView::FitColumns()
+{
+    if (m_fitted || m_items.Count() == 0)
+        return;
+    m_fitted = true;
+    for (int column = 0; column + 1 < m_items.columnCount(); ++column)
+        resizeColumnToContents(column);
 }
 
 void ListView::ShowSortIndicator()

@@ -23,8 +23,10 @@ signals:
 
 private:
     void ShowSortIndicator();
+    void FitColumns();
 
     ListItems m_items;
+    bool m_fitted = false;
 };
 
 } // namespace platform::listview
