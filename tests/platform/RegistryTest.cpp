@@ -7,6 +7,7 @@
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QStringEncoder>
+#include <QThread>
 
 #include <gtest/gtest.h>
 
@@ -205,6 +206,33 @@ TEST(RegistryExportText, MutatedExportsNeverBreakTheParser)
         ASSERT_TRUE(tree.SubkeyCount() == 0 || tree.Subkey(0).Name().compare(u"HKEY_LOCAL_MACHINE", Qt::CaseInsensitive) == 0);
     }
     EXPECT_GT(decoded, 1000); // most mutations leave the header whole and reach the parser
+}
+
+// The registry nests at most 512 levels: a deeper section of an export is no key. Trees of any
+// depth are freed without running out of stack, here on a thread with a small one.
+TEST(RegistryExportText, KeysDeeperThanTheRegistryAllowsAreRefusedAndDeepTreesFreed)
+{
+    const auto path = [](int depth) { return QStringList(depth, QStringLiteral("K")).join(u'\\'); };
+    QString text = QStringLiteral("REGEDIT4\r\n");
+    for (const int depth : {512, 513, 100000})
+        text += u'[' + path(depth) + QStringLiteral("]\r\n\"DisplayName\"=\"x\"\r\n");
+    {
+        const RegistryKey tree = ParseExport(text, QStringLiteral("K"));
+        const RegistryKey *deepest = tree.Find(path(512));
+        ASSERT_NE(deepest, nullptr);
+        EXPECT_NE(deepest->Value(QStringLiteral("DisplayName")), nullptr);
+        EXPECT_EQ(deepest->SubkeyCount(), 0u);
+    }
+    QThread *thread = QThread::create([] {
+        RegistryKey root;
+        RegistryKey *key = &root;
+        for (int level = 0; level < 20000; ++level)
+            key = &key->Ensure(QStringLiteral("K"));
+    });
+    thread->setStackSize(256 * 1024);
+    thread->start();
+    EXPECT_TRUE(thread->wait(60000));
+    delete thread;
 }
 
 TEST(DpkgStatus, OnlyInstalledPackagesCount)

@@ -54,8 +54,9 @@ RegistryKey *sectionKey(RegistryKey &root, const QString &trimmed, const QString
     const qsizetype close = trimmed.lastIndexOf(u']');
     if (close < 1 || trimmed.startsWith(QStringLiteral("[-")))
         return nullptr;
+    // The registry itself nests no deeper: a deeper section is no key of an export.
     const QStringList parts = SplitKeyPath(trimmed.mid(1, close - 1));
-    if (parts.size() < keep.size())
+    if (parts.size() < keep.size() || parts.size() > MaxKeyDepth)
         return nullptr;
     for (qsizetype i = 0; i < keep.size(); ++i) {
         if (parts[i].compare(keep[i], Qt::CaseInsensitive) != 0)

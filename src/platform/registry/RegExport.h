@@ -19,7 +19,8 @@ std::optional<QString> DecodeExport(const QByteArray &bytes);
 
 // The keys and string values of an export's text at or below the key keepBelow (a full path
 // such as "HKEY_LOCAL_MACHINE\SOFTWARE\..."), in a tree whose unnamed root stands above the
-// root keys. Sections elsewhere and deletion sections ("[-...]") are ignored; values of other
+// root keys. Sections elsewhere, deletion sections ("[-...]") and sections nested deeper than
+// MaxKeyDepth levels are ignored; values of other
 // types (dword:, hex:, hex(n):, with their continuation lines) are read past; a value line
 // that breaks off is skipped; a value or key given twice keeps its last content.
 RegistryKey ParseExport(const QString &text, const QString &keepBelow);

@@ -6,6 +6,20 @@ namespace platform::registry {
 
 QStringList SplitKeyPath(const QString &path) { return path.split(u'\\', Qt::SkipEmptyParts); }
 
+RegistryKey::~RegistryKey()
+{
+    // A hostile export may nest keys very deeply: freeing them key by key from a list of our own
+    // keeps the stack flat, where the members' own destructors would recurse once per level.
+    std::vector<std::unique_ptr<RegistryKey>> pending = std::move(m_subkeys);
+    while (!pending.empty()) {
+        std::unique_ptr<RegistryKey> key = std::move(pending.back());
+        pending.pop_back();
+        for (std::unique_ptr<RegistryKey> &subkey : key->m_subkeys)
+            pending.push_back(std::move(subkey));
+        key->m_subkeys.clear();
+    }
+}
+
 RegistryKey &RegistryKey::Ensure(const QString &name)
 {
     const QString folded = name.toLower();

@@ -20,6 +20,10 @@ struct RegistryValue {
 class RegistryKey {
 public:
     explicit RegistryKey(QString name = {}) : m_name(std::move(name)) {}
+    // Frees the keys below without recursion, however deeply they nest.
+    ~RegistryKey();
+    RegistryKey(RegistryKey &&) = default;
+    RegistryKey &operator=(RegistryKey &&) = delete;
 
     const QString &Name() const { return m_name; }
 
@@ -45,5 +49,8 @@ private:
 
 // The parts of a key path, without empty ones ("A\\B\" gives A, B).
 QStringList SplitKeyPath(const QString &path);
+
+// How deep a registry tree may nest: a key path of more parts than this names no key.
+inline constexpr qsizetype MaxKeyDepth = 512;
 
 } // namespace platform::registry
