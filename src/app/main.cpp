@@ -4,6 +4,8 @@
 
 #include <QApplication>
 
+#include <csignal>
+
 namespace {
 
 QtMessageHandler standardHandler = nullptr;
@@ -20,6 +22,10 @@ void OnlyFailures(QtMsgType type, const QMessageLogContext &context, const QStri
 
 int main(int argc, char *argv[])
 {
+    // A file-size limit (ulimit -f) would otherwise kill the program at the first write past it;
+    // ignored, the write fails and the step that made it reports the failure.
+    std::signal(SIGXFSZ, SIG_IGN);
+
     // Without a display (cron, a console login, CI) the program still runs: the unattended scan
     // needs no screen, so Qt's offscreen platform stands in for one.
     if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")

@@ -125,6 +125,19 @@ TEST(UnattendedScan, AFailedRunStillEndsTheProgramAndSaysWhy)
     EXPECT_TRUE(QString::fromUtf8(folder.Read("Quillmere.ini")).contains("\nScanUsers=0\n"));
 }
 
+// A file-size limit (ulimit -f) makes the writes fail, and the run says so, instead of killing it.
+TEST(UnattendedScan, AFileSizeLimitFailsTheWritesButDoesNotKillTheProgram)
+{
+    TempProgramFolder folder;
+    folder.InstallDatabase();
+    folder.Write("Quillmere.ini", "[Options]\nScanDirectories=0\nScanPrograms=0\n");
+    QProcess process;
+    startUnattended(folder, process, {"sh", "-c", "ulimit -f 1 && exec \"$0\" \"$@\""});
+    ASSERT_TRUE(process.waitForFinished(60000));
+    EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+    EXPECT_TRUE(folder.Read("ScanLog.log").contains("  -  Could not write to database!\r\n"));
+}
+
 // Every user has a private group of the same name: the owner and the owning group of a directory
 // stay two members, the group's members get the group's rights only, and the group counts as used.
 TEST(UnattendedScan, AGroupNamedLikeAnAccountStaysApartFromIt)
