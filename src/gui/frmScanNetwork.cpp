@@ -35,6 +35,7 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <optional>
@@ -422,11 +423,13 @@ void frmScanNetwork::SetRunning(bool running)
 
 bool frmScanNetwork::Stopped() const { return m_cancelled || (m_run && !m_run->attached); }
 
+// The search takes 100 and more for no limit, and 0 and less for nothing: a number beyond either
+// end (a hand-edited "1e10") means the same and must not overflow the conversion.
 int32_t frmScanNetwork::Depth() const
 {
     if (checkValue(chkAll) == 1)
-        return 100;
-    return support::CLng(support::Val(txtSubCount->text()));
+        return modSearchDirs::UnlimitedDepth;
+    return support::CLng(std::clamp(support::Val(txtSubCount->text()), 0.0, double(modSearchDirs::UnlimitedDepth)));
 }
 
 // One task of the run: the label running, the marker beside its box, the task, the log line,

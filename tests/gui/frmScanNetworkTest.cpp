@@ -194,7 +194,8 @@ TEST(frmScanNetwork, TheDepthComesFromTheBoxRoundedToEvenOrIsUnlimited)
         const char *text;
         Qt::CheckState all;
         int listed;
-    } cases[] = {{"2.5", Qt::Unchecked, 2}, {"3.5", Qt::Unchecked, 4}, {"", Qt::Unchecked, 0}, {"1", Qt::Checked, 6}};
+    } cases[] = {{"2.5", Qt::Unchecked, 2}, {"3.5", Qt::Unchecked, 4}, {"", Qt::Unchecked, 0}, {"1", Qt::Checked, 6},
+                 {"1e10", Qt::Unchecked, 6}, {"-1e10", Qt::Unchecked, 0}};
     for (const auto &c : cases) {
         frmScanNetwork window;
         prepare(window, {&frmScanNetwork::chkDirectories}, {root});
