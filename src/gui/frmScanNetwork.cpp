@@ -126,6 +126,7 @@ struct frmScanNetwork::RunDisplay {
     ProgressBarView bar;
     std::array<StatusLabelView, 5> labels;
     bool attached = true;
+    QStringList failures; // the closing texts of the tasks that failed or were cancelled
 };
 
 frmScanNetwork::frmScanNetwork(QWidget *parent) : QWidget(parent)
@@ -434,11 +435,12 @@ int32_t frmScanNetwork::Depth() const
 
 // One task of the run: the label running, the marker beside its box, the task, the log line,
 // the marker hidden and the label done.
-void frmScanNetwork::RunTask(int label, QCheckBox *marker, const std::function<void()> &task, bool log)
+void frmScanNetwork::RunTask(int label, QCheckBox *marker, const std::function<int32_t()> &task, bool log)
 {
     SetLabelState(label, LabelState::Running);
     ShowMarker(marker);
-    task();
+    if (task() == 0)
+        m_run->failures << m_run->labels[label].Caption();
     if (log)
         WriteLogLine(m_run->labels[label].Caption());
     if (marker)
@@ -479,7 +481,7 @@ void frmScanNetwork::RunTasks()
 
         if (users) {
             RunTask(0, chkUsers, [&] {
-                modScanUsersGroups::ScanUsersGroups(display.bar, display.labels[0], databasePath, QStringLiteral("Users"),
+                return modScanUsersGroups::ScanUsersGroups(display.bar, display.labels[0], databasePath, QStringLiteral("Users"),
                                                     QStringLiteral("Groups"), QStringLiteral("UserGroup"), domain);
             }, true);
         }
@@ -499,18 +501,19 @@ void frmScanNetwork::RunTasks()
                     modSearchDirs::SearchDirs(root, depth, colDirs);
                 SetTitle(QStringLiteral("Progress  (task 3/5)"));
                 display.labels[1].setCaption(QStringLiteral("Directories listed successfully."));
+                return 1;
             }, false);
         }
         if (directories && !Stopped()) {
             // The marker stays at the directories box from the search.
             RunTask(2, chkDirectories, [&] {
-                modScanDirs::ScanDirs(colDirs, display.bar, display.labels[2], databasePath, QStringLiteral("Permissions"));
+                return modScanDirs::ScanDirs(colDirs, display.bar, display.labels[2], databasePath, QStringLiteral("Permissions"));
             }, true);
         }
         if (programs && !Stopped()) {
             SetTitle(QStringLiteral("Progress  (task 4/5)"));
             RunTask(3, chkPrograms, [&] {
-                modScanInstalledPrograms::ScanInstalledPrograms(display.bar, display.labels[3], databasePath,
+                return modScanInstalledPrograms::ScanInstalledPrograms(display.bar, display.labels[3], databasePath,
                                                                 QStringLiteral("InstalledSoftware"), domain);
             }, true);
         }
@@ -519,6 +522,7 @@ void frmScanNetwork::RunTasks()
             RunTask(4, nullptr, [&] {
                 modQueries::ExecuteQueries(display.bar, display.labels[4], databasePath, QStringLiteral("UsedGroups"),
                                            QStringLiteral("UnusedGroups"));
+                return display.labels[4].Caption() == modQueries::SuccessText ? 1 : 0;
             }, true);
         }
 
@@ -532,20 +536,25 @@ void frmScanNetwork::RunTasks()
     } catch (const support::Error &error) {
         display.labels[4].setCaption(QStringLiteral("Unknown error: ") + error.Description());
         m_run = nullptr;
-        if (m_autoScan) {
-            // Unattended, nobody could press a button to get out of the failed state, and a
-            // program left running would swallow every later scheduled start: report and end.
-            std::fprintf(stderr, "%s: %s\n", "Quill Mere", qUtf8Printable(display.labels[4].Caption()));
-            Form_Unload();
-            support::EndProgram(1);
-        }
+        // Unattended, nobody could press a button to get out of the failed state, and a program
+        // left running would swallow every later scheduled start: report and end.
+        if (m_autoScan)
+            EndUnattended({display.labels[4].Caption()});
         return;
     }
     m_run = nullptr;
-    if (m_autoScan) {
-        Form_Unload();
-        support::EndProgram(0);
-    }
+    if (m_autoScan)
+        EndUnattended(display.failures);
+}
+
+// The end of an unattended run. Cron mails what goes to standard error, and cron, systemd timers
+// and monitoring tell a run in which anything failed by its exit code.
+void frmScanNetwork::EndUnattended(const QStringList &failures)
+{
+    for (const QString &failure : failures)
+        std::fprintf(stderr, "%s: %s\n", "Quill Mere", qUtf8Printable(failure));
+    Form_Unload();
+    support::EndProgram(failures.isEmpty() ? 0 : 1);
 }
 
 void frmScanNetwork::CancelScan()

@@ -113,7 +113,9 @@ private:
     void Form_Resize();
 
     // Steps of the run, each touching the window only while the run is still attached to it.
-    void RunTask(int label, QCheckBox *marker, const std::function<void()> &task, bool log);
+    // task gives the task's result: 1 when it finished, 0 when it failed or was cancelled.
+    void RunTask(int label, QCheckBox *marker, const std::function<int32_t()> &task, bool log);
+    [[noreturn]] void EndUnattended(const QStringList &failures);
     void SetTitle(const QString &title);
     void SetLabelState(int index, LabelState state);
     void ShowMarker(QCheckBox *beside);

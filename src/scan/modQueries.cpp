@@ -55,7 +55,7 @@ void ExecuteQueries(support::ProgressBar &Bar, support::StatusLabel &Status, con
         }
 
         ShowStep(Bar, Status, 3, QStringLiteral("Executing queries ( 75% )"));
-        ShowStep(Bar, Status, 4, QStringLiteral("Scan finished successfully."));
+        ShowStep(Bar, Status, 4, SuccessText);
         selection.Close();
         connection.Close();
     } catch (const support::Error &error) {

@@ -110,19 +110,30 @@ TEST(UnattendedScan, FillsEveryTableWritesItsFilesAndEnds)
     EXPECT_FALSE(settings.contains("Obsolete"));
 }
 
-TEST(UnattendedScan, AFailedRunStillEndsTheProgramAndSaysWhy)
+// A run that fails, or a task that fails, ends the program with exit code 1 and says why.
+TEST(UnattendedScan, AFailedRunOrTaskEndsTheProgramWithExitCodeOneAndSaysWhy)
 {
-    TempProgramFolder folder;
-    folder.InstallDatabase();
-    folder.Write("Quillmere.ini", "[Options]\nScanUsers=0\nScanDirectories=0\nScanPrograms=0\n");
-    QDir().mkpath(folder.File("ScanLog.log")); // the log cannot be written
-
-    QProcess process;
-    startUnattended(folder, process);
-    ASSERT_TRUE(process.waitForFinished(60000));
-    EXPECT_EQ(process.exitCode(), 1);
-    EXPECT_TRUE(process.readAllStandardError().contains("Unknown error: "));
-    EXPECT_TRUE(QString::fromUtf8(folder.Read("Quillmere.ini")).contains("\nScanUsers=0\n"));
+    const struct {
+        const char *settings;
+        bool logIsAFolder;
+        const char *says;
+    } cases[] = {
+        {"[Options]\nScanUsers=0\nScanDirectories=0\nScanPrograms=0\n", true, "Unknown error: "},
+        {"[Options]\nDomain=no-such-domain\nScanDirectories=0\nScanPrograms=0\n", false, "Domain not found!"},
+    };
+    for (const auto &c : cases) {
+        TempProgramFolder folder;
+        folder.InstallDatabase();
+        folder.Write("Quillmere.ini", c.settings);
+        if (c.logIsAFolder)
+            QDir().mkpath(folder.File("ScanLog.log")); // the log cannot be written
+        QProcess process;
+        startUnattended(folder, process);
+        ASSERT_TRUE(process.waitForFinished(60000));
+        EXPECT_EQ(process.exitCode(), 1) << c.says;
+        EXPECT_TRUE(process.readAllStandardError().contains(c.says)) << c.says;
+        EXPECT_TRUE(QString::fromUtf8(folder.Read("Quillmere.ini")).contains("\nScanDirectories=0\n"));
+    }
 }
 
 // A file-size limit (ulimit -f) makes the writes fail, and the run says so, instead of killing it.
