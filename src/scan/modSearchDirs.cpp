@@ -52,13 +52,22 @@ bool IsDotOrDotDot(const char *name)
     return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
 }
 
+// A name that is no valid UTF-8 becomes a text with replacement characters, which names another
+// path (or none): such a directory cannot be stored or read back under its own name.
+bool StandsForItself(const QString &name, const char *bytes)
+{
+    return !name.contains(QChar::ReplacementCharacter) || QFile::encodeName(name) == bytes;
+}
+
 } // namespace
 
 void SearchDirs(const QString &RootDir, int32_t MaxDepth, QStringList &Dirs)
 {
-    // Blanks around a typed root are a slip of the keyboard; the names found below it are used
-    // exactly as the file system gives them, blanks included.
-    QString root = RootDir.trimmed();
+    // Blanks before a typed root are a slip of the keyboard (a root is an absolute path); at its
+    // end they belong to the last directory's name, as everywhere below it.
+    QString root = RootDir;
+    while (root.startsWith(u' ') || root.startsWith(u'\t'))
+        root.remove(0, 1);
     if (!root.endsWith(u'/'))
         root += u'/';
     const qsizetype rootLength = root.size();
@@ -89,7 +98,10 @@ void SearchDirs(const QString &RootDir, int32_t MaxDepth, QStringList &Dirs)
             if (entry->d_name[0] == '.' || !IsDirectory(listing, *entry))
                 continue;
 
-            QString path = current + QFile::decodeName(entry->d_name);
+            const QString name = QFile::decodeName(entry->d_name);
+            if (!StandsForItself(name, entry->d_name))
+                continue;
+            QString path = current + name;
             // The queue is worked off level by level, so the first entry below the limit means
             // that everything still queued lies on the deepest admitted level: stop here.
             if (limited && QStringView(path).mid(rootLength).count(u'/') >= MaxDepth)
