@@ -180,7 +180,6 @@ void frmScanNetwork::CreateControls()
     chkUsers = make<QCheckBox>(fraScan, "chkUsers", "Users / groups", 600, 360, 1575, 255);
     chkDirectories = make<QCheckBox>(fraScan, "chkDirectories", "Directories", 600, 720, 1575, 255);
     chkPrograms = make<QCheckBox>(fraScan, "chkPrograms", "Installed programs", 600, 1080, 1935, 255);
-    shpBlueCircle = makePicture(fraScan, "shpBlueCircle", ":/icons/bluecircle.png", 240, 400, 180, 180);
 
     fraProgress = make<QGroupBox>(this, "fraProgress", "", 6960, 2760, 4575, 3975);
     lblStatus = make<QLabel>(fraProgress, "lblStatus", "Status", 240, 240, 585, 240);
@@ -210,6 +209,9 @@ void frmScanNetwork::CreateControls()
     picDirs = makePicture(this, "picDirs", ":/icons/folder.png", 600, 990, 360, 360);
     picDetails = makePicture(this, "picDetails", ":/icons/details.png", 600, 5400, 495, 375);
     picScan = makePicture(this, "picScan", ":/icons/tasks.png", 7200, 960, 375, 375);
+    // The marker stands beside the task boxes at 240, 400 in their frame, but is no child of it:
+    // the run disables the frame, and a disabled frame would grey the marker while it shows.
+    shpBlueCircle = makePicture(this, "shpBlueCircle", ":/icons/bluecircle.png", 6960 + 240, 1080 + 400, 180, 180);
 
     connect(cmdStart, &QPushButton::clicked, this, &frmScanNetwork::cmdStart_Click);
     connect(cmdBrowse, &QPushButton::clicked, this, &frmScanNetwork::cmdBrowse_Click);
@@ -350,7 +352,9 @@ bool frmScanNetwork::eventFilter(QObject *watched, QEvent *event)
         cmdRemove_Click();
         return true;
     }
-    if (watched == txtSubCount && !key->text().isEmpty()) {
+    // Tab moves on: it is no typed character.
+    const bool tab = key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab;
+    if (watched == txtSubCount && !key->text().isEmpty() && !tab) {
         // Only digits, the point and Backspace get through; every other typed character is dropped.
         const QChar c = key->text().front();
         const bool accepted = (c >= u'0' && c <= u'9') || c == u'.' || c == QChar(8);
@@ -406,7 +410,7 @@ void frmScanNetwork::ShowMarker(QCheckBox *beside)
         return;
     shpBlueCircle->setVisible(beside != nullptr);
     if (beside)
-        shpBlueCircle->move(shpBlueCircle->x(), beside->y() + px(40));
+        shpBlueCircle->move(shpBlueCircle->x(), fraScan->y() + beside->y() + px(40));
 }
 
 void frmScanNetwork::SetRunning(bool running)
@@ -655,6 +659,7 @@ void frmScanNetwork::Form_Resize()
     left(picDetails, x + 240);
     left(fraScan, x + dirsWidth + 100);
     left(picScan, x + dirsWidth + 100 + 240);
+    left(shpBlueCircle, x + dirsWidth + 100 + 240);
     left(fraProgress, x + dirsWidth + 100);
     left(cmdStart, x + dirsWidth + 100 + fraProgress->width() * 15 - cmdStart->width() * 15);
     left(lblLastScanDate, x);

@@ -7,6 +7,7 @@
 #include "scan/modDatabase.h"
 #include "shell/frmSettings.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QDir>
 #include <QGroupBox>
@@ -154,6 +155,12 @@ TEST(frmScanNetwork, TheInputsAddRemoveAndFilterAsTyped)
     EXPECT_EQ(reloaded.txtSubCount->text(), "12.5");
     QTest::keyClick(reloaded.txtSubCount, Qt::Key_Backspace);
     EXPECT_EQ(reloaded.txtSubCount->text(), "12.");
+    reloaded.show();
+    QApplication::setActiveWindow(&reloaded);
+    reloaded.txtSubCount->setFocus();
+    QTest::keyClick(reloaded.txtSubCount, Qt::Key_Tab);
+    EXPECT_FALSE(reloaded.txtSubCount->hasFocus()) << "Tab moves on";
+    EXPECT_EQ(reloaded.txtSubCount->text(), "12.");
 
     fx.shell.folders = {"", "/srv/picked"};
     QTest::mouseClick(reloaded.cmdBrowse, Qt::LeftButton);
@@ -289,6 +296,8 @@ TEST(frmScanNetwork, StopDuringTheUsersScanLetsItFinish)
     WhileRunning stop([&] {
         if (!pressed && window.lblProgress[0]->text() == "Scanning users...") {
             pressed = true;
+            EXPECT_TRUE(!window.shpBlueCircle->isHidden() && window.shpBlueCircle->isEnabled()) << "shown, not greyed";
+            EXPECT_EQ(window.shpBlueCircle->y(), window.fraScan->y() + window.chkUsers->y() + 3);
             window.cmdStart_Click();
         }
     });
@@ -347,6 +356,7 @@ TEST(frmScanNetwork, ResizingCentresTheFramesHorizontally)
         EXPECT_EQ(window.fraDetails->x(), c.dirsLeft);
         EXPECT_EQ(window.picDirs->x(), c.dirsLeft + 16);
         EXPECT_EQ(window.fraScan->x(), c.scanLeft);
+        EXPECT_EQ(window.shpBlueCircle->x(), c.scanLeft + 16);
         EXPECT_EQ(window.fraProgress->x(), c.scanLeft);
         EXPECT_EQ(window.cmdStart->x(), c.startLeft);
         EXPECT_EQ(window.Line3->x() + window.Line3->width(), c.lineEnd);
