@@ -3,6 +3,7 @@
 #include "net/SocketBytes.h"
 #include "net/modSocketMaster.h"
 #include "platform/shell/Shell.h"
+#include "platform/sockets/HostLookup.h"
 #include "platform/sockets/SocketErrors.h"
 #include "platform/sockets/SocketWatch.h"
 #include "platform/sockets/Sockets.h"

@@ -2,7 +2,6 @@
 
 #include "net/ByteQueue.h"
 #include "net/clsSocketMasterEvents.h"
-#include "platform/sockets/HostLookup.h"
 
 #include <QString>
 #include <QVariant>
@@ -10,6 +9,10 @@
 #include <cstdint>
 #include <memory>
 #include <set>
+
+namespace platform::sockets {
+struct HostEntry;
+}
 
 // An event-driven TCP or UDP socket. Nothing waits on the network: host lookups, connects,
 // reads, writes, accepts and closes are reported through the events (Events()) while the GUI

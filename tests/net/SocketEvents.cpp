@@ -1,5 +1,7 @@
 #include "SocketEvents.h"
 
+#include "support/Error.h"
+
 #include <gtest/gtest.h>
 
 namespace testing_support {
@@ -35,6 +37,16 @@ void SocketEvents::Record(const QString &event)
     log << event;
     if (then)
         then(event);
+}
+
+std::pair<int32_t, QString> ErrorOf(const std::function<void()> &call)
+{
+    try {
+        call();
+    } catch (const support::Error &error) {
+        return {error.Number(), error.Source()};
+    }
+    return {0, {}};
 }
 
 } // namespace testing_support

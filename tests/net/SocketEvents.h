@@ -35,4 +35,10 @@ struct RecordedSocket {
     std::unique_ptr<SocketEvents> events;
 };
 
+// A name the resolver refuses without asking any server: one label is longer than 63 characters.
+inline const QString UnresolvableName = QString(64, u'x') + QStringLiteral(".invalid");
+
+// The number and source of the error that call raises; 0 and "" when it raises none.
+std::pair<int32_t, QString> ErrorOf(const std::function<void()> &call);
+
 } // namespace testing_support

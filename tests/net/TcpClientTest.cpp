@@ -1,6 +1,5 @@
 #include "SocketEvents.h"
 #include "common/TestSupport.h"
-#include "support/Error.h"
 
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -8,23 +7,11 @@
 #include <gtest/gtest.h>
 
 using testing_support::RecordedSocket;
+using testing_support::ErrorOf;
 using testing_support::RunUntil;
+using testing_support::UnresolvableName;
 
 namespace {
-
-// A name the resolver refuses without asking any server: one label is longer than 63 characters.
-const QString UnresolvableName = QString(64, u'x') + QStringLiteral(".invalid");
-
-// The number and source of the error that call raises; 0 and "" when it raises none.
-std::pair<int32_t, QString> errorOf(const std::function<void()> &call)
-{
-    try {
-        call();
-    } catch (const support::Error &error) {
-        return {error.Number(), error.Source()};
-    }
-    return {0, {}};
-}
 
 bool logged(const RecordedSocket &client, const QString &event)
 {
@@ -42,6 +29,14 @@ protected:
     {
         RunUntil([&] { return server.hasPendingConnections(); }, 5000);
         return server.nextPendingConnection();
+    }
+
+    // A port of loopback that nothing listens on.
+    static quint16 ClosedPort()
+    {
+        QTcpServer gone;
+        gone.listen(QHostAddress::LocalHost, 0);
+        return gone.serverPort();
     }
 
     RecordedSocket Connected()
@@ -123,7 +118,7 @@ TEST_F(TcpClient, SendsTextReportsEveryBufferedByteAndTheCloseAfterTheLastOne)
         }
         if (event == QStringLiteral("CloseSck")) {
             EXPECT_EQ(client.socket->State(), clsSocketMaster::sckClosing);
-            EXPECT_EQ(errorOf([&] { QVariant data; client.socket->GetData(data); }).first, 40006);
+            EXPECT_EQ(ErrorOf([&] { QVariant data; client.socket->GetData(data); }).first, 40006);
             client.socket.reset();
         }
     };
@@ -139,12 +134,7 @@ TEST_F(TcpClient, SendsTextReportsEveryBufferedByteAndTheCloseAfterTheLastOne)
 TEST_F(TcpClient, AnUnresolvableNameOrARefusedPortEndsInOneErrorEvent)
 {
     testing_support::ScriptedShell shell;
-    quint16 closedPort = 0;
-    {
-        QTcpServer gone;
-        ASSERT_TRUE(gone.listen(QHostAddress::LocalHost, 0));
-        closedPort = gone.serverPort();
-    }
+    const quint16 closedPort = ClosedPort();
     const struct {
         QString host;
         quint16 port;
@@ -171,7 +161,7 @@ TEST_F(TcpClient, AnUnresolvableNameOrARefusedPortEndsInOneErrorEvent)
             EXPECT_EQ(shell.prompts[0].style, 0);
         }
         // Nothing but CloseSck leaves the error state.
-        EXPECT_EQ(errorOf([&] { client.socket->Connect(); }), std::make_pair(40020, QStringLiteral("clsSocketMaster.Connect")));
+        EXPECT_EQ(ErrorOf([&] { client.socket->Connect(); }), std::make_pair(40020, QStringLiteral("clsSocketMaster.Connect")));
         client.socket->CloseSck();
         EXPECT_EQ(client.socket->State(), clsSocketMaster::sckClosed);
     }
@@ -182,7 +172,7 @@ TEST_F(TcpClient, ArgumentAndStateErrorsNameTheirMember)
     const QVariant badPorts[] = {0, 65536, -1, QStringLiteral("abc")};
     for (const QVariant &port : badPorts) {
         RecordedSocket client;
-        const auto error = errorOf([&] { client.socket->Connect(QStringLiteral("10.1.2.3"), port); });
+        const auto error = ErrorOf([&] { client.socket->Connect(QStringLiteral("10.1.2.3"), port); });
         EXPECT_EQ(error.first, port.typeId() == QMetaType::QString ? 40018 : 40014) << port.toString().toStdString();
         EXPECT_EQ(error.second, QStringLiteral("clsSocketMaster.Connect"));
         EXPECT_EQ(client.socket->RemoteHost(), QStringLiteral("10.1.2.3"));
@@ -190,9 +180,9 @@ TEST_F(TcpClient, ArgumentAndStateErrorsNameTheirMember)
     }
 
     RecordedSocket client;
-    EXPECT_EQ(errorOf([&] { client.socket->setRemotePort(65536); }),
+    EXPECT_EQ(ErrorOf([&] { client.socket->setRemotePort(65536); }),
               std::make_pair(40014, QStringLiteral("clsSocketMaster.RemotePort")));
-    EXPECT_EQ(errorOf([&] { client.socket->setLocalPort(-1); }),
+    EXPECT_EQ(ErrorOf([&] { client.socket->setLocalPort(-1); }),
               std::make_pair(40014, QStringLiteral("clsSocketMaster.LocalPort")));
     client.socket->setRemotePort(Port());
     client.socket->setRemoteHost(QStringLiteral("localhost"));
@@ -209,8 +199,8 @@ TEST_F(TcpClient, ArgumentAndStateErrorsNameTheirMember)
         {[&] { client.socket->Accept(0); }, QStringLiteral("clsSocketMaster.Accept")},
     };
     for (const auto &[call, source] : calls)
-        EXPECT_EQ(errorOf(call), std::make_pair(40020, source));
-    EXPECT_EQ(errorOf([&] { client.socket->SendData(QStringLiteral("x")); }),
+        EXPECT_EQ(ErrorOf(call), std::make_pair(40020, source));
+    EXPECT_EQ(ErrorOf([&] { client.socket->SendData(QStringLiteral("x")); }),
               std::make_pair(40006, QStringLiteral("clsSocketMaster.SendData")));
     EXPECT_EQ(client.socket->State(), clsSocketMaster::sckResolvingHost);
 
@@ -223,4 +213,37 @@ TEST_F(TcpClient, ArgumentAndStateErrorsNameTheirMember)
     EXPECT_FALSE(server.hasPendingConnections());
     client.socket->CloseSck();
     EXPECT_EQ(client.socket->State(), clsSocketMaster::sckClosed);
+}
+
+// The downloader drops its socket object from inside the object's handlers: nothing is raised
+// after that, and the connection closes.
+TEST_F(TcpClient, TheObjectMayBeDroppedInsideItsHandlers)
+{
+    const std::pair<QString, QStringList> cases[] = {
+        {QStringLiteral("Connect"), {QStringLiteral("Connect")}},
+        {QStringLiteral("SendComplete"), {QStringLiteral("Connect"), QStringLiteral("SendProgress 1 0"), QStringLiteral("SendComplete")}},
+        {QStringLiteral("DataArrival"), {QStringLiteral("Connect"), QStringLiteral("SendProgress 1 0"), QStringLiteral("SendComplete"), QStringLiteral("DataArrival 4")}},
+        {QStringLiteral("Error"), {QStringLiteral("Error 10061 Connection refused. clsSocketMaster.PostSocket")}},
+    };
+    for (const auto &[dropAt, expected] : cases) {
+        SCOPED_TRACE(dropAt.toStdString());
+        RecordedSocket client;
+        client.events->then = [&, dropAt = dropAt](const QString &event) {
+            if (event.startsWith(dropAt))
+                client.socket.reset();
+            else if (event == QStringLiteral("Connect"))
+                client.socket->SendData(QStringLiteral("x"));
+        };
+        const bool refused = dropAt == QStringLiteral("Error");
+        client.socket->Connect(QStringLiteral("127.0.0.1"), refused ? ClosedPort() : Port());
+        QTcpSocket *peer = refused ? nullptr : Peer();
+        if (peer) {
+            peer->write("data");
+            peer->disconnectFromHost();
+        }
+        ASSERT_TRUE(RunUntil([&] { return !client.socket; }, 5000));
+        RunUntil([] { return false; }, 100);
+        EXPECT_EQ(client.events->log, expected);
+        EXPECT_TRUE(refused || RunUntil([&] { return peer->state() == QAbstractSocket::UnconnectedState; }, 5000));
+    }
 }

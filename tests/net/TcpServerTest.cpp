@@ -1,0 +1,98 @@
+#include "SocketEvents.h"
+#include "common/TestSupport.h"
+
+#include <QTcpSocket>
+
+#include <gtest/gtest.h>
+
+using testing_support::RecordedSocket;
+using testing_support::RunUntil;
+
+namespace {
+
+// A socket object listening on a port of loopback that the system chose.
+RecordedSocket listening()
+{
+    RecordedSocket listener;
+    listener.socket->Bind(0, QStringLiteral("127.0.0.1"));
+    listener.socket->Listen();
+    EXPECT_EQ(listener.socket->State(), clsSocketMaster::sckListening);
+    EXPECT_NE(listener.socket->LocalPort(), 0);
+    return listener;
+}
+
+std::unique_ptr<QTcpSocket> connectTo(const RecordedSocket &listener)
+{
+    auto peer = std::make_unique<QTcpSocket>();
+    peer->connectToHost(QHostAddress::LocalHost, static_cast<quint16>(listener.socket->LocalPort()));
+    return peer;
+}
+
+} // namespace
+
+TEST(TcpServer, AConnectionRequestHandlerTakesTheConnectionOver)
+{
+    RecordedSocket listener = listening();
+    RecordedSocket server;
+    quint16 peerPortInHandler = 0;
+    listener.events->then = [&](const QString &event) {
+        peerPortInHandler = static_cast<quint16>(listener.socket->RemotePort());
+        EXPECT_EQ(listener.socket->RemoteHostIP(), QStringLiteral("127.0.0.1"));
+        server.socket->Accept(event.section(u' ', 1).toInt());
+    };
+    std::unique_ptr<QTcpSocket> peer = connectTo(listener);
+    ASSERT_TRUE(RunUntil([&] { return server.socket->State() == clsSocketMaster::sckConnected; }, 5000));
+    ASSERT_TRUE(peer->waitForConnected(1000));
+    EXPECT_EQ(peerPortInHandler, peer->localPort());
+    // The listener's own remote values come back after the handler.
+    EXPECT_EQ(listener.socket->RemotePort(), 0);
+    EXPECT_EQ(listener.socket->RemoteHostIP(), QString());
+    EXPECT_EQ(server.socket->RemotePort(), peer->localPort());
+    EXPECT_EQ(server.socket->LocalPort(), listener.socket->LocalPort());
+
+    peer->write("hello");
+    ASSERT_TRUE(RunUntil([&] { return server.events->log.contains(QStringLiteral("DataArrival 5")); }, 5000));
+    server.socket->SendData(QStringLiteral("world"));
+    ASSERT_TRUE(RunUntil([&] { return peer->bytesAvailable() == 5; }, 5000));
+    EXPECT_EQ(peer->readAll(), "world");
+}
+
+TEST(TcpServer, AConnectionNobodyAcceptsIsClosedAndTheListenerGoesOn)
+{
+    RecordedSocket listener = listening();
+    std::unique_ptr<QTcpSocket> first = connectTo(listener);
+    ASSERT_TRUE(RunUntil([&] { return first->state() == QAbstractSocket::UnconnectedState; }, 5000));
+    EXPECT_EQ(listener.events->log.size(), 1);
+    EXPECT_EQ(listener.socket->State(), clsSocketMaster::sckListening);
+    EXPECT_EQ(listener.socket->RemoteHostIP(), QString());
+
+    // Also when the handler drops the listener itself.
+    listener.events->then = [&](const QString &) { listener.socket.reset(); };
+    std::unique_ptr<QTcpSocket> second = connectTo(listener);
+    ASSERT_TRUE(RunUntil([&] { return second->state() == QAbstractSocket::UnconnectedState; }, 5000));
+    EXPECT_EQ(listener.events->log.size(), 2);
+    EXPECT_FALSE(listener.socket);
+}
+
+// While the handler lets the message loop run, the accepted connection's bytes and its close are
+// kept for the object that takes it over, and reported to it at once.
+TEST(TcpServer, WhatArrivesBeforeAcceptIsDeliveredRightAfterIt)
+{
+    RecordedSocket listener = listening();
+    RecordedSocket server;
+    std::unique_ptr<QTcpSocket> peer = connectTo(listener);
+    QStringList duringAccept;
+    listener.events->then = [&](const QString &event) {
+        peer->write("abc");
+        peer->disconnectFromHost();
+        RunUntil([] { return false; }, 300);
+        EXPECT_TRUE(server.events->log.isEmpty());
+        server.socket->Accept(event.section(u' ', 1).toInt());
+        duringAccept = server.events->log;
+    };
+    ASSERT_TRUE(RunUntil([&] { return !duringAccept.isEmpty(); }, 5000));
+    EXPECT_EQ(duringAccept, (QStringList{QStringLiteral("DataArrival 3"), QStringLiteral("CloseSck")}));
+    EXPECT_EQ(server.socket->State(), clsSocketMaster::sckClosing);
+    RunUntil([] { return false; }, 100);
+    EXPECT_EQ(server.events->log, duringAccept);
+}
