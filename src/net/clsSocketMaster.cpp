@@ -56,7 +56,6 @@ int32_t portArgument(const QVariant &port, int32_t lowest, const char *procedure
 
 struct Resolved {
     uint32_t address = 0;
-    QString dotted;
     int32_t error = 0;
 };
 
@@ -65,11 +64,11 @@ struct Resolved {
 Resolved resolveHostSync(const QString &host)
 {
     if (const std::optional<uint32_t> address = sockets::InetAddr(host))
-        return {*address, host, 0};
+        return {*address, 0};
     const sockets::HostEntry entry = sockets::GetHostByName(host.toLatin1());
     if (entry.error)
-        return {0, {}, entry.error};
-    return {entry.addresses.front(), sockets::InetNtoa(entry.addresses.front()), 0};
+        return {0, entry.error};
+    return {entry.addresses.front(), 0};
 }
 
 QVariant emptyOf(int32_t varType) { return varType == vbString ? QVariant(QString()) : QVariant(QByteArray()); }
@@ -120,10 +119,7 @@ clsSocketMaster::clsSocketMaster() { modSocketMaster::InitiateProcesses(); }
 // What fails here is swallowed: a destructor that throws ends the program.
 clsSocketMaster::~clsSocketMaster()
 {
-    try {
-        CancelPendingResolutions();
-    } catch (const Error &) {
-    }
+    CancelPendingResolutions();
     if (!m_acceptHolder) {
         try {
             DestroySocket();

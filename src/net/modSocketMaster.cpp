@@ -308,6 +308,4 @@ int32_t MessageWindowHandle() { return state().window; }
 
 int32_t SocketTableCount() { return static_cast<int32_t>(state().sockets.size()); }
 
-int32_t LookupTableCount() { return static_cast<int32_t>(state().lookups.size()); }
-
 } // namespace modSocketMaster

@@ -63,8 +63,7 @@ void UnregisterObject(clsSocketMaster *objSocket);
 
 // The message window's handle, 0 while there is none.
 int32_t MessageWindowHandle();
-// The slots of the routing tables, free ones included (freed slots are reused first).
+// The slots of the socket routing table, free ones included (freed slots are reused first).
 int32_t SocketTableCount();
-int32_t LookupTableCount();
 
 } // namespace modSocketMaster
