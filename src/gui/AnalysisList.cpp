@@ -24,8 +24,7 @@ constexpr int BarWidth = 3000;
 AnalysisList::AnalysisList(Export exportRule, QWidget *parent) : QWidget(parent), m_export(std::move(exportRule))
 {
     LoadResources();
-    QFont arial(QStringLiteral("Arial"), 8);
-    setFont(arial);
+    setFont(QFont(QStringLiteral("Arial"), 8));
 }
 
 AnalysisList::~AnalysisList() = default;

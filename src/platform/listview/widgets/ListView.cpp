@@ -21,9 +21,12 @@ ListView::ListView(const QStringList &columnHeaders, const QIcon &image, QWidget
     header()->setSectionsClickable(true);
     header()->setSortIndicatorShown(true);
     header()->setStretchLastSection(true);
-    connect(header(), &QHeaderView::sectionClicked, this, [this](int section) { emit ColumnClick(section + 1); });
+    // The header turns its indicator on every click; the owner's sort decides what it shows.
+    connect(header(), &QHeaderView::sectionClicked, this, [this](int section) {
+        emit ColumnClick(section + 1);
+        ShowSortIndicator();
+    });
     connect(&m_items, &QAbstractItemModel::layoutChanged, this, &ListView::ShowSortIndicator);
-    connect(&m_items, &QAbstractItemModel::modelReset, this, &ListView::ShowSortIndicator);
     connect(&m_items, &QAbstractItemModel::modelReset, this, &ListView::FitColumns);
     header()->resizeSections(QHeaderView::ResizeToContents);
     ShowSortIndicator();
