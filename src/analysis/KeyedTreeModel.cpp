@@ -45,6 +45,12 @@ void KeyedTreeModel::Clear()
         endResetModel();
 }
 
+void KeyedTreeModel::Reserve(qsizetype count)
+{
+    m_nodes.reserve(m_nodes.size() + size_t(count));
+    m_index.reserve(m_index.size() + count);
+}
+
 QModelIndex KeyedTreeModel::IndexOf(int node) const
 {
     return node == 0 ? QModelIndex() : createIndex(At(node).row, 0, quintptr(node));

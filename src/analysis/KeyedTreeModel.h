@@ -46,6 +46,8 @@ public:
     // Adds a node below node parent (0: at the top level); returns its number.
     int Add(int parent, const QString &key, const QString &text, int image);
     void Clear();
+    // Makes room for about count more nodes.
+    void Reserve(qsizetype count);
     const Node &At(int node) const { return m_nodes[size_t(node - 1)]; }
     void SetTag(int node, int tag) { m_nodes[size_t(node - 1)].tag = tag; }
 

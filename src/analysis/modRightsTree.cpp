@@ -5,6 +5,8 @@
 #include "support/DoEvents.h"
 #include "support/NumericText.h"
 
+#include <QHash>
+
 namespace modRightsTree {
 
 namespace {
@@ -64,6 +66,15 @@ void BuildTree(KeyedTreeModel &tree, const QStringList &paths, const QStringList
     const double depth = support::Val(depthText);
     KeyedTreeModel::Bulk bulk(tree);
     tree.Clear();
+    tree.Reserve(paths.size());
+    // Rights repeat from row to row: each text's picture is worked out once.
+    QHash<QString, int> pictures;
+    const auto pictureOf = [&pictures](const QString &right) {
+        auto found = pictures.constFind(right);
+        if (found == pictures.cend())
+            found = pictures.insert(right, RightPicture(right));
+        return *found;
+    };
     const qsizetype count = std::min(paths.size(), rights.size());
     for (qsizetype i = 0; i < count;) {
         const QString path = directoryPath(paths[i]);
@@ -78,7 +89,7 @@ void BuildTree(KeyedTreeModel &tree, const QStringList &paths, const QStringList
         int best = 0;
         qsizetype tagRow = i;
         for (qsizetype j = i; j < runEnd; ++j) {
-            const int picture = RightPicture(rights[j]);
+            const int picture = pictureOf(rights[j]);
             if (picture != PictureCount && picture > best) {
                 best = picture;
                 tagRow = j;

@@ -2,62 +2,78 @@
 
 #include "analysis/KeyedTreeModel.h"
 
+#include <QVarLengthArray>
+
 namespace modTree {
 
 namespace {
 const QString Separator = QStringLiteral("/");
-
-QString &endWithSeparator(QString &path)
-{
-    if (!path.endsWith(Separator))
-        path += Separator;
-    return path;
-}
 } // namespace
 
 int AddPathToTree(const QString &strPath, KeyedTreeModel &objTree, const QString &strRootText, int16_t intImage,
                   int16_t intLeafImage)
 {
-    QStringList pieces;
-    SplitString(pieces, Separator + strPath, Separator);
-    if (!strRootText.isEmpty() && !NodeExists(strRootText + Separator, objTree))
-        objTree.Add(0, strRootText + Separator, strRootText, intImage);
-    const qsizetype last = pieces.size() - 1;
-    QString parentPath;
-    for (qsizetype i = 1; i <= last; ++i) {
-        parentPath += pieces[i - 1];
-        endWithSeparator(parentPath);
-        QString currentPath = parentPath + pieces[i];
-        const QString key = strRootText + endWithSeparator(currentPath);
-        if (NodeExists(key, objTree))
+    const QString working = Separator + strPath;
+    QList<QStringView> pieces;
+    SplitString(pieces, working, Separator);
+    const QString rootKey = strRootText + Separator;
+    if (!strRootText.isEmpty() && !NodeExists(rootKey, objTree))
+        objTree.Add(0, rootKey, strRootText, intImage);
+
+    // The key of a component's node is the key of its parent, the component and "/": every key
+    // of the chain is a beginning of the last one. Empty pieces make no node.
+    struct Component {
+        qsizetype piece;
+        qsizetype keyLength;
+    };
+    QString key = rootKey;
+    QVarLengthArray<Component, 16> chain;
+    for (qsizetype i = 1; i < pieces.size(); ++i) {
+        if (pieces[i].isEmpty())
             continue;
-        const int node = objTree.Add(objTree.Find(strRootText + parentPath), key, pieces[i],
-                                     i < last ? intImage : intLeafImage);
-        if (i == last)
-            return node;
+        key += pieces[i];
+        key += Separator;
+        chain.append({i, key.size()});
     }
-    return 0;
+    // Rows mostly share their parents, so the deepest node that exists is sought from the end.
+    qsizetype made = chain.size();
+    int parent = 0;
+    while (made > 0 && (parent = objTree.Find(key.left(chain[made - 1].keyLength))) == 0)
+        --made;
+    if (made == 0)
+        parent = objTree.Find(rootKey);
+    const qsizetype last = pieces.size() - 1;
+    int result = 0;
+    for (qsizetype j = made; j < chain.size(); ++j) {
+        const qsizetype i = chain[j].piece;
+        parent = objTree.Add(parent, key.left(chain[j].keyLength), pieces[i].toString(),
+                             i < last ? intImage : intLeafImage);
+        if (i == last)
+            result = parent;
+    }
+    return result;
 }
 
 bool NodeExists(const QString &strKey, const KeyedTreeModel &objTree) { return objTree.Find(strKey) != 0; }
 
-void SplitString(QStringList &arr, const QString &strText, const QString &strDelimiter)
+void SplitString(QList<QStringView> &arr, QStringView strText, QStringView strDelimiter)
 {
     if (strText.isEmpty())
         return;
-    QStringList pieces;
+    QList<QStringView> pieces;
+    pieces.reserve(strText.count(strDelimiter) + 1);
     qsizetype start = 0;
-    bool cutAtLast = false;
-    for (qsizetype i = 0; i < strText.size(); ++i) {
-        cutAtLast = QStringView(strText).mid(i, strDelimiter.size()) == strDelimiter;
-        if (cutAtLast) {
-            pieces << strText.mid(start, std::max<qsizetype>(0, i - start));
-            start = i + strDelimiter.size();
-        }
+    qsizetype lastCut = -1;
+    // Every position is a candidate, so delimiters may overlap ("aaa" holds "aa" twice).
+    for (qsizetype at = strText.indexOf(strDelimiter); at >= 0 && at < strText.size();
+         at = strText.indexOf(strDelimiter, at + 1)) {
+        pieces << strText.mid(start, std::max<qsizetype>(0, at - start));
+        start = at + strDelimiter.size();
+        lastCut = at;
     }
     // Whatever follows the last cut leaves only an empty element behind.
-    if (!cutAtLast)
-        pieces << QString();
+    if (lastCut != strText.size() - 1)
+        pieces << QStringView();
     arr = pieces;
 }
 

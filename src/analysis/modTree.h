@@ -28,7 +28,7 @@ bool NodeExists(const QString &strKey, const KeyedTreeModel &objTree);
 // Fills arr with the pieces of strText before each strDelimiter (compared exactly), as they
 // stand; the text after the last delimiter is never stored, only an empty element for it when
 // there is any. "/a/b/" gives ("", "a", "b"); "a/b" gives ("a", ""). An empty strText leaves arr
-// as it was.
-void SplitString(QStringList &arr, const QString &strText, const QString &strDelimiter);
+// as it was. The pieces are views into strText, valid while it is.
+void SplitString(QList<QStringView> &arr, QStringView strText, QStringView strDelimiter);
 
 } // namespace modTree

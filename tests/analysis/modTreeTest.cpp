@@ -77,11 +77,16 @@ TEST(modTree, SplitStringKeepsPiecesAsTheyStand)
         {"a:b", "::", {""}},
     };
     for (const auto &c : cases) {
-        QStringList pieces{"old"};
-        modTree::SplitString(pieces, c.text, c.delimiter);
-        EXPECT_EQ(pieces, c.pieces) << c.text;
+        const QString text = c.text;
+        QList<QStringView> pieces{u"old"};
+        modTree::SplitString(pieces, text, QString::fromLatin1(c.delimiter));
+        QStringList texts;
+        for (QStringView piece : pieces)
+            texts << piece.toString();
+        EXPECT_EQ(texts, c.pieces) << c.text;
     }
-    QStringList untouched{"old"};
-    modTree::SplitString(untouched, "", "/");
-    EXPECT_EQ(untouched, QStringList{"old"});
+    QList<QStringView> untouched{u"old"};
+    modTree::SplitString(untouched, u"", u"/");
+    ASSERT_EQ(untouched.size(), 1);
+    EXPECT_EQ(untouched[0], u"old");
 }

@@ -1,3 +1,4 @@
+#include "common/DirectoryTree.h"
 #include "common/ResultsDatabase.h"
 #include "common/TestSupport.h"
 #include "analysis/modRightsTree.h"
@@ -5,6 +6,8 @@
 #include "gui/frmSelect.h"
 #include "gui/usrGroupsRight.h"
 #include "gui/usrUserRight.h"
+#include "scan/modScanDirs.h"
+#include "scan/modSearchDirs.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -264,4 +267,36 @@ TEST_F(RightsViewTest, TreeToolsOpenExpandAndHighlight)
     EXPECT_EQ(view.intLastPicture, -1);
     QTest::mouseClick(view.picTreeNodes[1], Qt::LeftButton);
     EXPECT_FALSE(view.picTreeNodesFrame->isVisible());
+}
+
+// A real tree with real ACLs, scanned into a fresh results database, then shown by the view.
+TEST_F(RightsViewTest, ScannedAclsBecomeTheGroupsTree)
+{
+    testing_support::DirectoryTree tree;
+    tree.MakeDirs({"projects/alpha/src", "projects/beta", "projects/ old"});
+    tree.SetAcl("projects", "u::rwx,g::r-x,g:staff:r-x,m::r-x,o::r-x");
+    tree.SetAcl("projects/alpha", "u::rwx,g::r-x,g:staff:rwx,m::rwx,o::r-x");
+    tree.SetAcl("projects/alpha/src", "u::rwx,g::r-x,g:staff:rw-,m::rwx,o::---");
+    tree.SetAcl("projects/ old", "u::rwx,g::r-x,g:staff:r--,m::rwx,o::---");
+    QStringList dirs;
+    modSearchDirs::SearchDirs(tree.Root(), modSearchDirs::UnlimitedDepth, dirs);
+    testing_support::ProgressRecorder progress;
+    ASSERT_EQ(modScanDirs::ScanDirs(dirs, progress, progress, database.Path(), "Permissions"), 1)
+        << progress.Caption().toStdString();
+
+    usrGroupsRight view;
+    view.txtGroup->setText("staff");
+    view.txtSubDirs->setText("99");
+    view.cmdFilter->click();
+    const auto shown = [&](const QString &relative) {
+        const int node = view.Nodes().Find("Scanned directories" + tree.Path(relative) + u'/');
+        return node == 0 ? QString("absent")
+                         : QStringLiteral("%1 %2").arg(view.Nodes().At(node).image)
+                               .arg(modRightsTree::NodeRight(view.Nodes(), node, view.colRights));
+    };
+    EXPECT_EQ(shown("projects"), "3 Read&Execute");
+    EXPECT_EQ(shown("projects/alpha"), "6 Full");
+    EXPECT_EQ(shown("projects/alpha/src"), "5 Read&Write");
+    EXPECT_EQ(shown("projects/beta"), "absent") << "staff holds nothing there";
+    EXPECT_EQ(shown("projects/ old"), "3 Read&Execute") << "the blank is part of the name";
 }
