@@ -6,6 +6,7 @@
 #include "gui/frmInfo.h"
 #include "gui/frmQuickStart.h"
 #include "gui/frmScanNetwork.h"
+#include "gui/frmSettingsDialog.h"
 #include "gui/frmSplash.h"
 #include "platform/instance/SingleInstance.h"
 #include "platform/shell/Shell.h"
@@ -83,6 +84,7 @@ void frmMain::CreateMenus()
     mnuExit = mnuProgram->addAction(QStringLiteral("&Exit"));
     connect(mnuScanNetwork, &QAction::triggered, this, &frmMain::mnuScanNetwork_Click);
     connect(mnuViewAnalysis, &QAction::triggered, this, &frmMain::mnuViewAnalysis_Click);
+    connect(mnuSettings, &QAction::triggered, this, &frmMain::mnuSettings_Click);
     connect(mnuExit, &QAction::triggered, this, &frmMain::mnuExit_Click);
 
     mnuHelp = menuBar()->addMenu(QStringLiteral("&Help"));
@@ -95,7 +97,7 @@ void frmMain::CreateMenus()
     connect(mnuInfo, &QAction::triggered, this, &frmMain::mnuInfo_Click);
 
     // Their windows are not part of this build yet.
-    for (QAction *action : {mnuSettings, mnuUpdateService})
+    for (QAction *action : {mnuUpdateService})
         action->setEnabled(false);
     mnuScanNetwork->setObjectName(QStringLiteral("mnuScanNetwork"));
     mnuViewAnalysis->setObjectName(QStringLiteral("mnuViewAnalysis"));
@@ -107,7 +109,7 @@ void frmMain::CreateMenus()
 }
 
 // None of the timer steps lets the message loop run, so none can be entered again while it runs;
-// a step that comes to show a modal window takes a support::StepGuard.
+// a one-shot step that shows a modal window switches its timer off before it does.
 void frmMain::CreateTimers()
 {
     tmrCheckUpdate = makeTimer(this, 50);
@@ -211,6 +213,15 @@ void frmMain::mnuViewAnalysis_Click()
     m_analysisFrame->raise();
 }
 
+// The hourglass covers the filling of the dialog (the domain list may take a while).
+void frmMain::mnuSettings_Click()
+{
+    setCursor(Qt::WaitCursor);
+    frmSettingsDialog dialog(this);
+    dialog.exec();
+    unsetCursor();
+}
+
 void frmMain::mnuExit_Click() { close(); }
 
 void frmMain::mnuHelpContents_Click() { OpenHomePage(); }
@@ -270,15 +281,26 @@ void frmMain::RestoreFromSystray()
 // The update dialog is not part of this build yet: the start-up check has nothing to run.
 void frmMain::tmrCheckUpdate_Timer() { tmrCheckUpdate->stop(); }
 
-// The splash, then the quick-start page. The timer is switched off first: the modal windows let
-// the message loop run, which would otherwise fire it again.
+// The splash, the first run's Settings dialog, then the quick-start page. The timer is switched
+// off first: the modal windows let the message loop run, which would otherwise fire it again.
 void frmMain::tmrLoadSplash_Timer()
 {
     tmrLoadSplash->stop();
     frmSplash splash(this);
     splash.exec();
+    AskForSettings();
     if (frmSettings::Instance().GetShowQuickStart() == QStringLiteral("1"))
         ShowQuickStart();
+}
+
+// On the very first run the Settings dialog is shown once, whether it is confirmed or cancelled.
+void frmMain::AskForSettings()
+{
+    const QString key = QStringLiteral("AskForSettings");
+    if (!platform::userstore::GetSetting(AppName, OptionsSection, key).isEmpty())
+        return;
+    mnuSettings_Click();
+    platform::userstore::SaveSetting(AppName, OptionsSection, key, QStringLiteral("1"));
 }
 
 // The page's choice opens its window; its start-up box is written back whatever was chosen.

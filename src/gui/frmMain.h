@@ -79,9 +79,11 @@ private:
 
     void mnuScanNetwork_Click();
     void mnuViewAnalysis_Click();
+    void mnuSettings_Click();
     void mnuExit_Click();
     void mnuHelpContents_Click();
     void mnuInfo_Click();
+    void AskForSettings();
 
     void tmrCheckUpdate_Timer();
     void tmrLoadSplash_Timer();

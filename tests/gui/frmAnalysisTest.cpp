@@ -10,6 +10,7 @@
 #include <QPointer>
 #include <QTabWidget>
 #include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -79,6 +80,7 @@ TEST(frmAnalysis, TheMenuKeepsOneWindowAndMakesANewOneAfterAClose)
 {
     TempProgramFolder folder;
     frmMain main({});
+    main.tmrLoadSplash->stop(); // no first-run Settings dialog in the middle
     main.show();
     main.mnuViewAnalysis->trigger();
     QPointer<frmAnalysis> first = main.Analysis();

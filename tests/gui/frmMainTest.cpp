@@ -4,6 +4,7 @@
 #include "gui/frmMain.h"
 #include "gui/frmQuickStart.h"
 #include "gui/frmScanNetwork.h"
+#include "gui/frmSettingsDialog.h"
 #include "gui/frmSplash.h"
 #include "platform/userstore/UserStore.h"
 #include "shell/frmSettings.h"
@@ -48,7 +49,7 @@ TEST(frmMain, MenusCarryTheirCaptionsAndShortcutsAndMissingWindowsAreDisabled)
     } items[] = {
         {window.mnuScanNetwork, "&Scan network", QKeySequence(Qt::Key_F2), true},
         {window.mnuViewAnalysis, "&View analyses", QKeySequence(Qt::Key_F3), true},
-        {window.mnuSettings, "&Settings", QKeySequence(Qt::Key_F4), false},
+        {window.mnuSettings, "&Settings", QKeySequence(Qt::Key_F4), true},
         {window.mnuExit, "&Exit", QKeySequence(), true},
         {window.mnuHelpContents, "&Help on the site", QKeySequence(Qt::Key_F1), true},
         {window.mnuUpdateService, "&Updating service", QKeySequence(), false},
@@ -128,6 +129,7 @@ TEST(frmMain, OneShotTimersSwitchThemselvesOffAndThePollRunsOn)
     folder.Write("Quillmere.ini", "[Options]\nShowQuickStart=0\n");
     testing_support::ModalAnswerer answerer;
     answerer.answers["frmSplash"] = [](QWidget *splash) { static_cast<frmSplash *>(splash)->tmrUnload->setInterval(1); };
+    answerer.answers["frmSettingsDialog"] = [](QWidget *dialog) { static_cast<frmSettingsDialog *>(dialog)->reject(); };
     frmMain window({});
     EXPECT_EQ(window.tmrCheckUpdate->interval(), 50);
     EXPECT_EQ(window.tmrMaximize->interval(), 500);
@@ -146,17 +148,23 @@ TEST(frmMain, TheStartUpSequenceShowsItsWindowsInOrderAndOpensWhatTheQuickStartP
     TempProgramFolder folder;
     testing_support::ModalAnswerer answerer;
     answerer.answers["frmSplash"] = [](QWidget *splash) { static_cast<frmSplash *>(splash)->tmrUnload->setInterval(1); };
+    frmMain window({});
+    answerer.answers["frmSettingsDialog"] = [&window](QWidget *dialog) {
+        EXPECT_EQ(window.cursor().shape(), Qt::WaitCursor);
+        static_cast<frmSettingsDialog *>(dialog)->reject();
+    };
     answerer.answers["frmQuickStart"] = [](QWidget *widget) {
         auto *page = static_cast<frmQuickStart *>(widget);
         page->chkShowOnStartup->setChecked(false);
         emit page->lblScanNetwork->clicked();
     };
-    frmMain window({});
     window.tmrLoadSplash->setInterval(1);
     window.show();
     ASSERT_TRUE(testing_support::RunUntil([&] { return window.ScanNetwork() != nullptr; }, 5000)) << qPrintable(answerer.shown.join(", "));
-    EXPECT_EQ(answerer.shown, (QStringList{"frmSplash", "frmQuickStart"}));
+    EXPECT_EQ(answerer.shown, (QStringList{"frmSplash", "frmSettingsDialog", "frmQuickStart"}));
     EXPECT_EQ(frmSettings::Instance().GetShowQuickStart(), "0");
+    EXPECT_EQ(window.cursor().shape(), Qt::ArrowCursor);
+    EXPECT_EQ(platform::userstore::GetSetting("Quillmere", "Options", "AskForSettings"), "1") << "also when cancelled";
 
     // Next time, with the box unticked: only the splash.
     answerer.shown.clear();

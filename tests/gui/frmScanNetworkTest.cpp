@@ -267,6 +267,7 @@ TEST(frmScanNetwork, AWindowClosedDuringItsRunIsDestroyedWithItsFrameOnlyAfterTh
 {
     ScanFixture fx;
     frmMain main({});
+    main.tmrLoadSplash->stop(); // no first-run Settings dialog in the middle
     main.mnuScanNetwork->trigger();
     QPointer<frmScanNetwork> window = main.ScanNetwork();
     prepare(*window, {&frmScanNetwork::chkDirectories}, {fx.Tree(10)});

@@ -1,4 +1,5 @@
 #include "common/TestSupport.h"
+#include "platform/scheduler/Crontab.h"
 #include "shell/modNetScheduleJobs.h"
 
 #include <QDir>
@@ -15,20 +16,10 @@ using testing_support::TempProgramFolder;
 
 namespace {
 
+// The crontab this test's program folder points at.
+QByteArray crontab() { return platform::scheduler::ReadCrontab().value_or(QByteArray()); }
+
 const QString Command = ScanCommandLine("/opt/quill mere/quillmere");
-
-QByteArray crontab(const TempProgramFolder &folder)
-{
-    QFile file(folder.CrontabFile());
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void setCrontab(const TempProgramFolder &folder, const QByteArray &content)
-{
-    QFile file(folder.CrontabFile());
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(content);
-}
 
 } // namespace
 
@@ -63,7 +54,7 @@ TEST(modNetScheduleJobs, BuildAtInfoGivesTheJobRecordAndItsCrontabLine)
         uint32_t id = 0;
         ASSERT_EQ(jobs.Add(record, id), 0u) << c.days;
         ASSERT_EQ(jobs.Commit(), 0u);
-        EXPECT_EQ(crontab(folder), QByteArray(c.fields) + " '/opt/quill mere/quillmere' -scan # Quillmere job 1\n");
+        EXPECT_EQ(crontab(), QByteArray(c.fields) + " '/opt/quill mere/quillmere' -scan # Quillmere job 1\n");
         // Read back as it was written.
         std::vector<AT_ENUM> listed;
         JobScheduler(QString()).Enum(listed);
@@ -106,24 +97,24 @@ TEST(modNetScheduleJobs, ConfirmingTouchesOnlyThisProgramsJob)
                               "15 3 * * * /usr/bin/backup --all\r\n"
                               "0 1 * * * '/srv/other copy/quillmere' -scan # Quillmere job 7\n"
                               "5 2 * * 1 logrotate # Quillmere job 2 is not ours";
-    setCrontab(folder, others + "\n0 6 * * 1 " + Command.toUtf8() + " # Quillmere job 3"); // no final line end
+    platform::scheduler::WriteCrontab(others + "\n0 6 * * 1 " + Command.toUtf8() + " # Quillmere job 3"); // no final line end
 
     AddScheduledJob("17:00", "M,T,W,TH,F,S,SU", Command, true);
     AddScheduledJob("18:30", "1,15", Command, true);
-    EXPECT_EQ(crontab(folder), others + "\n30 18 1,15 * * " + Command.toUtf8() + " # Quillmere job 8\n");
+    EXPECT_EQ(crontab(), others + "\n30 18 1,15 * * " + Command.toUtf8() + " # Quillmere job 8\n");
 
     AddScheduledJob("18:30", "", Command, false);
-    EXPECT_EQ(crontab(folder), others + "\n");
+    EXPECT_EQ(crontab(), others + "\n");
     AddScheduledJob("", "", Command, false);
-    EXPECT_EQ(crontab(folder), others + "\n");
+    EXPECT_EQ(crontab(), others + "\n");
     EXPECT_TRUE(shell.prompts.empty());
 
     // A job cron cannot run, or a command it cannot hold, leaves the crontab as it was.
     AddScheduledJob("17:00", "SU", Command, true);
-    const QByteArray scheduled = crontab(folder);
+    const QByteArray scheduled = crontab();
     AddScheduledJob("17:00", "", Command, true);
     AddScheduledJob("17:00", "SU", ScanCommandLine("/opt/two\nlines/quillmere"), true);
-    EXPECT_EQ(crontab(folder), scheduled);
+    EXPECT_EQ(crontab(), scheduled);
     ASSERT_EQ(shell.prompts.size(), 2u);
     EXPECT_EQ(shell.prompts[0].text, "Error while making the scheduled task.");
     EXPECT_EQ(shell.prompts[0].title, "Quill Mere");
