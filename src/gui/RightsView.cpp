@@ -42,11 +42,12 @@ constexpr int ToolHeight = 320;
 constexpr int MinimumWidth = 8000;
 constexpr int MinimumHeight = 4500;
 
+const std::array<const char *, 6> ToolWords = {"Tree nodes",         "Tree nodes", "Expand one level",
+                                               "Collapse one level", "Expand all", "Collapse all"};
+
 // A tree tool: its glyph at the left (a triangle, or one or two boxes with + or -) and its words.
 QPixmap toolPicture(int index, const QFont &font)
 {
-    static const std::array<const char *, 6> words = {"Tree nodes",   "Tree nodes", "Expand one level",
-                                                      "Collapse one level", "Expand all", "Collapse all"};
     QPixmap picture(px(ToolWidth), px(ToolHeight));
     picture.fill(Qt::transparent);
     QPainter painter(&picture);
@@ -71,7 +72,7 @@ QPixmap toolPicture(int index, const QFont &font)
     }
     painter.setFont(font);
     painter.drawText(QRect(24, 0, picture.width() - 24, picture.height()), Qt::AlignVCenter,
-                     QString::fromLatin1(words[size_t(index)]));
+                     QString::fromLatin1(ToolWords[size_t(index)]));
     return picture;
 }
 
@@ -190,10 +191,13 @@ void RightsView::CreateTreeTools()
     setColour(picTreeNodesFrame, QPalette::Window, Plain);
     for (int i = 0; i < 6; ++i) {
         QWidget *container = i < 2 ? static_cast<QWidget *>(this) : picTreeNodesFrame;
+        // Inside the drop-down the pictures leave its border free.
+        const int inset = i < 2 ? 0 : 15;
         const int top = i < 2 ? 0 : 60 + (i - 2) * 360;
-        picTreeNodes[i] = make<QLabel>(container, "picTreeNodes", "", 0, top, ToolWidth, ToolHeight);
+        picTreeNodes[i] = make<QLabel>(container, "picTreeNodes", "", inset, top, ToolWidth - 2 * inset, ToolHeight);
         picTreeNodes[i]->setObjectName(QStringLiteral("picTreeNodes%1").arg(i));
         picTreeNodes[i]->setPixmap(toolPicture(i, font()));
+        picTreeNodes[i]->setAccessibleName(QString::fromLatin1(ToolWords[size_t(i)]));
         picTreeNodes[i]->setAutoFillBackground(true);
         setColour(picTreeNodes[i], QPalette::Window, Plain);
         picTreeNodes[i]->setMouseTracking(true);

@@ -4,14 +4,16 @@
 #include "gui/Resources.h"
 #include "gui/ViewLoad.h"
 #include "gui/usrGroupsRight.h"
-#include "gui/usrUserRight.h"
 #include "gui/usrInstalledSoftware.h"
 #include "gui/usrUserInformation.h"
+#include "gui/usrUserRight.h"
 
 #include <QCloseEvent>
 #include <QFrame>
 #include <QMouseEvent>
 #include <QTabWidget>
+
+#include <algorithm>
 
 using namespace design;
 
@@ -26,7 +28,6 @@ constexpr int TabLeft = 360;
 constexpr int TabTop = 960;
 // Views sit this far inside their tab page.
 constexpr int ViewInset = 120;
-constexpr int ViewMinimumWidth = 6000;
 
 const std::array<const char *, 5> TabCaptions = {"Analyses", "Access rights per user group",
                                                  "Access rights per single user", "User details",
@@ -86,7 +87,12 @@ frmAnalysis::frmAnalysis(QWidget *parent) : QWidget(parent)
     usrInstalledSoftware = PlaceView<::usrInstalledSoftware>(4, "usrInstalledSoftware");
     connect(AnalysisTabPage, &QTabWidget::currentChanged, this, [this](int) { AnalysisTabPage_Click(m_previousTab); });
 
-    setMinimumSize(px(ViewMinimumWidth + 465 + 2 * TabLeft - ChromeWidth), px(6000 - ChromeHeight));
+    // As narrow as the widest view allows; never lower than 6000 twips (the views are clipped
+    // below their own minimum height rather than making the window taller).
+    int viewWidth = 0;
+    for (QWidget *view : m_views)
+        viewWidth = std::max(viewWidth, view->minimumWidth());
+    setMinimumSize(viewWidth + px(465 + 2 * TabLeft - ChromeWidth), px(6000 - ChromeHeight));
     resize(sizeHint());
 }
 
