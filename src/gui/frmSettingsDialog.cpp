@@ -65,7 +65,6 @@ void selectForCorrection(QWidget *control)
 frmSettingsDialog::frmSettingsDialog(QWidget *parent) : QDialog(parent)
 {
     setWindowTitle(QStringLiteral("Settings"));
-    setModal(true);
     CreateControls();
     ShowSettings();
 }

@@ -68,7 +68,7 @@ TEST(Crontab, TheRealCommandKeepsOtherLinesAndOneJobOfOurs)
     job.DaysOfWeek = 0b1000001; // Monday and Sunday
     job.DaysOfMonth = 1;
     job.Flags = JOB_RUN_PERIODICALLY;
-    job.Command = QStringLiteral("'/opt/100% sure/quillmere' -scan");
+    job.Command = QStringLiteral("'/opt/100%6 sure/quillmere' -scan");
     const QString failure = withPrivateSpool([&] {
         ASSERT_EQ(ReadCrontab(), QByteArray()) << "no crontab yet reads as an empty one";
         ASSERT_TRUE(WriteCrontab(others));
@@ -79,7 +79,7 @@ TEST(Crontab, TheRealCommandKeepsOtherLinesAndOneJobOfOurs)
             EXPECT_EQ(id, 1u);
             ASSERT_EQ(jobs.Commit(), NERR_Success);
         }
-        EXPECT_EQ(listCrontab(), others + "5 21 1 * 0,1 '/opt/100\\% sure/quillmere' -scan # Quillmere job 1\n");
+        EXPECT_EQ(listCrontab(), others + "5 21 1 * 0,1 '/opt/100\\%6 sure/quillmere' -scan # Quillmere job 1\n");
         std::vector<AT_ENUM> listed;
         JobScheduler jobs{QString()};
         ASSERT_EQ(jobs.Enum(listed), NERR_Success);

@@ -6,7 +6,6 @@
 #include <QRegularExpression>
 
 #include <algorithm>
-
 #include <optional>
 
 namespace platform::scheduler {
@@ -66,11 +65,9 @@ std::optional<QByteArray> cronLine(const AT_INFO &info, uint32_t id)
                                                                             : QStringLiteral("*");
     QString command = info.Command;
     command.replace(u'%', QStringLiteral("\\%"));
+    // One pass, so that a "%6" in the command is never taken for a place holder.
     return QStringLiteral("%1 %2 %3 * %4 %5 # Quillmere job %6")
-        .arg(minutes % 60)
-        .arg(minutes / 60)
-        .arg(dom, dow, command)
-        .arg(id)
+        .arg(QString::number(minutes % 60), QString::number(minutes / 60), dom, dow, command, QString::number(id))
         .toUtf8();
 }
 
