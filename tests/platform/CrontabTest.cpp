@@ -12,6 +12,8 @@
 #include <sys/mount.h>
 #include <unistd.h>
 
+#include <tuple>
+
 #include <gtest/gtest.h>
 
 using namespace platform::scheduler;
@@ -85,7 +87,8 @@ TEST(Crontab, TheRealCommandKeepsOtherLinesAndOneJobOfOurs)
         ASSERT_EQ(jobs.Enum(listed), NERR_Success);
         ASSERT_EQ(listed.size(), 1u);
         EXPECT_EQ(listed[0].Command, job.Command);
-        EXPECT_EQ(listed[0].DaysOfWeek, job.DaysOfWeek);
+        EXPECT_EQ(std::tie(listed[0].JobTime, listed[0].DaysOfMonth, listed[0].DaysOfWeek),
+                  std::tie(job.JobTime, job.DaysOfMonth, job.DaysOfWeek));
         ASSERT_EQ(jobs.Del(1, 1), NERR_Success);
         ASSERT_EQ(jobs.Commit(), NERR_Success);
         EXPECT_EQ(listCrontab(), others);
