@@ -218,7 +218,11 @@ TEST_F(RightsViewTest, DepthBoxesStoredByTheWindowAndClampedWhenRead)
     folder.Write("Quillmere.ini", "[Options]\nNetworkgroupSubdirCount=40000\nNetworkuserSubdirCount=-7\n");
     frmAnalysis window;
     window.AnalysisTabPage->setCurrentIndex(1);
+    window.usrGroupsRight->txtSubDirs->clear();
+    window.AnalysisTabPage->setCurrentIndex(1); // selected already: the box is not filled again
+    EXPECT_EQ(window.usrGroupsRight->txtSubDirs->text(), "");
     window.AnalysisTabPage->setCurrentIndex(2);
+    window.AnalysisTabPage->setCurrentIndex(1);
     EXPECT_EQ(window.usrGroupsRight->txtSubDirs->text(), "99");
     EXPECT_EQ(window.usrUserRight->txtSubDirs->text(), "-7");
     window.usrUserRight->txtSubDirs->clear();
