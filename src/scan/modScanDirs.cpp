@@ -74,6 +74,19 @@ private:
     QHash<uint32_t, QString> m_rights;
 };
 
+// The descriptor of a directory, or nothing when it cannot be read (gone since the search, no
+// access, a path too long for the system): like the directory search, the scan passes over such a
+// directory and goes on, and only database failures end it.
+std::optional<platform::security::SecurityDescriptor> ReadableDescriptor(platform::security::ADsSecurity &security,
+                                                                       const QString &dir)
+{
+    try {
+        return security.GetSecurityDescriptor(QStringLiteral("FILE://") + dir);
+    } catch (const support::Error &) {
+        return std::nullopt;
+    }
+}
+
 } // namespace
 
 QString RightName(uint32_t mask)
@@ -108,7 +121,7 @@ int32_t ScanDirs(const QStringList &Dirs, support::ProgressBar &Bar, support::St
 
         for (const QString &dir : Dirs) {
             // An object the security layer has no descriptor for only has no rows.
-            if (const auto descriptor = security.GetSecurityDescriptor(QStringLiteral("FILE://") + dir))
+            if (const auto descriptor = ReadableDescriptor(security, dir))
                 rights.Store(dir, *descriptor);
             Bar.setValue(Bar.Value() + 1);
             // Multiplied first, so that whole numbers divide exactly (29 of 100 is 29%, not 28%).

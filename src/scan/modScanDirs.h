@@ -15,8 +15,9 @@ namespace modScanDirs {
 // DbPath (emptied first). Within one directory, a run of consecutive entries for the same trustee
 // gives one row, with the right of its first entry. Bar counts the directories; Status ends with
 // "Directories scanned successfully." (result 1), "Scan cancelled." or the error's message
-// (result 0). Rows stored before a stop or an error stay. Symbolic links are not followed: the
-// directory search lists none.
+// (result 0). Rows stored before a stop or an error stay. A directory whose rights cannot be read
+// (gone, no access, a path too long) adds no rows and the scan goes on. Symbolic links are not
+// followed: the directory search lists none.
 int32_t ScanDirs(const QStringList &Dirs, support::ProgressBar &Bar, support::StatusLabel &Status,
                  const QString &DbPath, const QString &Table);
 

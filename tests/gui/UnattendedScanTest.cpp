@@ -11,6 +11,7 @@
 #include <QProcessEnvironment>
 
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <grp.h>
 #include <pwd.h>
 #include <sys/stat.h>
@@ -42,14 +43,38 @@ QProcess *startUnattended(const TempProgramFolder &folder, QProcess &process, QS
     return &process;
 }
 
-// A command line that runs a program in a private mount namespace in which the given copies of
-// /etc/passwd and /etc/group stand in for the machine's own (root only): accounts made there
-// never touch the machine's accounts.
-QStringList withAccounts(const QString &passwd, const QString &group)
+// A command line that runs a program in a private mount namespace (root only) after the shell
+// commands of setup, which see arguments as "$1", "$2", ...: what they mount is never seen
+// outside, so the machine's own files and accounts are never touched.
+QStringList inPrivateMounts(const QString &setup, const QStringList &arguments)
 {
-    return {"unshare", "--mount", "--propagation", "private", "sh", "-c",
-            "mount --bind \"$1\" /etc/passwd && mount --bind \"$2\" /etc/group && shift 2 && exec \"$@\"", "sh",
-            passwd, group};
+    return QStringList{"unshare", "--mount", "--propagation", "private", "sh", "-c",
+                       setup + QStringLiteral(" && shift %1 && exec \"$@\"").arg(arguments.size()), "sh"}
+           + arguments;
+}
+
+bool privateMountsAvailable() { return QProcess::execute("unshare", {"--mount", "--propagation", "private", "true"}) == 0; }
+
+// Removes a tree that QTemporaryDir cannot: deeper than PATH_MAX, or with names that are no UTF-8.
+struct RemovedTree {
+    ~RemovedTree() { QProcess::execute("rm", {"-rf", path}); }
+    QString path;
+};
+
+// Makes a chain of directories below base whose full paths grow past PATH_MAX (the system cannot
+// name its lower end by path), each 200 bytes long.
+void makeChainPastPathMax(const QString &base)
+{
+    int fd = open(QFile::encodeName(base).constData(), O_DIRECTORY | O_RDONLY);
+    const QByteArray name(200, 'd');
+    for (qsizetype length = base.size(); fd >= 0 && length < 4400; length += name.size() + 1) {
+        ASSERT_EQ(mkdirat(fd, name.constData(), 0755), 0);
+        const int next = openat(fd, name.constData(), O_DIRECTORY | O_RDONLY);
+        close(fd);
+        fd = next;
+    }
+    ASSERT_GE(fd, 0);
+    close(fd);
 }
 
 // An id that is neither a user's nor a group's on this machine.
@@ -136,6 +161,45 @@ TEST(UnattendedScan, AFailedRunOrTaskEndsTheProgramWithExitCodeOneAndSaysWhy)
     }
 }
 
+// Directories that cannot be read are passed over and the scan goes on: a file system without
+// ACLs (ramfs), a name that is no UTF-8 (skipped by the search) and paths past PATH_MAX.
+TEST(UnattendedScan, DirectoriesThatCannotBeReadArePassedOverAndTheScanGoesOn)
+{
+    if (!privateMountsAvailable())
+        GTEST_SKIP() << "private mount namespaces cannot be made here (they need root)";
+    TempProgramFolder folder;
+    folder.InstallDatabase();
+    const QString shares = folder.File("shares");
+    const RemovedTree removed{shares};
+    for (const char *dir : {"a-plain/inner", "ramfs", "long", "z-plain/inner"})
+        ASSERT_TRUE(QDir().mkpath(shares + u'/' + dir));
+    const QString replacement = shares + "/c-" + QChar(QChar::ReplacementCharacter); // valid UTF-8 all the same
+    ASSERT_TRUE(QDir().mkpath(replacement));
+    ASSERT_EQ(mkdir((QFile::encodeName(shares) + "/c-\xff\xfe").constData(), 0755), 0);
+    ASSERT_EQ(mkdir((QFile::encodeName(shares) + "/c-\xff\xfe/below").constData(), 0755), 0);
+    makeChainPastPathMax(shares + "/long");
+    folder.Write("Quillmere.ini", ("[Options]\nScanUsers=0\nScanPrograms=0\nAllSubdirectories=1\n"
+                                   "[Directories]\nDirectoryCount=1\nDirectory1=" + shares + "\n").toUtf8());
+
+    QProcess process;
+    startUnattended(folder, process,
+                    inPrivateMounts("mount -t ramfs none \"$1\" && mkdir \"$1/inner\" && chmod 750 \"$1\"",
+                                    {shares + "/ramfs"}));
+    ASSERT_TRUE(process.waitForFinished(120000));
+    EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
+    EXPECT_TRUE(folder.Read("ScanLog.log").contains("  -  Directories scanned successfully.\r\n"));
+
+    const QString database = folder.File("NetworkInfo.mdb");
+    const auto count = [&](const QString &where) { return rowCount(database, "Permissions where " + where); };
+    for (const char *dir : {"a-plain", "a-plain/inner", "ramfs/inner", "z-plain", "z-plain/inner"})
+        EXPECT_EQ(count("Path = '" + shares + u'/' + dir + "' and Member = 'root' and Right = 'Full'"), 1) << dir;
+    EXPECT_EQ(count("Path = '" + shares + "/ramfs' and Member = 'Everyone'"), 0) << "the mount's own mode, 0750";
+    EXPECT_GT(count("Path = '" + replacement + "'"), 0);
+    EXPECT_EQ(count("Path like '" + shares + "/c-%'"), count("Path = '" + replacement + "'")) << "no stand-in for c-\\xff\\xfe";
+    EXPECT_GT(count("Path like '" + shares + "/long/%'"), 10);
+    EXPECT_EQ(count("length(Path) >= 4096"), 0);
+}
+
 // A file-size limit (ulimit -f) makes the writes fail, and the run says so, instead of killing it.
 TEST(UnattendedScan, AFileSizeLimitFailsTheWritesButDoesNotKillTheProgram)
 {
@@ -153,7 +217,7 @@ TEST(UnattendedScan, AFileSizeLimitFailsTheWritesButDoesNotKillTheProgram)
 // stay two members, the group's members get the group's rights only, and the group counts as used.
 TEST(UnattendedScan, AGroupNamedLikeAnAccountStaysApartFromIt)
 {
-    if (QProcess::execute("unshare", {"--mount", "--propagation", "private", "true"}) != 0)
+    if (!privateMountsAvailable())
         GTEST_SKIP() << "private mount namespaces cannot be made here (they need root)";
     TempProgramFolder folder;
     folder.InstallDatabase();
@@ -171,7 +235,9 @@ TEST(UnattendedScan, AGroupNamedLikeAnAccountStaysApartFromIt)
                                    "[Directories]\nDirectoryCount=1\nDirectory1=" + folder.File("shares") + "\n").toUtf8());
 
     QProcess process;
-    startUnattended(folder, process, withAccounts(folder.File("passwd"), folder.File("group")));
+    startUnattended(folder, process,
+                    inPrivateMounts("mount --bind \"$1\" /etc/passwd && mount --bind \"$2\" /etc/group",
+                                    {folder.File("passwd"), folder.File("group")}));
     ASSERT_TRUE(process.waitForFinished(120000));
     ASSERT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
 

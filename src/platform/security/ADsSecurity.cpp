@@ -91,9 +91,13 @@ AclEntries ReadEntries(acl_t acl)
     return entries;
 }
 
-AclHandle ReadAcl(const QByteArray &path, acl_type_t type)
+// A file system without ACLs (ramfs, /proc, /sys) has only the permission bits of its mode, and
+// no default ACL.
+AclHandle ReadAcl(const QByteArray &path, acl_type_t type, mode_t mode)
 {
     AclHandle acl(acl_get_file(path.constData(), type));
+    if (!acl && errno == ENOTSUP)
+        acl.reset(type == ACL_TYPE_ACCESS ? acl_from_mode(mode) : acl_init(0));
     if (!acl)
         RaiseSystemError(errno);
     return acl;
@@ -150,10 +154,10 @@ std::optional<SecurityDescriptor> ADsSecurity::GetSecurityDescriptor(const QStri
     struct stat info {};
     if (stat(path.constData(), &info) != 0)
         RaiseSystemError(errno);
-    const AclEntries access = ReadEntries(ReadAcl(path, ACL_TYPE_ACCESS).get());
+    const AclEntries access = ReadEntries(ReadAcl(path, ACL_TYPE_ACCESS, info.st_mode).get());
     AclEntries defaults;
     if (S_ISDIR(info.st_mode))
-        defaults = ReadEntries(ReadAcl(path, ACL_TYPE_DEFAULT).get());
+        defaults = ReadEntries(ReadAcl(path, ACL_TYPE_DEFAULT, info.st_mode).get());
 
     SecurityDescriptor descriptor;
     auto add = [&descriptor](int bits, const QString &trustee, uint32_t flags) {
