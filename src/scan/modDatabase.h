@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/database/Connection.h"
+#include "platform/database/DatabaseError.h"
 #include "support/Error.h"
 
 #include <QString>
@@ -52,6 +53,35 @@ public:
 
 private:
     platform::database::Command m_insert;
+};
+
+// The rows a step leaves out because a value is longer than its column allows. Such a row does
+// not end the step: the step stores its other rows and, at its end, fails as if the first of
+// these errors had come then (with the message for fields that are too small, and result 0).
+class LeftOutRows {
+public:
+    // Runs insert, which stores one row; a value too long for its column leaves the row out.
+    // Every other error goes on to the step.
+    template <typename Insert> void Store(Insert insert)
+    {
+        try {
+            insert();
+        } catch (const support::Error &error) {
+            if (error.Number() != platform::database::kValueTooLong)
+                throw;
+            if (!m_first)
+                m_first = error;
+        }
+    }
+    // Raises the first error of a row left out, if a row was.
+    void RaiseIfAny() const
+    {
+        if (m_first)
+            throw *m_first;
+    }
+
+private:
+    std::optional<support::Error> m_first;
 };
 
 // The status text of a scan step for a caught error, one-table form (the permission scan and

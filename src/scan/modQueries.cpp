@@ -44,6 +44,7 @@ void ExecuteQueries(support::ProgressBar &Bar, support::StatusLabel &Status, con
 
         modDatabase::EmptyTable(connection, UsedTable);
         selection.Open(UsedGroupsSelection, connection, db::adOpenKeyset, db::adLockOptimistic);
+        modDatabase::LeftOutRows leftOut;
         for (; !selection.Eof(); selection.MoveNext()) {
             support::DoEvents();
             // Stored as read: the members are in stored form already (apostrophes as "|").
@@ -51,8 +52,9 @@ void ExecuteQueries(support::ProgressBar &Bar, support::StatusLabel &Status, con
             const db::Field member = selection.Fields(0);
             const QString name = member.IsNull() ? QString() : modScanDirs::MemberName(member.Text());
             if (!name.isEmpty())
-                modDatabase::InsertRow(connection, UsedTable, {name});
+                leftOut.Store([&] { modDatabase::InsertRow(connection, UsedTable, {name}); });
         }
+        leftOut.RaiseIfAny();
 
         ShowStep(Bar, Status, 3, QStringLiteral("Executing queries ( 75% )"));
         ShowStep(Bar, Status, 4, SuccessText);

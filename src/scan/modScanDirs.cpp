@@ -55,11 +55,15 @@ public:
         for (const platform::security::AccessControlEntry &entry : descriptor.DiscretionaryAcl) {
             if (entry.Trustee == lastTrustee)
                 continue;
-            m_rows.Insert(
-                {storedPath, modDatabase::EscapeQuotes(MemberName(entry.Trustee)), StoredRight(entry.AccessMask)});
+            m_leftOut.Store([&] {
+                m_rows.Insert(
+                    {storedPath, modDatabase::EscapeQuotes(MemberName(entry.Trustee)), StoredRight(entry.AccessMask)});
+            });
             lastTrustee = entry.Trustee;
         }
     }
+
+    void RaiseIfRowsLeftOut() const { m_leftOut.RaiseIfAny(); }
 
 private:
     const QString &StoredRight(uint32_t mask)
@@ -72,6 +76,7 @@ private:
 
     modDatabase::RowWriter m_rows;
     QHash<uint32_t, QString> m_rights;
+    modDatabase::LeftOutRows m_leftOut;
 };
 
 // The descriptor of a directory, or nothing when it cannot be read (gone since the search, no
@@ -135,6 +140,7 @@ int32_t ScanDirs(const QStringList &Dirs, support::ProgressBar &Bar, support::St
                 return 0;
             }
         }
+        rights.RaiseIfRowsLeftOut();
         Status.setCaption(QStringLiteral("Directories scanned successfully."));
         connection.Close();
         return 1;

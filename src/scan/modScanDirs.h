@@ -16,7 +16,8 @@ namespace modScanDirs {
 // gives one row, with the right of its first entry. Bar counts the directories; Status ends with
 // "Directories scanned successfully." (result 1), "Scan cancelled." or the error's message
 // (result 0). Rows stored before a stop or an error stay. A directory whose rights cannot be read
-// (gone, no access, a path too long) adds no rows and the scan goes on. Symbolic links are not
+// (gone, no access, a path too long) adds no rows and the scan goes on; a row with a value too long
+// for its column is left out and ends the step only at its end (modDatabase::LeftOutRows). Symbolic links are not
 // followed: the directory search lists none.
 int32_t ScanDirs(const QStringList &Dirs, support::ProgressBar &Bar, support::StatusLabel &Status,
                  const QString &DbPath, const QString &Table);

@@ -38,7 +38,8 @@ QString percentText(const support::ProgressBar &bar)
 }
 
 // Reads the program entries of one computer into table.
-void ReadComputer(platform::database::Connection &connection, const QString &table, const QString &computer)
+void ReadComputer(platform::database::Connection &connection, const QString &table, const QString &computer,
+                  modDatabase::LeftOutRows &leftOut)
 {
     const HKEY hKey = OpenRemoteKey(computer, UninstallKey);
     int32_t status = ERROR_SUCCESS;
@@ -50,10 +51,12 @@ void ReadComputer(platform::database::Connection &connection, const QString &tab
             failures = 0;
             ReadProgramInfo(hKey, name);
             if (!currentProgram.DisplayName.isEmpty()) {
-                modDatabase::InsertRow(connection, table,
-                                       {modDatabase::EscapeQuotes(computer), currentProgram.DisplayName,
-                                        currentProgram.DisplayVersion, currentProgram.Publisher,
-                                        currentProgram.InstallSource});
+                leftOut.Store([&] {
+                    modDatabase::InsertRow(connection, table,
+                                           {modDatabase::EscapeQuotes(computer), currentProgram.DisplayName,
+                                            currentProgram.DisplayVersion, currentProgram.Publisher,
+                                            currentProgram.InstallSource});
+                });
             }
         } else if (status != ERROR_NO_MORE_ITEMS && status != ERROR_INVALID_HANDLE && ++failures >= MaxFailedEnumerations) {
             break;
@@ -88,8 +91,9 @@ int32_t ScanInstalledPrograms(support::ProgressBar &ProgressBar, support::Status
         modDatabase::EmptyTable(cn, strTable);
 
         bool cancelled = false;
+        modDatabase::LeftOutRows leftOut;
         for (const QString &computer : QStringList(colComputers)) {
-            ReadComputer(cn, strTable, computer);
+            ReadComputer(cn, strTable, computer, leftOut);
             ProgressBar.setValue(ProgressBar.Value() + 1);
             lblStatus.setCaption(percentText(ProgressBar));
             support::DoEvents();
@@ -100,6 +104,7 @@ int32_t ScanInstalledPrograms(support::ProgressBar &ProgressBar, support::Status
             }
         }
         if (!cancelled) {
+            leftOut.RaiseIfAny();
             lblStatus.setCaption(QStringLiteral("Installed programs scanned successfully."));
             result = 1;
         }

@@ -25,7 +25,8 @@ struct ProgramInfo {
 // install source) per program entry with a display name on every kept computer. Shows its
 // progress in ProgressBar and lblStatus and lets the message loop run after each computer.
 // Returns 1 when every kept computer was read, 0 when it was cancelled or ended on an error (the
-// message then stands in lblStatus).
+// message then stands in lblStatus). A row with a value too long for its column is left out and
+// ends the task only at its end (modDatabase::LeftOutRows).
 int32_t ScanInstalledPrograms(support::ProgressBar &ProgressBar, support::StatusLabel &lblStatus,
                               const QString &strDatabasePath, const QString &strTable, const QString &strDomain);
 

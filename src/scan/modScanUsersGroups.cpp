@@ -28,7 +28,7 @@ QString GroupNameOfPath(const QString &adsPath)
 }
 
 void StoreUser(platform::database::Connection &cn, const User &user, const QString &strUsersTable,
-               const QString &strUserGroupTable)
+               const QString &strUserGroupTable, modDatabase::LeftOutRows &leftOut)
 {
     // Every text starts afresh for each user, so a value the directory does not hold is never
     // taken over from the user before.
@@ -41,15 +41,16 @@ void StoreUser(platform::database::Connection &cn, const User &user, const QStri
     SkippingMissingProperty([&] { strPath = EscapeQuotes(WithoutProvider(user.ADsPath()).replace(u'/', u'\\')); });
     SkippingMissingProperty([&] { strName = EscapeQuotes(user.Name()); });
 
-    SkippingMissingProperty([&] {
-        modDatabase::InsertRow(cn, strUsersTable,
-                               {strName, strPath, TrueFalse(user.AccountDisabled()),
-                                TrueFalse((lngFlags & kDontExpirePassword) != 0), strLastLogin});
+    const auto insert = [&](const QString &table, const auto &values) {
+        SkippingMissingProperty([&] { leftOut.Store([&] { modDatabase::InsertRow(cn, table, values()); }); });
+    };
+    insert(strUsersTable, [&] {
+        return QStringList{strName, strPath, TrueFalse(user.AccountDisabled()),
+                           TrueFalse((lngFlags & kDontExpirePassword) != 0), strLastLogin};
     });
-    modDatabase::InsertRow(cn, strUserGroupTable, {strName, QStringLiteral("Users")});
+    insert(strUserGroupTable, [&] { return QStringList{strName, QStringLiteral("Users")}; });
     for (const Group &group : user.Groups())
-        SkippingMissingProperty(
-            [&] { modDatabase::InsertRow(cn, strUserGroupTable, {strName, EscapeQuotes(group.Name())}); });
+        insert(strUserGroupTable, [&] { return QStringList{strName, EscapeQuotes(group.Name())}; });
 }
 
 } // namespace
@@ -73,8 +74,9 @@ int32_t ScanUsersGroups(support::ProgressBar &ProgressBar, support::StatusLabel 
         const std::unique_ptr<DomainContainer> users = Current().Bind(strDomain);
         const std::unique_ptr<DomainContainer> groups = Current().Bind(strDomain);
 
+        modDatabase::LeftOutRows leftOut;
         for (const User &user : users->Users()) {
-            StoreUser(cn, user, strUsersTable, strUserGroupTable);
+            StoreUser(cn, user, strUsersTable, strUserGroupTable, leftOut);
             support::DoEvents();
         }
 
@@ -82,9 +84,12 @@ int32_t ScanUsersGroups(support::ProgressBar &ProgressBar, support::StatusLabel 
         support::DoEvents();
         for (const Group &group : groups->Groups()) {
             SkippingMissingProperty([&] {
-                modDatabase::InsertRow(cn, strGroupsTable, {EscapeQuotes(GroupNameOfPath(group.ADsPath()))});
+                leftOut.Store([&] {
+                    modDatabase::InsertRow(cn, strGroupsTable, {EscapeQuotes(GroupNameOfPath(group.ADsPath()))});
+                });
             });
         }
+        leftOut.RaiseIfAny();
 
         lblStatus.setCaption(QStringLiteral("Users and groups scanned successfully."));
         result = 1;

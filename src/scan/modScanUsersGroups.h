@@ -17,7 +17,9 @@ namespace modScanUsersGroups {
 // directory's order) and one row per group. A property without a value skips only the statement
 // that needed it. Shows its status texts in lblStatus and lets the message loop run after each
 // user; the progress bar is left untouched. Returns 1 when everything was read, 0 when it ended
-// on an error (the message, naming the users and groups tables, then stands in lblStatus).
+// on an error (the message, naming the users and groups tables, then stands in lblStatus). A row
+// with a value too long for its column is left out and ends the task only at its end
+// (modDatabase::LeftOutRows).
 int32_t ScanUsersGroups(support::ProgressBar &ProgressBar, support::StatusLabel &lblStatus,
                         const QString &strDatabasePath, const QString &strUsersTable, const QString &strGroupsTable,
                         const QString &strUserGroupTable, const QString &strDomain);

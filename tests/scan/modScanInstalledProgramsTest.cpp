@@ -211,10 +211,13 @@ TEST_F(InstalledProgramsScan, FailuresEndTheTaskWithTheirMessage)
     EXPECT_EQ(progress.Caption(), QStringLiteral("Database file not found!"));
     EXPECT_EQ(folder.Read(QStringLiteral("Workstations.log")), QByteArray("PC1\r\n"));
 
-    const QByteArray long5000(5000, '9'); // longer than the version column allows
-    AddComputer(QStringLiteral("PC2"), {{"B", "Two", long5000.constData()}});
+    // A value longer than its column allows leaves out its row only: the other rows and computers
+    // are stored, and the task ends with the message for fields that are too small.
+    const QByteArray long1025(1025, 'n');
+    AddComputer(QStringLiteral("PC2"), {{"B", long1025.constData()}, {"C", "Three"}});
+    AddComputer(QStringLiteral("PC3"), {{"D", "Four"}});
     EXPECT_EQ(Scan(), 0);
     EXPECT_EQ(progress.Caption(), QStringLiteral("The database fields are too small, some information is not saved!"));
-    EXPECT_EQ(Rows(), (QStringList{"PC1\tOne\t1\t\t"}));
+    EXPECT_EQ(Rows(), (QStringList{"PC1\tOne\t1\t\t", "PC2\tThree\t\t\t", "PC3\tFour\t\t\t"}));
     EXPECT_TRUE(shell.prompts.empty());
 }

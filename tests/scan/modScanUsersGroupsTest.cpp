@@ -150,13 +150,15 @@ TEST_F(UsersGroupsScan, HostileNames)
     // A group's name is what its path holds after the domain, "/" and all.
     EXPECT_EQ(Rows(GroupsRows), (QStringList{"a|b|c", foreign, "dept/sub", longest}));
 
-    // A name longer than the column allows ends the task; what came before stays.
-    directory.AddUser(Domain, QString(300, u'x'));
+    // A name longer than its column allows leaves out its rows only, and the task ends with the
+    // message for fields that are too small.
+    directory.AddUser(Domain, QString(300, u'x'), {"G"});
     directory.AddUser(Domain, "after");
     EXPECT_EQ(Scan(), 0);
     EXPECT_EQ(progress.Caption(), "The database fields are too small, some information is not saved!");
-    EXPECT_EQ(Rows(UsersRows).size(), 4);
-    EXPECT_TRUE(Rows(GroupsRows).isEmpty());
+    EXPECT_EQ(Rows(UsersRows).size(), 5);
+    EXPECT_EQ(Rows(MembershipRows).last(), "after\tUsers");
+    EXPECT_EQ(Rows(GroupsRows).size(), 4);
 }
 
 } // namespace
