@@ -257,15 +257,14 @@ void frmScanNetwork::Form_Load()
         lblLastScanDate->setText(QStringLiteral("Last scan date: ") + lastScan);
 }
 
+// Everything from one reading of the file, however many directories it lists.
 void frmScanNetwork::GetSettings()
 {
-    const QString file = frmSettings::Instance().SettingsFile();
-    const auto read = [&file](const QString &section, const QString &key, const QString &defaultValue) {
-        return platform::ini::ReadValue(section, key, defaultValue, file);
+    const platform::ini::Snapshot settings(frmSettings::Instance().SettingsFile());
+    const auto read = [&settings](const QString &section, const QString &key, const QString &defaultValue) {
+        return settings.Value(section, key, defaultValue);
     };
-    const int count = wholeNumber(read(Directories, QStringLiteral("DirectoryCount"), QString())).value_or(0);
-    for (int i = 1; i <= count; ++i) {
-        const QString entry = read(Directories, QStringLiteral("Directory") + QString::number(i), QString());
+    for (const QString &entry : frmSettings::DirectoriesIn(settings)) {
         if (!entry.isEmpty())
             lstDirs->addItem(entry);
     }

@@ -2,9 +2,12 @@
 
 #include "platform/directory/DirectoryService.h"
 #include "platform/ini/IniFile.h"
-#include "support/Error.h"
 #include "support/NumericText.h"
 #include "support/ProgramFolder.h"
+
+#include <QRegularExpression>
+
+#include <map>
 
 namespace {
 const QString Options = QStringLiteral("Options");
@@ -72,20 +75,30 @@ QString frmSettings::GetScheduledScan() { return ReadOption(QStringLiteral("Sche
 
 QString frmSettings::GetScheduledTime() { return ReadOption(QStringLiteral("ScheduledTime"), QString()); }
 
-QStringList frmSettings::GetDirectories()
+QStringList frmSettings::GetDirectories() { return DirectoriesIn(platform::ini::Snapshot(SettingsFile())); }
+
+QStringList frmSettings::DirectoriesIn(const platform::ini::Snapshot &settings)
 {
-    const QString file = SettingsFile();
-    const QString countText = platform::ini::ReadValue(Directories, QStringLiteral("DirectoryCount"), QStringLiteral("0"), file);
-    // A count beyond the 16-bit range is no real list of roots but a damaged file: no roots.
-    int16_t count = 0;
-    try {
-        count = support::CInt(support::Val(countText));
-    } catch (const support::Error &) {
-        count = 0;
-    }
+    const double count = support::Val(settings.Value(Directories, QStringLiteral("DirectoryCount"), QStringLiteral("0")));
     QStringList directories;
-    for (int i = 1; i <= count; ++i)
-        directories << platform::ini::ReadValue(Directories, QStringLiteral("Directory") + QString::number(i), QString(), file);
+    // A count that no 16-bit number holds, or one below zero, is a damaged file rather than a
+    // list: every Directory key there is is taken, in the order of its number, so that a rewrite
+    // of the file keeps them all.
+    if (count <= -1 || count >= 32767.5) {
+        std::map<qlonglong, QString> numbered;
+        static const QRegularExpression directoryKey(QStringLiteral("^Directory([1-9][0-9]{0,17})$"),
+                                                     QRegularExpression::CaseInsensitiveOption);
+        for (const QString &key : settings.Keys(Directories)) {
+            if (const auto match = directoryKey.match(key); match.hasMatch())
+                numbered.emplace(match.captured(1).toLongLong(), settings.Value(Directories, key, QString()));
+        }
+        for (const auto &[number, directory] : numbered)
+            directories << directory;
+        return directories;
+    }
+    const int16_t n = support::CInt(count);
+    for (int i = 1; i <= n; ++i)
+        directories << settings.Value(Directories, QStringLiteral("Directory") + QString::number(i), QString());
     return directories;
 }
 

@@ -5,6 +5,10 @@
 
 #include <cstdint>
 
+namespace platform::ini {
+class Snapshot;
+}
+
 // The program-wide settings service: every accessor reads or writes one key of Quillmere.ini in
 // the program folder. Nothing is cached, so a change by one writer (or by hand) is seen by the
 // next read anywhere in the program. Reading never needs the file to exist: a missing file,
@@ -27,8 +31,11 @@ public:
     QString GetScheduledScan();
     QString GetScheduledTime();
     // The root directories: "DirectoryCount" entries "Directory1", "Directory2", ... in order,
-    // an empty text for every missing key.
+    // an empty text for every missing key; read from one reading of the file.
     QStringList GetDirectories();
+    // The same from a reading of the settings file that the caller holds. A count below zero or
+    // beyond the 16-bit range takes every "Directory" key there is, in the order of its number.
+    static QStringList DirectoriesIn(const platform::ini::Snapshot &settings);
     // "1" for exactly 1, "0" for any other value (a check box's grayed state included).
     void SetShowQuickStart(int16_t intQuickStart);
     void SetNetworkgroupSubdirCount(int16_t intCount);

@@ -17,6 +17,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <functional>
+
 using testing_support::TempProgramFolder;
 
 namespace {
@@ -158,6 +160,61 @@ TEST(UnattendedScan, AFailedRunOrTaskEndsTheProgramWithExitCodeOneAndSaysWhy)
         EXPECT_EQ(process.exitCode(), 1) << c.says;
         EXPECT_TRUE(process.readAllStandardError().contains(c.says)) << c.says;
         EXPECT_TRUE(QString::fromUtf8(folder.Read("Quillmere.ini")).contains("\nScanDirectories=0\n"));
+    }
+}
+
+// The unattended run reads every settings file an administrator may leave it and never drops
+// what it read: UTF-16 with its byte-order mark, CR line ends, a damaged DirectoryCount; a
+// read-only file is used but not rewritten, and keeps its mode.
+TEST(UnattendedScan, EverySettingsFileIsReadAndNoneLosesWhatItHeld)
+{
+    const auto utf16 = [](const QString &text) {
+        return QByteArray("\xFF\xFE") + QByteArray(reinterpret_cast<const char *>(text.utf16()), text.size() * 2);
+    };
+    const struct {
+        const char *name;
+        std::function<QByteArray(const QString &)> encode; // of the LF text
+        const char *count;
+        bool readOnly;
+    } cases[] = {
+        {"UTF-16 with CR LF", [&](QString text) { return utf16(text.replace("\n", "\r\n")); }, "2", false},
+        {"CR line ends", [](QString text) { return text.replace(u'\n', u'\r').toUtf8(); }, "2", false},
+        {"count 65535", [](const QString &text) { return text.toUtf8(); }, "65535", false},
+        {"count -1", [](const QString &text) { return text.toUtf8(); }, "-1", false},
+        {"count 999999999", [](const QString &text) { return text.toUtf8(); }, "999999999", false},
+        {"read-only", [](const QString &text) { return text.toUtf8(); }, "2", true},
+    };
+    for (const auto &c : cases) {
+        TempProgramFolder folder;
+        folder.InstallDatabase();
+        const QString first = folder.File("first"), second = folder.File("second");
+        for (const QString &root : {first, second})
+            QDir().mkpath(root + "/sub");
+        const QByteArray content = c.encode(QStringLiteral("[Options]\nScanUsers=0\nScanPrograms=0\nSubdirectoryCount=1\n"
+                                                           "[Directories]\nDirectoryCount=%1\nDirectory1=%2\nDirectory2=%3\n")
+                                                .arg(QLatin1String(c.count), first, second));
+        folder.Write("Quillmere.ini", content);
+        const QString settings = folder.File("Quillmere.ini");
+        if (c.readOnly)
+            QFile::setPermissions(settings, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
+        const QFile::Permissions mode = QFile::permissions(settings);
+
+        QProcess process;
+        startUnattended(folder, process);
+        ASSERT_TRUE(process.waitForFinished(60000)) << c.name;
+        EXPECT_EQ(process.exitCode(), 0) << c.name << ": " << process.readAllStandardError().toStdString();
+        for (const QString &root : {first, second})
+            EXPECT_GT(rowCount(folder.File("NetworkInfo.mdb"), "Permissions where Path = '" + root + "/sub'"), 0) << c.name;
+        EXPECT_EQ(rowCount(folder.File("NetworkInfo.mdb"), "Users"), 0) << c.name;
+        EXPECT_EQ(QFile::permissions(settings), mode) << c.name;
+        const QString rewritten = QString::fromUtf8(folder.Read("Quillmere.ini"));
+        if (c.readOnly) {
+            EXPECT_EQ(folder.Read("Quillmere.ini"), content) << c.name;
+        } else {
+            EXPECT_TRUE(rewritten.contains("\nScanUsers=0\n")) << c.name << ": " << rewritten.toStdString();
+            EXPECT_TRUE(rewritten.contains("\nDirectoryCount=2\nDirectory1=" + first + "\nDirectory2=" + second + "\n"))
+                << c.name << ": " << rewritten.toStdString();
+        }
     }
 }
 

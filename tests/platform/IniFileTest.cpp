@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 using platform::ini::DeleteValue;
 using platform::ini::ReadValue;
@@ -110,4 +111,36 @@ TEST(IniFile, UnreadableOrUnwritablePlacesGiveDefaultsAndFalse)
     EXPECT_EQ(ReadValue("Options", "Domain", Dflt, folder.File("garbage.ini")), Dflt);
     EXPECT_TRUE(WriteValue("Options", "Domain", "ok", folder.File("garbage.ini")));
     EXPECT_EQ(ReadValue("Options", "Domain", Dflt, folder.File("garbage.ini")), "ok");
+}
+
+TEST(IniFile, ValuesEndAtANulAndAWriteKeepsTheTextLineEndsModeAndOwner)
+{
+    TempProgramFolder folder;
+    const QString file = folder.File("a.ini");
+    folder.Write("a.ini", QByteArray("[Directories]\nDirectory1=/a\0/etc\n", 34));
+    EXPECT_EQ(ReadValue("Directories", "Directory1", Dflt, file), "/a");
+    EXPECT_FALSE(WriteValue("Directories", "Directory2", QStringLiteral("/b") + QChar() + "/etc", file));
+
+    // An ANSI (Latin-1) file with CR line ends: read, and written again with both kept.
+    folder.Write("a.ini", "[Options]\rDomain=M\xfcller\rOther=1\r");
+    EXPECT_EQ(ReadValue("Options", "Domain", Dflt, file), QStringLiteral("Müller"));
+    ASSERT_TRUE(WriteValue("Options", "Other", "2", file));
+    EXPECT_EQ(folder.Read("a.ini"), QStringLiteral("[Options]\rDomain=Müller\rOther=2\r").toUtf8());
+
+    // Read-only: not written, not even by root. Otherwise mode and owner stay the file's.
+    const QByteArray before = folder.Read("a.ini");
+    ASSERT_EQ(chmod(QFile::encodeName(file).constData(), 0444), 0);
+    EXPECT_FALSE(WriteValue("Options", "Other", "3", file));
+    EXPECT_FALSE(platform::ini::RewriteFile({{"Options", "Other", "3"}}, file));
+    EXPECT_EQ(folder.Read("a.ini"), before);
+    ASSERT_EQ(chmod(QFile::encodeName(file).constData(), 0640), 0);
+    const bool root = geteuid() == 0;
+    if (root) {
+        ASSERT_EQ(chown(QFile::encodeName(file).constData(), 65534, 65534), 0);
+    }
+    ASSERT_TRUE(WriteValue("Options", "Other", "4", file));
+    struct stat info {};
+    ASSERT_EQ(stat(QFile::encodeName(file).constData(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0640u);
+    EXPECT_EQ(info.st_uid, root ? 65534u : geteuid());
 }

@@ -51,17 +51,25 @@ TEST(frmSettings, DirectoriesFollowTheCountWithGapsAndOddCounts)
         {"[Directories]\nDirectoryCount=2\nDirectory1=/home\n", {"/home", ""}},
         {"[Directories]\nDirectoryCount=3\nDirectory1=/a\nDirectory3=/c\nDirectory2=/b\n", {"/a", "/b", "/c"}},
         {"[Directories]\nDirectoryCount=two\nDirectory1=/a\n", {}},
-        {"[Directories]\nDirectoryCount=-1\nDirectory1=/a\n", {}},
+        // Counts beyond the 16-bit range or below zero: every Directory key, by its number.
+        {"[Directories]\nDirectoryCount=-1\nDirectory1=/a\n", {"/a"}},
+        {"[Directories]\nDirectoryCount=65535\nDirectory10=/j\nDirectory01=/x\nDirectory3=/c\nDIRECTORY1=/a\n"
+         "DirectoryX=/x\n", {"/a", "/c", "/j"}},
         {"[Directories]\nDirectoryCount=1.5\nDirectory1=/a\nDirectory2=/b\n", {"/a", "/b"}},
         {"[Directories]\nDirectoryCount=0.5\nDirectory1=/a\n", {}},
         {"[Directories]\nDirectoryCount=1abc\nDirectory1=/a\n", {"/a"}},
-        {"[Directories]\nDirectoryCount=99999999\nDirectory1=/a\n", {}},
+        {"[Directories]\nDirectoryCount=99999999\nDirectory1=/a\n", {"/a"}},
         {"[Directories]\nDirectory1=/a\n", {}},
     };
     for (const auto &c : cases) {
         folder.Write("Quillmere.ini", c.content);
         EXPECT_EQ(settings().GetDirectories(), c.expected) << c.content;
     }
+    // The largest count, from one reading of the file.
+    folder.Write("Quillmere.ini", "[Directories]\nDirectoryCount=32767\nDirectory32767=/last\n");
+    const QStringList largest = settings().GetDirectories();
+    ASSERT_EQ(largest.size(), 32767);
+    EXPECT_EQ(largest.last(), "/last");
 }
 
 TEST(frmSettings, SettersWriteTheirTextFormsAndKeepTheRestOfTheFile)

@@ -1,10 +1,17 @@
 #include "platform/ini/IniFile.h"
 
 #include <QFile>
+#include <QFileInfo>
+#include <QHash>
 #include <QSaveFile>
+#include <QStringDecoder>
 #include <QStringList>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <optional>
+#include <vector>
 
 namespace platform::ini {
 
@@ -16,6 +23,28 @@ struct Document {
     bool bom = false;
 };
 
+// The text of a settings file: UTF-8, or UTF-16 after its byte-order mark (what Windows editors
+// write when asked for "Unicode"); bytes that are no UTF-8 are taken as Latin-1 (an ANSI file of
+// a Windows editor), so that nothing read is lost when the file is written again.
+QString decoded(QByteArrayView bytes, bool &bom)
+{
+    const auto convert = [](QStringConverter::Encoding encoding, QByteArrayView body) {
+        QStringDecoder decoder(encoding);
+        return QString(decoder(body));
+    };
+    bom = bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF") || bytes.startsWith("\xEF\xBB\xBF");
+    if (bytes.startsWith("\xFF\xFE"))
+        return convert(QStringConverter::Utf16LE, bytes.sliced(2));
+    if (bytes.startsWith("\xFE\xFF"))
+        return convert(QStringConverter::Utf16BE, bytes.sliced(2));
+    const QByteArrayView body = bom ? bytes.sliced(3) : bytes;
+    QStringDecoder utf8(QStringConverter::Utf8);
+    const QString text = utf8(body);
+    return utf8.hasError() ? QString::fromLatin1(body) : text;
+}
+
+// The file's lines, split at CR LF, LF or a lone CR (old Mac editors). A missing file is an empty
+// document; one that cannot be read is nothing.
 std::optional<Document> load(const QString &file)
 {
     QFile in(file);
@@ -23,24 +52,35 @@ std::optional<Document> load(const QString &file)
         return Document{};
     if (!in.open(QIODevice::ReadOnly))
         return std::nullopt;
-    QByteArray bytes = in.readAll();
     Document doc;
-    if (bytes.startsWith("\xEF\xBB\xBF")) {
-        doc.bom = true;
-        bytes.remove(0, 3);
-    }
-    if (bytes.contains("\r\n"))
+    QString text = decoded(in.readAll(), doc.bom);
+    if (text.contains(QStringLiteral("\r\n")))
         doc.lineEnd = QStringLiteral("\r\n");
-    QString text = QString::fromUtf8(bytes);
+    else if (text.contains(u'\r') && !text.contains(u'\n'))
+        doc.lineEnd = QStringLiteral("\r");
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    text.replace(u'\r', u'\n');
     doc.lines = text.split(u'\n');
     if (!doc.lines.isEmpty() && doc.lines.last().isEmpty())
         doc.lines.removeLast(); // the final line end
     return doc;
 }
 
+// Windows writes no read-only settings file, and root passes every access check: a file without
+// any write permission is left alone, like one this user may not write.
+bool mayReplace(const QFileInfo &existing)
+{
+    const auto writeBits = QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther;
+    return !existing.exists() || ((existing.permissions() & writeBits) && existing.isWritable());
+}
+
+// The new content replaces the file in one step (a crash leaves the old one whole), in UTF-8 and
+// with the file's line ends, mode and owner.
 bool save(const Document &doc, const QString &file)
 {
+    const QFileInfo existing(file);
+    if (!mayReplace(existing))
+        return false;
     QSaveFile out(file);
     if (!out.open(QIODevice::WriteOnly))
         return false;
@@ -48,6 +88,12 @@ bool save(const Document &doc, const QString &file)
     for (const QString &line : doc.lines)
         bytes += (line + doc.lineEnd).toUtf8();
     out.write(bytes);
+    struct stat info {};
+    if (existing.exists() && stat(QFile::encodeName(file).constData(), &info) == 0) {
+        // The owner first: changing it may clear mode bits. Only root may give a file away.
+        [[maybe_unused]] const int owned = fchown(out.handle(), info.st_uid, info.st_gid);
+        fchmod(out.handle(), info.st_mode & 07777);
+    }
     return out.commit();
 }
 
@@ -72,9 +118,13 @@ std::optional<QString> keyName(const QString &line)
     return trimmed.left(eq).trimmed();
 }
 
+// A value ends at its first NUL, as the C strings of the INI functions do.
 QString valueOf(const QString &line)
 {
-    QString value = line.mid(line.indexOf(u'=') + 1).trimmed();
+    QString value = line.mid(line.indexOf(u'=') + 1);
+    if (const qsizetype nul = value.indexOf(QChar()); nul >= 0)
+        value.truncate(nul);
+    value = value.trimmed();
     if (value.size() >= 2 && value.startsWith(u'"') && value.endsWith(u'"'))
         value = value.mid(1, value.size() - 2);
     return value;
@@ -114,8 +164,9 @@ qsizetype findKey(const QStringList &lines, qsizetype header, const QString &key
     return -1;
 }
 
-// A line break would end the line early and let the rest pose as further keys.
-bool hasLineBreak(const QString &text) { return text.contains(u'\n') || text.contains(u'\r'); }
+// A line break would end the line early and let the rest pose as further keys; a NUL would end
+// the value early.
+bool unwritable(const QString &text) { return text.contains(u'\n') || text.contains(u'\r') || text.contains(QChar()); }
 
 // Reading trims blanks around a value and takes off one pair of double quotes: a value that
 // would lose something that way is written in quotes.
@@ -142,23 +193,50 @@ void setValue(Document &doc, const QString &section, const QString &key, const Q
 
 } // namespace
 
-QString ReadValue(const QString &section, const QString &key, const QString &defaultValue, const QString &file,
-                  Qt::CaseSensitivity names)
+Snapshot::Snapshot(const QString &file, Qt::CaseSensitivity names) : m_names(names)
 {
     const auto doc = load(file);
     if (!doc)
-        return defaultValue;
-    const SectionSpan span = findSection(doc->lines, section, names);
-    if (span.header < 0)
-        return defaultValue;
-    const qsizetype at = findKey(doc->lines, span.header, key, names);
-    return at < 0 ? defaultValue : valueOf(doc->lines.at(at));
+        return;
+    Section *current = nullptr; // nullptr before the first section and in a repeated one
+    for (const QString &line : doc->lines) {
+        if (const auto name = sectionName(line)) {
+            const QString folded = Folded(*name);
+            current = m_sections.count(folded) ? nullptr : &m_sections[folded];
+        } else if (const auto key = current ? keyName(line) : std::nullopt) {
+            const QString folded = Folded(*key);
+            if (!current->values.contains(folded)) {
+                current->values.insert(folded, valueOf(line));
+                current->keys << *key;
+            }
+        }
+    }
+}
+
+QString Snapshot::Folded(const QString &name) const { return m_names == Qt::CaseInsensitive ? name.toCaseFolded() : name; }
+
+QString Snapshot::Value(const QString &section, const QString &key, const QString &defaultValue) const
+{
+    const auto found = m_sections.find(Folded(section));
+    return found == m_sections.end() ? defaultValue : found->second.values.value(Folded(key), defaultValue);
+}
+
+QStringList Snapshot::Keys(const QString &section) const
+{
+    const auto found = m_sections.find(Folded(section));
+    return found == m_sections.end() ? QStringList() : found->second.keys;
+}
+
+QString ReadValue(const QString &section, const QString &key, const QString &defaultValue, const QString &file,
+                  Qt::CaseSensitivity names)
+{
+    return Snapshot(file, names).Value(section, key, defaultValue);
 }
 
 bool WriteValue(const QString &section, const QString &key, const QString &value, const QString &file,
                 Qt::CaseSensitivity names)
 {
-    if (hasLineBreak(key) || hasLineBreak(value))
+    if (unwritable(key) || unwritable(value))
         return false;
     auto doc = load(file);
     if (!doc)
@@ -167,13 +245,40 @@ bool WriteValue(const QString &section, const QString &key, const QString &value
     return save(*doc, file);
 }
 
+// Built in one pass, however many entries there are: a long list of directories must not cost a
+// search of the lines written so far for every entry.
 bool RewriteFile(const QList<Entry> &entries, const QString &file)
 {
-    Document doc;
+    if (!load(file))
+        return false; // what could not be read is not replaced
+    struct Section {
+        QString header;
+        QStringList lines;
+        QHash<QString, qsizetype> keys; // case-folded key -> its line
+    };
+    std::vector<Section> sections;
+    QHash<QString, size_t> sectionIndex; // case-folded name -> its section
     for (const Entry &entry : entries) {
-        if (!hasLineBreak(entry.key) && !hasLineBreak(entry.value))
-            setValue(doc, entry.section, entry.key, entry.value, Qt::CaseInsensitive);
+        if (unwritable(entry.key) || unwritable(entry.value))
+            continue;
+        const QString name = entry.section.toCaseFolded();
+        if (!sectionIndex.contains(name)) {
+            sectionIndex.insert(name, sections.size());
+            sections.push_back({u'[' + entry.section + u']', {}, {}});
+        }
+        Section &section = sections[sectionIndex.value(name)];
+        const QString line = entry.key + u'=' + storedForm(entry.value);
+        const QString key = entry.key.toCaseFolded();
+        if (const auto at = section.keys.constFind(key); at != section.keys.cend()) {
+            section.lines[*at] = line;
+        } else {
+            section.keys.insert(key, section.lines.size());
+            section.lines << line;
+        }
     }
+    Document doc;
+    for (const Section &section : sections)
+        doc.lines << section.header << section.lines;
     return save(doc, file);
 }
 
