@@ -30,4 +30,15 @@ bool Ping(const QString &strHostName)
     return handle.SendEcho(*destination, data, TimeToLive, TimeoutMs) == platform::icmp::EchoStatus::Success;
 }
 
+QString GetTagValue(const QString &text, const QString &tag)
+{
+    const QString opening = u'<' + tag + u'>';
+    const qsizetype found = text.indexOf(opening);
+    if (found < 0)
+        return {};
+    const qsizetype start = found + opening.size();
+    const qsizetype stop = text.indexOf(QStringLiteral("</") + tag + u'>', start);
+    return stop < 0 ? QString() : text.mid(start, stop - start);
+}
+
 } // namespace modInternet

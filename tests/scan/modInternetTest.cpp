@@ -67,3 +67,22 @@ TEST(Ping, InsideANamespace)
         EXPECT_EQ(prompt.title, QString::fromUtf8(support::ProgramTitle));
     }
 }
+
+TEST(GetTagValue, ReadsTheFirstElementExactly)
+{
+    const QString reply = "HTTP/1.0 200 OK\r\n\r\n<ACK>yes</ACK><VERSION>1.2.3</VERSION><VERSION>9.9.9</VERSION>"
+                          "<EMPTY></EMPTY><OPEN>never closed";
+    const struct {
+        const char *tag;
+        const char *value;
+    } cases[] = {
+        {"ACK", "yes"}, {"VERSION", "1.2.3"}, {"EMPTY", ""}, {"OPEN", ""}, {"ack", ""}, {"MISSING", ""}, {"", ""},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(modInternet::GetTagValue(reply, c.tag), c.value) << c.tag;
+    // A closing tag before the opening one does not count.
+    EXPECT_EQ(modInternet::GetTagValue("</A>x<A>y</A>", "A"), "y");
+    // Texts far beyond 16-bit positions.
+    const QString padding(100000, u'x');
+    EXPECT_EQ(modInternet::GetTagValue(padding + "<A>" + padding + "</A>", "A"), padding);
+}

@@ -1,0 +1,91 @@
+#include "common/HttpServer.h"
+
+#include <QTcpSocket>
+#include <QTimer>
+
+#include <memory>
+
+namespace testing_support {
+
+QByteArray HttpServer::Request::Header(const QByteArray &name) const
+{
+    for (const QByteArray &line : raw.split('\n')) {
+        const qsizetype colon = line.indexOf(':');
+        if (colon > 0 && line.left(colon).trimmed().compare(name, Qt::CaseInsensitive) == 0)
+            return line.mid(colon + 1).trimmed();
+    }
+    return {};
+}
+
+HttpServer::HttpServer()
+{
+    m_server.listen(QHostAddress::LocalHost, 0);
+    connect(&m_server, &QTcpServer::newConnection, this, [this] {
+        while (QTcpSocket *socket = m_server.nextPendingConnection()) {
+            auto received = std::make_shared<QByteArray>();
+            connect(socket, &QTcpSocket::readyRead, socket, [this, socket, received] {
+                if (received->contains("\r\n\r\n"))
+                    return;
+                received->append(socket->readAll());
+                const qsizetype end = received->indexOf("\r\n\r\n");
+                if (end < 0)
+                    return;
+                Request request{received->left(end + 4), received->split(' ').value(1)};
+                requests.push_back(request);
+                answer(socket, request);
+            });
+            connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+        }
+    });
+}
+
+QString HttpServer::Url(const QString &path) const { return QStringLiteral("http://127.0.0.1:%1%2").arg(Port()).arg(path); }
+
+HttpServer::Reply HttpServer::Whole(const QByteArray &statusAndHeaders, const QByteArray &body)
+{
+    return Reply{{statusAndHeaders + "\r\n\r\n" + body}};
+}
+
+HttpServer::Reply HttpServer::FileReply(const QByteArray &content, const Request &request)
+{
+    const QByteArray range = request.Header("Range");
+    if (!range.startsWith("bytes="))
+        return Whole("HTTP/1.0 200 OK\r\nContent-Length: " + QByteArray::number(content.size()), content);
+    const qsizetype from = range.mid(6).chopped(1).toLongLong();
+    if (from >= content.size())
+        return Whole("HTTP/1.0 416 Range Not Satisfiable\r\nContent-Range: bytes */" + QByteArray::number(content.size()));
+    const QByteArray rest = content.mid(from);
+    return Whole("HTTP/1.0 206 Partial Content\r\nContent-Length: " + QByteArray::number(rest.size()) +
+                     "\r\nContent-Range: bytes " + QByteArray::number(from) + "-" + QByteArray::number(content.size() - 1) +
+                     "/" + QByteArray::number(content.size()),
+                 rest);
+}
+
+void HttpServer::answer(QTcpSocket *socket, const Request &request)
+{
+    Reply reply;
+    if (handler)
+        reply = handler(request);
+    else if (files.contains(request.target))
+        reply = FileReply(files.value(request.target), request);
+    else
+        reply = Whole("HTTP/1.0 404 Not Found\r\nContent-Type: text/html", "<html>not here</html>");
+
+    // Each piece is written on its own turn of the message loop, pauseMs after the one before.
+    auto pieces = std::make_shared<QList<QByteArray>>(reply.pieces);
+    auto step = std::make_shared<std::function<void()>>();
+    *step = [socket, pieces, step, reply]() {
+        if (pieces->isEmpty()) {
+            if (reply.close)
+                socket->disconnectFromHost();
+            *step = nullptr; // breaks the cycle of the shared pointers
+            return;
+        }
+        socket->write(pieces->takeFirst());
+        socket->flush();
+        QTimer::singleShot(pieces->isEmpty() ? 0 : reply.pauseMs, socket, *step);
+    };
+    (*step)();
+}
+
+} // namespace testing_support
