@@ -1,0 +1,64 @@
+#include "common/TestKeyPair.h"
+#include "common/TestSupport.h"
+#include "net/UpdateService.h"
+#include "platform/signature/Ed25519.h"
+
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+using platform::signature::VerifyFileSignature;
+
+TEST(UpdateService, OnlyAHigherVersionIsNewer)
+{
+    const struct {
+        const char *offered;
+        const char *running;
+        bool newer;
+    } cases[] = {
+        {"1.0.1", "1.0.0", true},   {"1.10.0", "1.9.9", true}, {"2", "1.9.9", true},     {"1.0.0.1", "1.0.0", true},
+        {"1.0.0", "1.0.0", false},  {"1.0", "1.0.0", false},   {"0.9.9", "1.0.0", false}, {"1.9.10", "1.10.0", false},
+        {"", "1.0.0", false},       {"1.0.x", "1.0.0", false}, {"1..1", "1.0.0", false},  {" 2.0.0", "1.0.0", false},
+        {"+2.0.0", "1.0.0", false}, {"2.0.0\r\n", "1.0.0", false},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(net::IsNewerVersion(c.offered, c.running), c.newer) << c.offered << " over " << c.running;
+}
+
+TEST(UpdateService, TheProductsOwnServiceHasAKeyAndTestsInstallTheirs)
+{
+    EXPECT_EQ(net::CurrentUpdateService().baseAddress, "http://www.quillmere.org/");
+    EXPECT_EQ(net::CurrentUpdateService().publicKey.size(), 32);
+    net::UpdateService local{"http://127.0.0.1:1/", "k"};
+    net::InstallUpdateService(&local);
+    EXPECT_EQ(net::CurrentUpdateService().baseAddress, "http://127.0.0.1:1/");
+    net::InstallUpdateService(nullptr);
+}
+
+TEST(Ed25519, AFileMatchesOnlyItsOwnSignatureUnderTheRightKey)
+{
+    testing_support::TempProgramFolder folder;
+    testing_support::TestKeyPair keys, other;
+    QByteArray bytes(70000, '\0');
+    for (int i = 0; i < bytes.size(); ++i)
+        bytes[i] = char(i * 7);
+    folder.Write("file", bytes);
+    folder.Write("empty", {});
+    const QString path = folder.File("file");
+    const QString good = keys.Sign(bytes);
+
+    EXPECT_TRUE(VerifyFileSignature(path, good, keys.publicKey));
+    EXPECT_TRUE(VerifyFileSignature(folder.File("empty"), keys.Sign({}), keys.publicKey));
+    EXPECT_FALSE(VerifyFileSignature(path, good, other.publicKey));
+    EXPECT_FALSE(VerifyFileSignature(path, other.Sign(bytes), keys.publicKey));
+    EXPECT_FALSE(VerifyFileSignature(path, keys.Sign(bytes.left(bytes.size() - 1)), keys.publicKey));
+    EXPECT_FALSE(VerifyFileSignature(folder.File("missing"), good, keys.publicKey));
+    for (const QString &malformed : {QString(), QString("not base64!"), good.left(20), good + "AAAA"})
+        EXPECT_FALSE(VerifyFileSignature(path, malformed, keys.publicKey)) << malformed.toStdString();
+    EXPECT_FALSE(VerifyFileSignature(path, good, keys.publicKey.left(31)));
+
+    // One changed byte anywhere spoils it.
+    bytes[bytes.size() / 2] = char(bytes[bytes.size() / 2] ^ 1);
+    folder.Write("file", bytes);
+    EXPECT_FALSE(VerifyFileSignature(path, good, keys.publicKey));
+}
