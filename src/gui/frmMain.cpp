@@ -8,6 +8,7 @@
 #include "gui/frmScanNetwork.h"
 #include "gui/frmSettingsDialog.h"
 #include "gui/frmSplash.h"
+#include "gui/frmUpdateService.h"
 #include "platform/instance/SingleInstance.h"
 #include "platform/shell/Shell.h"
 #include "platform/shell/widgets/NotifyArea.h"
@@ -26,6 +27,8 @@
 #include <QMdiSubWindow>
 #include <QMenuBar>
 #include <QTimer>
+
+#include <algorithm>
 
 
 namespace {
@@ -70,6 +73,13 @@ frmScanNetwork *frmMain::ScanNetwork() const { return moScanNetwork; }
 
 frmAnalysis *frmMain::Analysis() const { return moAnalysis; }
 
+// A scan window closed during its run is no longer the menu's, but lives on until the run ends.
+bool frmMain::ScanRunning() const
+{
+    const QList<frmScanNetwork *> windows = findChildren<frmScanNetwork *>();
+    return std::any_of(windows.begin(), windows.end(), [](const frmScanNetwork *window) { return window->Running(); });
+}
+
 void frmMain::CreateMenus()
 {
     mnuProgram = menuBar()->addMenu(QStringLiteral("&Program"));
@@ -92,13 +102,11 @@ void frmMain::CreateMenus()
     mnuHelpContents->setShortcut(Qt::Key_F1);
     connect(mnuHelpContents, &QAction::triggered, this, &frmMain::mnuHelpContents_Click);
     mnuUpdateService = mnuHelp->addAction(QStringLiteral("&Updating service"));
+    connect(mnuUpdateService, &QAction::triggered, this, &frmMain::mnuUpdateService_Click);
     mnuHelp->addSeparator();
     mnuInfo = mnuHelp->addAction(QStringLiteral("&Info"));
     connect(mnuInfo, &QAction::triggered, this, &frmMain::mnuInfo_Click);
 
-    // Their windows are not part of this build yet.
-    for (QAction *action : {mnuUpdateService})
-        action->setEnabled(false);
     mnuScanNetwork->setObjectName(QStringLiteral("mnuScanNetwork"));
     mnuViewAnalysis->setObjectName(QStringLiteral("mnuViewAnalysis"));
     mnuSettings->setObjectName(QStringLiteral("mnuSettings"));
@@ -108,8 +116,8 @@ void frmMain::CreateMenus()
     mnuInfo->setObjectName(QStringLiteral("mnuInfo"));
 }
 
-// None of the timer steps lets the message loop run, so none can be entered again while it runs;
-// a one-shot step that shows a modal window switches its timer off before it does.
+// A one-shot step that lets the message loop run (the update check, the modal windows) switches
+// its timer off first, so that it is never entered again while it runs.
 void frmMain::CreateTimers()
 {
     tmrCheckUpdate = makeTimer(this, 50);
@@ -222,6 +230,12 @@ void frmMain::mnuSettings_Click()
     unsetCursor();
 }
 
+void frmMain::mnuUpdateService_Click()
+{
+    frmUpdateService dialog(this, this);
+    dialog.exec();
+}
+
 void frmMain::mnuExit_Click() { close(); }
 
 void frmMain::mnuHelpContents_Click() { OpenHomePage(); }
@@ -278,8 +292,13 @@ void frmMain::RestoreFromSystray()
         moSystray->CleanUpSystray();
 }
 
-// The update dialog is not part of this build yet: the start-up check has nothing to run.
-void frmMain::tmrCheckUpdate_Timer() { tmrCheckUpdate->stop(); }
+// The check lets the message loop run for up to half a minute: the timer is switched off first.
+void frmMain::tmrCheckUpdate_Timer()
+{
+    tmrCheckUpdate->stop();
+    frmUpdateService check(this, this);
+    check.CheckUpdate(true, frmSettings::Instance().GetCheckForUpdates() == QStringLiteral("1") && !IsScanCommand(m_arguments));
+}
 
 // The splash, the first run's Settings dialog, then the quick-start page. The timer is switched
 // off first: the modal windows let the message loop run, which would otherwise fire it again.

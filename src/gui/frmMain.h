@@ -59,6 +59,8 @@ public:
     frmScanNetwork *ScanNetwork() const;
     // The analysis window while it is open.
     frmAnalysis *Analysis() const;
+    // True while a scan run is in progress, also in a scan window that was closed during it.
+    bool ScanRunning() const;
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -80,6 +82,7 @@ private:
     void mnuScanNetwork_Click();
     void mnuViewAnalysis_Click();
     void mnuSettings_Click();
+    void mnuUpdateService_Click();
     void mnuExit_Click();
     void mnuHelpContents_Click();
     void mnuInfo_Click();

@@ -1,4 +1,4 @@
-#include "common/TestKeyPair.h"
+#include "common/UpdateSigning.h"
 
 #include <sodium.h>
 
@@ -19,5 +19,19 @@ QString TestKeyPair::Sign(const QByteArray &bytes) const
                          reinterpret_cast<const unsigned char *>(m_secretKey.constData()));
     return QString::fromLatin1(signature.toBase64());
 }
+
+void InstallNowhereUpdateService()
+{
+    static net::UpdateService nowhere{QStringLiteral("http://127.0.0.1:9/"), QByteArray(crypto_sign_PUBLICKEYBYTES, '\0')};
+    net::InstallUpdateService(&nowhere);
+}
+
+LocalUpdateService::LocalUpdateService(const QString &baseAddress, const TestKeyPair &keys)
+    : m_service{baseAddress, keys.publicKey}
+{
+    net::InstallUpdateService(&m_service);
+}
+
+LocalUpdateService::~LocalUpdateService() { InstallNowhereUpdateService(); }
 
 } // namespace testing_support
