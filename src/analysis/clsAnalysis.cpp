@@ -31,8 +31,28 @@ void openRows(db::Recordset &records, const QString &source, db::Connection &con
     records.Open(source, parameters, connection, db::adOpenStatic, db::adLockOptimistic, -1);
 }
 
+// A directory filter selects the paths that begin with the directory's stored form, where "_"
+// and "%" stand for one and for any number of characters as in a LIKE pattern. LIKE ignores
+// letter case, as the right filters need; Linux paths do not, so the prefix becomes a GLOB
+// pattern, which compares letter case exactly.
+QString pathPrefixPattern(const QString &directory)
+{
+    QString pattern;
+    for (const QChar c : EscapeQuotes(directory)) {
+        if (c == u'%')
+            pattern += u'*';
+        else if (c == u'_')
+            pattern += u'?';
+        else if (c == u'*' || c == u'?' || c == u'[')
+            pattern += u'[' + QString(c) + u']';
+        else
+            pattern += c;
+    }
+    return pattern + u'*';
+}
+
 // The directory filter and the right filter of the rights statements, after the condition on
-// Member. Each directory is a path prefix: its stored form followed by "%", bound as a value.
+// Member. Each directory is a path prefix, bound as a value.
 QString directoryAndRightFilter(const QString &strDirectories, const QString &strFilterRight, QVariantList &parameters)
 {
     QString sql;
@@ -41,14 +61,14 @@ QString directoryAndRightFilter(const QString &strDirectories, const QString &st
     } else if (strDirectories.contains(QStringLiteral(", "))) {
         QString any;
         for (const QString &directory : strDirectories.split(QStringLiteral(", "))) {
-            any += QStringLiteral(" Path LIKE ? OR");
-            parameters << EscapeQuotes(directory) + u'%';
+            any += QStringLiteral(" Path GLOB ? OR");
+            parameters << pathPrefixPattern(directory);
         }
         any.chop(3);
         sql = QStringLiteral(" AND (") + any + u')';
     } else {
-        sql = QStringLiteral(" AND Path LIKE ? ");
-        parameters << EscapeQuotes(strDirectories) + u'%';
+        sql = QStringLiteral(" AND Path GLOB ? ");
+        parameters << pathPrefixPattern(strDirectories);
     }
     if (!strFilterRight.isEmpty())
         sql += QStringLiteral("AND (") + strFilterRight + u')';

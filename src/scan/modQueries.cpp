@@ -14,10 +14,11 @@ namespace {
 namespace db = platform::database;
 
 // Home and profile folders are shared below a "Domain Users" folder; the rights on them say
-// nothing about the groups, and user accounts are no groups.
+// nothing about the groups, and user accounts are no groups. Paths compare with their letter
+// case, as Linux paths do: GLOB, where LIKE would ignore it.
 const QString UsedGroupsSelection = QStringLiteral(
-    "SELECT DISTINCT [Permissions].[Member] From Permissions WHERE path not like '%Domain Users/profiles%' "
-    "and path not like '%Domain Users/home%' and member not in (select username from users)");
+    "SELECT DISTINCT [Permissions].[Member] From Permissions WHERE path not glob '*Domain Users/profiles*' "
+    "and path not glob '*Domain Users/home*' and member not in (select username from users)");
 
 void ShowStep(support::ProgressBar &Bar, support::StatusLabel &Status, double value, const QString &text)
 {

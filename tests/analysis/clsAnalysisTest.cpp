@@ -105,7 +105,14 @@ TEST_F(clsAnalysisTest, DirectoryFilterFormsSelectRowsByPathPrefix)
         {u"/srv/Data, /srv/a_"_qs, u"Right LIKE '%Read%'"_qs,
          {u"/srv/Data Read&Execute"_qs, u"/srv/Data2 Read&Write"_qs, u"/srv/a_b Read"_qs}},
         {u"/srv/Data"_qs, u"Right LIKE '%Read%' OR Right LIKE '%Full%'"_qs, {staff[0], staff[1], staff[2]}},
+        // Rights compare without regard to letter case, paths with it.
+        {u"/srv/Data"_qs, u"Right LIKE '%read%' OR Right LIKE '%FULL%'"_qs, {staff[0], staff[1], staff[2]}},
+        {u"/srv/data, /srv/Data/"_qs, u"Right LIKE '%full%'"_qs, {u"/srv/Data/sub Full"_qs}},
         {QString(), u"Right LIKE '%Modify%'"_qs, {u"/srv/axb Modify"_qs}},
+        // Only "_" and "%" are wildcards: "*", "?" and "[" in a directory stand for themselves.
+        {u"/srv/*"_qs, QString(), {}},
+        {u"/srv/[D]ata"_qs, QString(), {}},
+        {u"/srv/?ata"_qs, QString(), {}},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE((c.directories + u" | "_qs + c.filter).toStdString());

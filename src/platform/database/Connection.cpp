@@ -138,10 +138,8 @@ void Connection::Open(const QString &, const QString &, int)
         sqlite3_extended_result_codes(db, 1);
         sqlite3_busy_timeout(db, kBusyTimeoutMs);
         // Reading the schema makes SQLite read the file's header now, so a file that is no
-        // database fails at Open rather than at the first statement. Paths and names on Linux
-        // are case-sensitive, and so are the LIKE filters on them.
-        rc = sqlite3_exec(db, "SELECT count(*) FROM sqlite_schema; PRAGMA case_sensitive_like = ON;", nullptr,
-                          nullptr, nullptr);
+        // database fails at Open rather than at the first statement.
+        rc = sqlite3_exec(db, "SELECT count(*) FROM sqlite_schema", nullptr, nullptr, nullptr);
     }
     if (rc != SQLITE_OK) {
         const support::Error error = (rc & 0xFF) == SQLITE_CANTOPEN
