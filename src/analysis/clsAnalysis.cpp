@@ -75,12 +75,13 @@ QString directoryAndRightFilter(const QString &strDirectories, const QString &st
     return sql + QStringLiteral(" ORDER BY Path ASC");
 }
 
-// The text of a date field as a date; a text that is no date counts like a Null value.
+// The text of a date field as a date; a text that is no date is a type mismatch, which ends the
+// read like any error the message table has no row for.
 QDateTime dateOf(const db::Field &field)
 {
     const QDateTime value = support::ReadDateText(field.Text());
     if (!value.isValid())
-        throw db::UsageError(db::kInvalidUseOfNull);
+        throw support::Error(13, QStringLiteral("Type mismatch"), db::kErrorSource);
     return value;
 }
 

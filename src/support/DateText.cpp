@@ -75,16 +75,18 @@ QDateTime readIn(const QString &text, const QLocale &locale)
     }
     return value;
 }
+
+// The stored form, the same in every locale.
+const QString StoredDate = QStringLiteral("yyyy-MM-dd");
+const QString StoredDateAndTime = QStringLiteral("yyyy-MM-dd HH:mm:ss");
+
 } // namespace
 
-QString DateText(const QDateTime &value, const QLocale &locale)
+QString DateText(const QDateTime &value)
 {
     const QTime time = value.time();
     const bool midnight = time.hour() == 0 && time.minute() == 0 && time.second() == 0;
-    QString format = dateFormat(locale);
-    if (!midnight)
-        format += u' ' + timeFormat(locale);
-    return locale.toString(value, format);
+    return QLocale::c().toString(value, midnight ? StoredDate : StoredDateAndTime);
 }
 
 QString ShortDateText(const QDate &value, const QLocale &locale) { return locale.toString(value, dateFormat(locale)); }
@@ -96,7 +98,11 @@ QDateTime ReadDateText(const QString &text, const QLocale &locale)
     const QString trimmed = text.trimmed();
     if (trimmed == kNoDateText)
         return QDateTime(QDate(1000, 1, 1), QTime(0, 0));
-    QDateTime value = readIn(trimmed, locale);
+    QDateTime value = QLocale::c().toDateTime(trimmed, StoredDateAndTime);
+    if (!value.isValid())
+        value = QLocale::c().toDateTime(trimmed, StoredDate);
+    if (!value.isValid())
+        value = readIn(trimmed, locale);
     if (!value.isValid() && locale != QLocale::c())
         value = readIn(trimmed, QLocale::c());
     if (!value.isValid())

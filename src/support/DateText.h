@@ -6,26 +6,30 @@
 
 namespace support {
 
-// Dates the program stores as text (a user's last login, the date of the last scan) are written
-// in the regional format of the user's environment and read back to the same second.
+// Dates the program stores as text (a user's last login, the date of the last scan) must read back
+// to the same second whoever reads them: a cron run in the C locale, an administrator in another
+// country. They are written in one form whatever the locale, "2005-03-07 14:05:09" (at midnight
+// the date alone), and read in that form, as the fixed text for no date, and as the regional
+// short forms that earlier versions wrote.
 //
-// The form is the locale's short date with a four-digit year, followed by a blank and the
-// locale's short time with seconds; at midnight the time is left out. On Linux the locale comes
+// The scan log, which nobody reads back, shows the regional short date and time: the locale's
+// short date with a four-digit year and its short time with seconds. On Linux the locale comes
 // from LC_ALL, LC_TIME or LANG (QLocale::system()); QLocale::setDefault does not change it.
 
 // The fixed text that stands for "no date" (an account that has never logged in). It reads as
 // 1 January 1000, 00:00:00 whatever the locale.
 inline const QString kNoDateText = QStringLiteral("01/01/1000");
 
-QString DateText(const QDateTime &value, const QLocale &locale = QLocale::system());
+// The stored form of a date and time.
+QString DateText(const QDateTime &value);
 
-// The two halves of DateText on their own: the date, and the time with seconds.
+// The regional short date and time with seconds of the scan log.
 QString ShortDateText(const QDate &value, const QLocale &locale = QLocale::system());
 QString TimeText(const QTime &value, const QLocale &locale = QLocale::system());
 
-// The date and time of a text written by DateText, in this locale or (for a file written by a
-// run without a locale, such as one started from cron) in the C locale; ISO 8601 texts and
-// kNoDateText are read as well. An invalid QDateTime when the text is none of these.
+// The date and time of a stored text: DateText's form, kNoDateText, ISO 8601, or a regional
+// short form of this locale or of the C locale (written by an earlier version, or by a cron run
+// of one). An invalid QDateTime when the text is none of these.
 QDateTime ReadDateText(const QString &text, const QLocale &locale = QLocale::system());
 
 // The date a date variable holds before anything is assigned: 30 December 1899, 00:00:00.

@@ -175,12 +175,12 @@ TEST_F(clsAnalysisTest, UsersProgramsAndComputersWithExactFlagsAndNullValuesSkip
 
     db.Exec(u"insert into Users values ('al|ce','HOST\\al|ce','True','true','"_qs +
             support::DateText(QDateTime(QDate(2005, 3, 7), QTime(14, 5, 9))) +
-            u"'), ('bob','HOST\\bob','False','True','01/01/1000'), ('eve','HOST\\eve','TRUE','False','not a date'),"
+            u"'), ('bob','HOST\\bob','False','True','01/01/1000'), ('eve','HOST\\eve','TRUE','False',NULL),"
             "(NULL,'HOST\\x',NULL,'True',NULL);"
             "insert into InstalledSoftware values ('pc|1','bash','5.2','Debian',''),"
             "('pc|1','Toms Tool','1','Tom','/opt/it|s'), ('pc2','bash','5.1','Debian',''),"
             "('pc3',NULL,'1.0',NULL,''), (NULL,'tool','2',NULL,'')"_qs);
-    // Only "True" exactly is true; a text that is no date counts like a Null value.
+    // Only "True" exactly is true; a Null date leaves the zero date.
     QList<clsUser> users{clsUser()};
     EXPECT_EQ(analysis.GetUsers(db.Path(), users, progress, progress), 1);
     EXPECT_EQ(describe(users), (QStringList{u"al'ce|HOST\\al'ce|1|0|2005-03-07T14:05:09"_qs,
@@ -188,6 +188,11 @@ TEST_F(clsAnalysisTest, UsersProgramsAndComputersWithExactFlagsAndNullValuesSkip
                                             u"eve|HOST\\eve|0|0|1899-12-30T00:00:00"_qs,
                                             u"|HOST\\x|0|1|1899-12-30T00:00:00"_qs}));
     EXPECT_EQ(progress.captions, (QStringList{kGathering, u"Filling the list with users..."_qs}));
+    // A text that is no date ends the read, keeping the users before it.
+    db.Exec(u"insert into Users values ('zed','HOST\\zed','False','False','not a date')"_qs);
+    EXPECT_EQ(analysis.GetUsers(db.Path(), users, progress, progress), 0);
+    EXPECT_EQ(users.size(), 4);
+    EXPECT_EQ(progress.Caption(), u"Unknown error while loading the data."_qs);
 
     EXPECT_EQ(analysis.GetComputers(db.Path(), computers), 1);
     EXPECT_EQ(computers, (QStringList{u"pc'1"_qs, u"pc2"_qs, u"pc3"_qs}));

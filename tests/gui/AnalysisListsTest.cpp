@@ -89,9 +89,9 @@ TEST_F(ListsFixture, UserListShowsFlagsAndLastLoginAndSortsByHeaders)
 {
     const QDateTime march(QDate(2005, 3, 7), QTime(14, 5, 9));
     db.Exec(QStringLiteral("insert into Users values ('carol','WinNT://HOST/carol','False','False','%1'),"
-                           "('alice','WinNT://HOST/alice','True','True','%2'),"
+                           "('alice','WinNT://HOST/alice','True','True','7 Mar 2005 14:05:09'),"
                            "('bob','WinNT://HOST/bob','true','False','01/01/1000')")
-                .arg(support::DateText(march.addYears(3)), support::DateText(march, QLocale::c())));
+                .arg(support::DateText(march.addYears(3))));
     usrUserInformation view;
     view.show();
     view.LoadControl();
