@@ -187,8 +187,11 @@ TEST_F(NssDirectoryTest, ComputersAreThisHostAndEveryRegistryExport)
     testing_support::TempProgramFolder folder;
     const QString host = NssDirectory::HostShortName();
     QDir(folder.Path()).mkpath(QStringLiteral("Registry/folder.reg"));
+    // Only names a computer can have, and none that names this host again.
     for (const QString &name : {QStringLiteral("zeta.reg"), QStringLiteral("Alpha.reg"), host.toUpper() + QStringLiteral(".reg"),
-                                QStringLiteral("notes.txt"), QStringLiteral(".reg"), QStringLiteral("PC'1 ü.reg")})
+                                QStringLiteral("notes.txt"), QStringLiteral(".reg"), QStringLiteral("PC'1 ü.reg"),
+                                QStringLiteral("..reg"), QStringLiteral("localhost.reg"), QStringLiteral("line\nbreak.reg"),
+                                QStringLiteral("a:b.reg"), QStringLiteral("tab\t.reg")})
         folder.Write(QStringLiteral("Registry/") + name, "REGEDIT4\r\n");
 
     QStringList names;

@@ -130,6 +130,17 @@ std::vector<gid_t> GroupIds(const Account &account)
     return unique;
 }
 
+// A name a computer can have: "..reg" names no computer, and a line break in a file name would
+// split the computer list into two names.
+bool IsComputerName(const QString &name)
+{
+    static const QString forbidden = QStringLiteral("\\/:*?\"<>|");
+    const bool onlyDots = name.count(u'.') == name.size();
+    return !onlyDots && std::none_of(name.begin(), name.end(), [](QChar c) {
+        return c.category() == QChar::Other_Control || forbidden.contains(c);
+    });
+}
+
 class NssDomain : public DomainContainer {
 public:
     NssDomain(QString name, NssDirectory::Files files) : m_name(std::move(name)), m_files(std::move(files)) {}
@@ -189,10 +200,8 @@ public:
         for (const QFileInfo &file : files) {
             const QString name = file.fileName().chopped(4);
             // This host's software is read from its own package database, not from an export.
-            if (name.isEmpty() || !file.fileName().endsWith(QStringLiteral(".reg")) ||
-                name.compare(host, Qt::CaseInsensitive) == 0)
-                continue;
-            computers.push_back(MakeComputer(m_name, name));
+            if (file.fileName().endsWith(QStringLiteral(".reg")) && IsComputerName(name) && !NssDirectory::IsThisHost(name))
+                computers.push_back(MakeComputer(m_name, name));
         }
         return computers;
     }
@@ -228,6 +237,16 @@ QString NssDirectory::GroupName(const char *name)
 {
     const QString group = QString::fromUtf8(name);
     return getpwnam(name) ? u'@' + group : group;
+}
+
+bool NssDirectory::IsThisHost(const QString &computer)
+{
+    if (computer.isEmpty() || computer == u"." || computer.compare(QStringLiteral("localhost"), Qt::CaseInsensitive) == 0)
+        return true;
+    std::array<char, 256> name{};
+    const QString full = gethostname(name.data(), name.size() - 1) == 0 ? QString::fromUtf8(name.data()) : QString();
+    return computer.compare(HostShortName(), Qt::CaseInsensitive) == 0 ||
+           (!full.isEmpty() && computer.compare(full, Qt::CaseInsensitive) == 0);
 }
 
 QStringList NssDirectory::Domains() { return {HostShortName()}; }

@@ -14,7 +14,9 @@ namespace platform::directory {
 // days means the password never expires) and the lastlog file (the last login; a user without a
 // record has no LastLogin). A shadow file that cannot be read (not root) leaves every user
 // enabled and without the never-expires bit. The computers are this host and every computer
-// that has a registry export Registry/<computer>.reg in the program folder.
+// that has a registry export Registry/<computer>.reg in the program folder, when the file name
+// is a computer's name (no control characters, none of \ / : * ? " < > |, not only dots) that
+// does not name this host.
 class NssDirectory : public DirectoryService {
 public:
     struct Files {
@@ -30,6 +32,8 @@ public:
 
     // The host name up to its first ".".
     static QString HostShortName();
+    // True when computer names this machine (its short or full host name, "localhost", "." or "").
+    static bool IsThisHost(const QString &computer);
 
     // The name under which the group called name is stored and shown everywhere (the domain's
     // groups, a user's memberships, the trustees of access rights): its own name, or "@" + its

@@ -8,9 +8,6 @@
 #include <QDir>
 #include <QFile>
 
-#include <unistd.h>
-
-#include <array>
 
 namespace platform::registry {
 
@@ -67,16 +64,6 @@ QString below(const QString &subKey) { return LocalMachine + u'\\' + subKey; }
 
 FileRegistry::FileRegistry(QString dpkgStatusFile) : m_dpkgStatusFile(std::move(dpkgStatusFile)) {}
 
-bool FileRegistry::IsThisHost(const QString &computer)
-{
-    if (computer.isEmpty() || computer == u"." || computer.compare(QStringLiteral("localhost"), Qt::CaseInsensitive) == 0)
-        return true;
-    std::array<char, 256> name{};
-    const QString full = gethostname(name.data(), name.size() - 1) == 0 ? QString::fromUtf8(name.data()) : QString();
-    return computer.compare(directory::NssDirectory::HostShortName(), Qt::CaseInsensitive) == 0 ||
-           (!full.isEmpty() && computer.compare(full, Qt::CaseInsensitive) == 0);
-}
-
 HKEY FileRegistry::add(Handle handle)
 {
     // Skip 0 and the numbers of the predefined root keys.
@@ -93,7 +80,7 @@ int32_t FileRegistry::ConnectRegistry(const QString &computer, HKEY root, HKEY &
     if (root != HKEY_LOCAL_MACHINE)
         return ERROR_INVALID_HANDLE;
     Handle handle;
-    if (IsThisHost(computer)) {
+    if (directory::NssDirectory::IsThisHost(computer)) {
         const std::optional<QByteArray> status = readFile(m_dpkgStatusFile);
         if (!status)
             return ERROR_BAD_NETPATH;

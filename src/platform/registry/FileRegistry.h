@@ -28,9 +28,6 @@ public:
     // Handles given out and not yet closed.
     size_t OpenHandles() const { return m_handles.size(); }
 
-    // True when computer names this machine (its short or full host name, "localhost", "." or "").
-    static bool IsThisHost(const QString &computer);
-
 private:
     // A connected root gives the tree below it on demand (an export is parsed only for the key
     // that is opened); an opened key shares its tree with every handle taken from it.
