@@ -204,7 +204,8 @@ bool clsDownload::HeaderAccepted()
         }
     }
     const QString length = GetHeaderValue(m_header, "Content-Length");
-    m_expectedLength = length.isEmpty() ? -1 : static_cast<int64_t>(support::Val(length));
+    const double announced = length.isEmpty() ? -1 : support::Val(length);
+    m_expectedLength = announced >= 0 && announced < 9e18 ? static_cast<int64_t>(announced) : -1;
     // Sizes beyond the 32-bit property, and negative ones, count as unknown.
     m_fileSize = m_expectedLength > 0 && m_expectedLength <= std::numeric_limits<int32_t>::max()
                      ? static_cast<int32_t>(m_expectedLength) : 0;
