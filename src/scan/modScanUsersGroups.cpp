@@ -27,6 +27,15 @@ QString GroupNameOfPath(const QString &adsPath)
     return slash < 0 ? rest : rest.mid(slash + 1);
 }
 
+// Inserts one row whose values may read directory properties: a property without a value skips
+// the row, a value too long for its column leaves it out until the task's end.
+template <typename Values>
+void StoreRow(platform::database::Connection &cn, const QString &table, const Values &values,
+              modDatabase::LeftOutRows &leftOut)
+{
+    SkippingMissingProperty([&] { leftOut.Store([&] { modDatabase::InsertRow(cn, table, values()); }); });
+}
+
 void StoreUser(platform::database::Connection &cn, const User &user, const QString &strUsersTable,
                const QString &strUserGroupTable, modDatabase::LeftOutRows &leftOut)
 {
@@ -41,16 +50,13 @@ void StoreUser(platform::database::Connection &cn, const User &user, const QStri
     SkippingMissingProperty([&] { strPath = EscapeQuotes(WithoutProvider(user.ADsPath()).replace(u'/', u'\\')); });
     SkippingMissingProperty([&] { strName = EscapeQuotes(user.Name()); });
 
-    const auto insert = [&](const QString &table, const auto &values) {
-        SkippingMissingProperty([&] { leftOut.Store([&] { modDatabase::InsertRow(cn, table, values()); }); });
-    };
-    insert(strUsersTable, [&] {
+    StoreRow(cn, strUsersTable, [&] {
         return QStringList{strName, strPath, TrueFalse(user.AccountDisabled()),
                            TrueFalse((lngFlags & kDontExpirePassword) != 0), strLastLogin};
-    });
-    insert(strUserGroupTable, [&] { return QStringList{strName, QStringLiteral("Users")}; });
+    }, leftOut);
+    StoreRow(cn, strUserGroupTable, [&] { return QStringList{strName, QStringLiteral("Users")}; }, leftOut);
     for (const Group &group : user.Groups())
-        insert(strUserGroupTable, [&] { return QStringList{strName, EscapeQuotes(group.Name())}; });
+        StoreRow(cn, strUserGroupTable, [&] { return QStringList{strName, EscapeQuotes(group.Name())}; }, leftOut);
 }
 
 } // namespace
@@ -83,11 +89,8 @@ int32_t ScanUsersGroups(support::ProgressBar &ProgressBar, support::StatusLabel 
         lblStatus.setCaption(QStringLiteral("Scanning groups..."));
         support::DoEvents();
         for (const Group &group : groups->Groups()) {
-            SkippingMissingProperty([&] {
-                leftOut.Store([&] {
-                    modDatabase::InsertRow(cn, strGroupsTable, {EscapeQuotes(GroupNameOfPath(group.ADsPath()))});
-                });
-            });
+            StoreRow(cn, strGroupsTable, [&] { return QStringList{EscapeQuotes(GroupNameOfPath(group.ADsPath()))}; },
+                     leftOut);
         }
         leftOut.RaiseIfAny();
 
