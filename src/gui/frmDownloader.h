@@ -36,6 +36,7 @@ public:
     // One-shot, 200 ms: starts the next file.
     QTimer *tmrDownloadVolgendBestand = nullptr;
 
+    // The downloader whose events the dialog handles.
     clsDownload *Downloader() const { return moDownload; }
 
     // Esc and the close box act as Cancel.

@@ -5,6 +5,7 @@
 #include "gui/frmMain.h"
 #include "net/UpdateService.h"
 #include "platform/shell/Shell.h"
+#include "platform/shell/StartProgram.h"
 #include "platform/signature/Ed25519.h"
 #include "platform/userstore/UserStore.h"
 #include "platform/winsock/Winsock.h"
@@ -21,7 +22,6 @@
 #include <QFile>
 #include <QGroupBox>
 #include <QLabel>
-#include <QProcess>
 #include <QPushButton>
 #include <QTimer>
 
@@ -207,7 +207,7 @@ bool frmUpdateService::HandOver(const QString &productFile, const QString &updat
 {
     support::WaitUntil([this] { return !m_mainWindow || !m_mainWindow->ScanRunning(); }, QDeadlineTimer::Forever, 250);
     QFile::setPermissions(updaterFile, QFile::permissions(updaterFile) | QFileDevice::ExeOwner | QFileDevice::ExeUser);
-    if (!QProcess::startDetached(updaterFile, {productFile + u'|' + QCoreApplication::applicationFilePath()}))
+    if (!platform::shell::StartProgram(updaterFile, productFile + u'|' + QCoreApplication::applicationFilePath()))
         return false;
     done(QDialog::Accepted);
     if (m_mainWindow)
