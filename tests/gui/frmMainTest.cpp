@@ -21,6 +21,7 @@
 #include <QFile>
 #include <QMenu>
 #include <QProcess>
+#include <QTest>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -156,23 +157,33 @@ TEST(frmMain, TheStartUpSequenceShowsItsWindowsInOrderAndOpensWhatTheQuickStartP
     answerer.answers["frmQuickStart"] = [](QWidget *widget) {
         auto *page = static_cast<frmQuickStart *>(widget);
         page->chkShowOnStartup->setChecked(false);
-        emit page->lblScanNetwork->clicked();
+        emit page->lblAnalysisTitle->clicked();
     };
     window.tmrLoadSplash->setInterval(1);
     window.show();
-    ASSERT_TRUE(testing_support::RunUntil([&] { return window.ScanNetwork() != nullptr; }, 5000)) << qPrintable(answerer.shown.join(", "));
+    ASSERT_TRUE(testing_support::RunUntil([&] { return window.Analysis() != nullptr; }, 5000)) << qPrintable(answerer.shown.join(", "));
     EXPECT_EQ(answerer.shown, (QStringList{"frmSplash", "frmSettingsDialog", "frmQuickStart"}));
     EXPECT_EQ(frmSettings::Instance().GetShowQuickStart(), "0");
     EXPECT_EQ(window.cursor().shape(), Qt::ArrowCursor);
     EXPECT_EQ(platform::userstore::GetSetting("Quillmere", "Options", "AskForSettings"), "1") << "also when cancelled";
 
     // Next time, with the box unticked: only the splash.
-    answerer.shown.clear();
-    frmMain second({});
-    second.tmrLoadSplash->setInterval(1);
-    ASSERT_TRUE(testing_support::RunUntil([&] { return !second.tmrLoadSplash->isActive() && !answerer.shown.isEmpty(); }, 5000));
-    QCoreApplication::processEvents();
+    const auto startAgain = [&] {
+        answerer.shown.clear();
+        frmMain next({});
+        next.tmrLoadSplash->setInterval(1);
+        EXPECT_TRUE(testing_support::RunUntil([&] { return !next.tmrLoadSplash->isActive(); }, 5000));
+        EXPECT_TRUE(next.mdiArea->subWindowList().isEmpty());
+    };
+    startAgain();
     EXPECT_EQ(answerer.shown, QStringList{"frmSplash"});
+
+    // Esc on the page opens nothing and writes the box back as it was.
+    frmSettings::Instance().SetShowQuickStart(1);
+    answerer.answers["frmQuickStart"] = [](QWidget *page) { QTest::keyClick(page, Qt::Key_Escape); };
+    startAgain();
+    EXPECT_EQ(answerer.shown, (QStringList{"frmSplash", "frmQuickStart"}));
+    EXPECT_EQ(frmSettings::Instance().GetShowQuickStart(), "1");
 }
 
 TEST(frmMain, TheUpdateCleanUpRemovesOnlyItsOwnFilesAndIgnoresFailures)

@@ -54,6 +54,8 @@ std::vector<std::pair<QMessageBox::StandardButton, int>> buttonsOf(int style)
 int WidgetShell::MessageBox(const QString &prompt, int style, const QString &title)
 {
     QMessageBox box(iconOf(style), title, prompt, QMessageBox::NoButton, QApplication::activeWindow());
+    // Prompts may carry text from outside (a web server's status line, a file name): never markup.
+    box.setTextFormat(Qt::PlainText);
     const auto buttons = buttonsOf(style);
     for (const auto &[button, answer] : buttons)
         box.addButton(button);
