@@ -7,11 +7,13 @@
 #include "gui/frmQuickStart.h"
 #include "gui/frmSplash.h"
 #include "platform/shell/widgets/NotifyArea.h"
+#include "platform/shell/widgets/WidgetShell.h"
 #include "support/ProgramEnd.h"
 #include "Version.h"
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QMessageBox>
 #include <QMouseEvent>
 #include <QSignalSpy>
 #include <QTest>
@@ -178,4 +180,22 @@ TEST(StartUpWindows, TheQuickStartPageOnlyHidesAndUnderlinesTheLinkUnderTheMouse
     QTest::mouseClick(page.Image2, Qt::LeftButton);
     EXPECT_FALSE(page.isVisible());
     EXPECT_EQ(page.selectedIndex, 1);
+}
+
+TEST(WidgetShell, MessageBoxesShowTheirTextAsPlainTextAndFileDialogsTakeTheFilterPairs)
+{
+    testing_support::ModalAnswerer answerer;
+    Qt::TextFormat format = Qt::AutoText;
+    answerer.answers["QMessageBox"] = [&format](QWidget *box) {
+        format = static_cast<QMessageBox *>(box)->textFormat();
+        static_cast<QMessageBox *>(box)->reject();
+    };
+    platform::shell::WidgetShell shell;
+    EXPECT_EQ(shell.MessageBox("<b>HTTP/1.0 500 Internal Server Error</b>", platform::shell::vbOKCancel, "t"),
+              platform::shell::vbCancel);
+    EXPECT_EQ(format, Qt::PlainText);
+
+    using platform::shell::WidgetShell;
+    EXPECT_EQ(WidgetShell::QtFilter("CSV files (*.csv) | *.csv"), "CSV files (*.csv)");
+    EXPECT_EQ(WidgetShell::QtFilter("Access Database|*.mdb|All files|*"), "Access Database (*.mdb);;All files (*)");
 }
