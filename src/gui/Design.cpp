@@ -19,6 +19,15 @@ void setColour(QWidget *widget, QPalette::ColorRole role, const QColor &colour)
     widget->setPalette(palette);
 }
 
+void boldenCaptions(std::initializer_list<QGroupBox *> frames, const QFont &inside)
+{
+    for (QGroupBox *frame : frames) {
+        frame->setFont(boldened(QFont(QStringLiteral("MS Sans Serif"), 8)));
+        for (QWidget *child : frame->findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
+            child->setFont(inside);
+    }
+}
+
 QLabel *makePicture(QWidget *container, const char *name, const char *resource, int left, int top, int width,
                     int height)
 {

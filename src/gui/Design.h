@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QPalette>
 
+#include <initializer_list>
 #include <type_traits>
 
 // Helpers for building a window from its design: measures in twips (15 to a pixel at 96 dpi),
@@ -32,6 +33,9 @@ Widget *make(QWidget *container, const char *name, const char *text, int left, i
         widget->setText(QString::fromUtf8(text));
     return widget;
 }
+
+// Gives the frames bold captions while the controls inside keep the window's font.
+void boldenCaptions(std::initializer_list<QGroupBox *> frames, const QFont &inside);
 
 // A picture from the program's resources, scaled to its design size.
 QLabel *makePicture(QWidget *container, const char *name, const char *resource, int left, int top, int width,

@@ -194,12 +194,7 @@ void frmScanNetwork::CreateControls()
     ProgressBar1 = make<QProgressBar>(fraProgress, "ProgressBar1", "", 240, 3480, 4215, 195);
     ProgressBar1->setTextVisible(false);
 
-    // Frame captions are bold; the controls inside keep the window's font.
-    for (QGroupBox *frame : {fraDirs, fraDetails, fraScan, fraProgress}) {
-        frame->setFont(boldened(QFont(QStringLiteral("MS Sans Serif"), 8)));
-        for (QWidget *child : frame->findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
-            child->setFont(arial);
-    }
+    boldenCaptions({fraDirs, fraDetails, fraScan, fraProgress}, arial);
     for (QLabel *bold : {lblStatus, lblProgressTitle})
         bold->setFont(boldened(arial));
 

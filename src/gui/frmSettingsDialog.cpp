@@ -110,12 +110,7 @@ void frmSettingsDialog::CreateControls()
     cmdOK->setDefault(true);
     setFixedSize(px(6360), px(7335));
 
-    // Frame captions are bold; the controls inside keep the dialog's font.
-    for (QGroupBox *frame : {fraDbase, fraDomain, Frame1}) {
-        frame->setFont(design::boldened(QFont(QStringLiteral("MS Sans Serif"), 8)));
-        for (QWidget *child : frame->findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
-            child->setFont(arial);
-    }
+    design::boldenCaptions({fraDbase, fraDomain, Frame1}, arial);
 
     connect(cmdOK, &QPushButton::clicked, this, &frmSettingsDialog::cmdOK_Click);
     connect(cmdCancel, &QPushButton::clicked, this, &QDialog::reject);
