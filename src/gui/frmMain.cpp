@@ -30,7 +30,6 @@
 
 #include <algorithm>
 
-
 namespace {
 
 const QString AppName = QStringLiteral("Quillmere");
