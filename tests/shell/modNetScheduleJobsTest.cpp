@@ -92,7 +92,8 @@ TEST(modNetScheduleJobs, ConfirmingTouchesOnlyThisProgramsJob)
                               "\n"
                               "15 3 * * * /usr/bin/backup --all\r\n"
                               "0 1 * * * '/srv/other copy/quillmere' -scan # Quillmere job 7\n"
-                              "5 2 * * 1 logrotate # Quillmere job 2 is not ours";
+                              "5 2 * * 1 logrotate # Quillmere job 2 is not ours\n"
+                              "#30 5 * * 1 " + Command.toUtf8() + " # Quillmere job 4"; // switched off by hand
     platform::scheduler::WriteCrontab(others + "\n0 6 * * 1 " + Command.toUtf8() + " # Quillmere job 3"); // no final line end
 
     AddScheduledJob("17:00", "M,T,W,TH,F,S,SU", Command, true);

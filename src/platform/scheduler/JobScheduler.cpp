@@ -15,9 +15,10 @@ namespace {
 constexpr uint8_t EveryWeekday = 0x7F;
 constexpr uint32_t MillisecondsPerDay = 24 * 3600 * 1000;
 
-// Our lines: five time fields, the command, and the marker with the job's identifier.
+// Our lines: five time fields, the command, and the marker with the job's identifier. A line
+// that begins with "#" is a comment, also one that a user made of our line to switch it off.
 const QRegularExpression JobLine(QStringLiteral(
-    R"(^\s*(\S+)\s+(\S+)\s+(\S+)\s+\S+\s+(\S+)\s+(.*\S)\s+# Quillmere job (\d+)\s*$)"));
+    R"(^\s*([^#\s]\S*)\s+(\S+)\s+(\S+)\s+\S+\s+(\S+)\s+(.*\S)\s+# Quillmere job (\d+)\s*$)"));
 
 // Cron's weekday numbers: Sunday is 0; our bit 0 is Monday.
 int cronWeekday(int bit) { return (bit + 1) % 7; }

@@ -40,8 +40,8 @@ enum : uint32_t {
 // crontab. Each job is one line "M H DOM * DOW command # Quillmere job N": the days of the
 // month and of the week become cron's day fields (both restricted means either, as for the job
 // record), every day is "* * *", and "%" in the command is escaped, since cron would turn it
-// into a line break. Lines without the marker (other programs' jobs, comments, blank lines,
-// variables) are never touched.
+// into a line break. Lines without the marker (other programs' jobs, blank lines, variables)
+// and comments (a line of ours commented out included) are never touched.
 //
 // The crontab is read once, when the object is made; Del and Add change the copy, and Commit
 // installs it in one write, so a job is never lost between a removal and an addition. After a
