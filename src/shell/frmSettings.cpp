@@ -81,10 +81,10 @@ QStringList frmSettings::DirectoriesIn(const platform::ini::Snapshot &settings)
 {
     const double count = support::Val(settings.Value(Directories, QStringLiteral("DirectoryCount"), QStringLiteral("0")));
     QStringList directories;
-    // A count that no 16-bit number holds, or one below zero, is a damaged file rather than a
-    // list: every Directory key there is is taken, in the order of its number, so that a rewrite
-    // of the file keeps them all.
-    if (count <= -1 || count >= 32767.5) {
+    // A count that no 16-bit number holds, or one that rounds to a number below zero, is a
+    // damaged file rather than a list: every Directory key there is is taken, in the order of its
+    // number, so that a rewrite of the file keeps them all.
+    if (count < -0.5 || count >= 32767.5) {
         std::map<qlonglong, QString> numbered;
         static const QRegularExpression directoryKey(QStringLiteral("^Directory([1-9][0-9]{0,17})$"),
                                                      QRegularExpression::CaseInsensitiveOption);

@@ -53,6 +53,7 @@ TEST(frmSettings, DirectoriesFollowTheCountWithGapsAndOddCounts)
         {"[Directories]\nDirectoryCount=two\nDirectory1=/a\n", {}},
         // Counts beyond the 16-bit range or below zero: every Directory key, by its number.
         {"[Directories]\nDirectoryCount=-1\nDirectory1=/a\n", {"/a"}},
+        {"[Directories]\nDirectoryCount=-0.7\nDirectory1=/a\n", {"/a"}}, // rounds to -1
         {"[Directories]\nDirectoryCount=65535\nDirectory10=/j\nDirectory01=/x\nDirectory3=/c\nDIRECTORY1=/a\n"
          "DirectoryX=/x\n", {"/a", "/c", "/j"}},
         {"[Directories]\nDirectoryCount=1.5\nDirectory1=/a\nDirectory2=/b\n", {"/a", "/b"}},
