@@ -36,7 +36,7 @@ struct Ended {};
 
 } // namespace
 
-TEST(frmMain, MenusCarryTheirCaptionsAndShortcutsAndMissingWindowsAreDisabled)
+TEST(frmMain, MenusCarryTheirCaptionsAndShortcutsAndAreAllEnabled)
 {
     TempProgramFolder folder;
     frmMain window({});
@@ -46,20 +46,19 @@ TEST(frmMain, MenusCarryTheirCaptionsAndShortcutsAndMissingWindowsAreDisabled)
         QAction *action;
         const char *caption;
         QKeySequence shortcut;
-        bool enabled;
     } items[] = {
-        {window.mnuScanNetwork, "&Scan network", QKeySequence(Qt::Key_F2), true},
-        {window.mnuViewAnalysis, "&View analyses", QKeySequence(Qt::Key_F3), true},
-        {window.mnuSettings, "&Settings", QKeySequence(Qt::Key_F4), true},
-        {window.mnuExit, "&Exit", QKeySequence(), true},
-        {window.mnuHelpContents, "&Help on the site", QKeySequence(Qt::Key_F1), true},
-        {window.mnuUpdateService, "&Updating service", QKeySequence(), true},
-        {window.mnuInfo, "&Info", QKeySequence(), true},
+        {window.mnuScanNetwork, "&Scan network", QKeySequence(Qt::Key_F2)},
+        {window.mnuViewAnalysis, "&View analyses", QKeySequence(Qt::Key_F3)},
+        {window.mnuSettings, "&Settings", QKeySequence(Qt::Key_F4)},
+        {window.mnuExit, "&Exit", QKeySequence()},
+        {window.mnuHelpContents, "&Help on the site", QKeySequence(Qt::Key_F1)},
+        {window.mnuUpdateService, "&Updating service", QKeySequence()},
+        {window.mnuInfo, "&Info", QKeySequence()},
     };
     for (const auto &item : items) {
         EXPECT_EQ(item.action->text(), item.caption);
         EXPECT_EQ(item.action->shortcut(), item.shortcut) << item.caption;
-        EXPECT_EQ(item.action->isEnabled(), item.enabled) << item.caption;
+        EXPECT_TRUE(item.action->isEnabled()) << item.caption;
     }
     EXPECT_EQ(window.mnuProgram->title(), "&Program");
     EXPECT_EQ(window.mnuHelp->title(), "&Help");
@@ -82,7 +81,6 @@ TEST(frmMain, MenusCarryTheirCaptionsAndShortcutsAndMissingWindowsAreDisabled)
     EXPECT_EQ(window.mdiArea->subWindowList().size(), 1);
     EXPECT_EQ(window.mdiArea->activeSubWindow()->widget(), scan);
     EXPECT_EQ(scan->windowTitle(), "Scan network");
-
 
     testing_support::ScriptedShell shell;
     window.mnuHelpContents->trigger();
