@@ -121,10 +121,11 @@ TEST(IniFile, ValuesEndAtANulAndAWriteKeepsTheTextLineEndsModeAndOwner)
     EXPECT_EQ(ReadValue("Directories", "Directory1", Dflt, file), "/a");
     EXPECT_FALSE(WriteValue("Directories", "Directory2", QStringLiteral("/b") + QChar() + "/etc", file));
 
-    // An ANSI (Latin-1) file with CR line ends: read, and written again with both kept.
-    folder.Write("a.ini", "[Options]\rDomain=M\xfcller\rOther=1\r");
+    // An ANSI (Latin-1) file with CR line ends: read, and written again with both kept. A line in
+    // Latin-1 pasted into a UTF-8 file leaves the UTF-8 lines as they are.
+    folder.Write("a.ini", "[Options]\rDomain=M\xfcller\rOther=1\rPath=/srv/M\xc3\xbcller\r");
     ASSERT_TRUE(WriteValue("Options", "Other", "2", file));
-    EXPECT_EQ(folder.Read("a.ini"), QStringLiteral("[Options]\rDomain=Müller\rOther=2\r").toUtf8());
+    EXPECT_EQ(folder.Read("a.ini"), QStringLiteral("[Options]\rDomain=Müller\rOther=2\rPath=/srv/Müller\r").toUtf8());
 
     // Read-only: not written, not even by root. Otherwise mode and owner stay the file's.
     const QByteArray before = folder.Read("a.ini");

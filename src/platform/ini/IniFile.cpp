@@ -23,9 +23,34 @@ struct Document {
     bool bom = false;
 };
 
-// The text of a settings file: UTF-8, or UTF-16 after its byte-order mark (what Windows editors
-// write when asked for "Unicode"); bytes that are no UTF-8 are taken as Latin-1 (an ANSI file of
-// a Windows editor), so that nothing read is lost when the file is written again.
+// UTF-8, where a line that is no UTF-8 is taken as Latin-1 (an ANSI file of a Windows editor, or
+// an ANSI line pasted into a UTF-8 file): a line is decoded on its own, so that the other lines
+// keep their characters when the file is written again.
+QString utf8OrLatin1(QByteArrayView body)
+{
+    QStringDecoder whole(QStringConverter::Utf8);
+    const QString text = whole(body);
+    if (!whole.hasError())
+        return text;
+    QString lines;
+    for (qsizetype start = 0; start <= body.size();) {
+        qsizetype end = start;
+        while (end < body.size() && body[end] != '\n' && body[end] != '\r')
+            ++end;
+        const QByteArrayView line = body.sliced(start, end - start);
+        QStringDecoder utf8(QStringConverter::Utf8);
+        const QString decodedLine = utf8(line);
+        lines += utf8.hasError() ? QString::fromLatin1(line) : decodedLine;
+        if (end < body.size())
+            lines += QLatin1Char(body[end]);
+        start = end + 1;
+    }
+    return lines;
+}
+
+// The text of a settings file: UTF-8 (or Latin-1, above), or UTF-16 after its byte-order mark
+// (what Windows editors write when asked for "Unicode"), so that nothing read is lost when the
+// file is written again.
 QString decoded(QByteArrayView bytes, bool &bom)
 {
     const auto convert = [](QStringConverter::Encoding encoding, QByteArrayView body) {
@@ -37,10 +62,7 @@ QString decoded(QByteArrayView bytes, bool &bom)
         return convert(QStringConverter::Utf16LE, bytes.sliced(2));
     if (bytes.startsWith("\xFE\xFF"))
         return convert(QStringConverter::Utf16BE, bytes.sliced(2));
-    const QByteArrayView body = bom ? bytes.sliced(3) : bytes;
-    QStringDecoder utf8(QStringConverter::Utf8);
-    const QString text = utf8(body);
-    return utf8.hasError() ? QString::fromLatin1(body) : text;
+    return utf8OrLatin1(bom ? bytes.sliced(3) : bytes);
 }
 
 // The file's lines, split at CR LF, LF or a lone CR (old Mac editors). A missing file is an empty

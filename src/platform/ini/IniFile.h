@@ -15,10 +15,10 @@ namespace platform::ini {
 // Reading follows the usual INI conventions: section and key names match without regard to
 // letter case (unless the caller asks for exact matching), blanks around "=" and around the
 // value are ignored, a value in matching double quotes loses them, a value ends at a NUL, lines
-// beginning with ";" or "#" are comments. Files are UTF-8 (with or without a byte-order mark),
-// UTF-16 with its byte-order mark, or Latin-1 where the bytes are no UTF-8; lines end in CR LF,
-// LF or CR. The first matching section and key win. Values are returned whole: a caller that
-// needs a length limit applies it itself.
+// beginning with ";" or "#" are comments. Files are UTF-8 (with or without a byte-order mark;
+// Latin-1 in a line whose bytes are no UTF-8) or UTF-16 with its byte-order mark; lines end in
+// CR LF, LF or CR. The first matching section and key win. Values are returned whole: a caller
+// that needs a length limit applies it itself.
 //
 // Writes go to a new file that replaces the old one in one step, in UTF-8, keeping the old
 // file's line ends, mode and owner. A file without any write permission (read-only), one this
