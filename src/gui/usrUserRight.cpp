@@ -8,6 +8,8 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 
+#include <algorithm>
+
 namespace {
 const RightsView::Kind UserKind = {
     "lblUserRight", "Access rights per single user", "Select a network user", "txtUser",
@@ -53,13 +55,15 @@ int32_t usrUserRight::Query(const QString &database, const QString &filter, cons
                                      chkRelatedGroups->isChecked());
 }
 
-// The depth box takes digits, the point and Backspace; other typed characters are dropped
-// without a sound. Keys that type nothing (Tab, the arrows) keep their work.
+// The depth box takes the digits 0 to 9, the point and Backspace; other typed characters are
+// dropped without a sound (digits of other scripts too: the depth reads only 0 to 9). Keys that
+// type nothing (Tab, the arrows) keep their work.
 bool usrUserRight::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == txtSubDirs && event->type() == QEvent::KeyPress) {
         const QString typed = static_cast<QKeyEvent *>(event)->text();
-        if (!typed.isEmpty() && typed.front().isPrint() && !typed.front().isDigit() && typed.front() != u'.')
+        const auto refused = [](QChar c) { return c.isPrint() && !(c >= u'0' && c <= u'9') && c != u'.'; };
+        if (std::any_of(typed.cbegin(), typed.cend(), refused))
             return true;
     }
     return RightsView::eventFilter(watched, event);

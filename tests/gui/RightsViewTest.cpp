@@ -11,6 +11,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -226,6 +227,8 @@ TEST_F(RightsViewTest, DepthBoxesStoredByTheWindowAndClampedWhenRead)
     EXPECT_EQ(window.usrGroupsRight->txtSubDirs->text(), "99");
     EXPECT_EQ(window.usrUserRight->txtSubDirs->text(), "-7");
     window.usrUserRight->txtSubDirs->clear();
+    QKeyEvent arabicThree(QEvent::KeyPress, 0, Qt::NoModifier, QStringLiteral("\u0663")); // a digit, not 0-9
+    QApplication::sendEvent(window.usrUserRight->txtSubDirs, &arabicThree);
     QTest::keyClicks(window.usrUserRight->txtSubDirs, "a-.5x");
     EXPECT_EQ(window.usrUserRight->txtSubDirs->text(), ".5");
     window.close();
