@@ -135,6 +135,8 @@ void RightsView::CreateControls(const Kind &kind)
         boxes[k] = make<QCheckBox>(fraFilter, "", "", left, 180, 255, 255);
         boxes[k]->setObjectName(QStringLiteral("chk") + QLatin1String(words[k]));
         boxes[k]->setChecked(true);
+        // The box has no caption of its own (its picture beside it names it): screen readers get the word.
+        boxes[k]->setAccessibleName(QLatin1String(words[k]));
         pictures[k] = make<QLabel>(fraFilter, "", "", left + 285, 150, 1035, 300);
         pictures[k]->setObjectName(QStringLiteral("img") + QLatin1String(words[k]));
         pictures[k]->setText(QStringLiteral("<img src=\"%1\" style=\"vertical-align: middle\"> %2")
