@@ -191,8 +191,9 @@ QString frmSettingsDialog::ScheduleCode() const
     return {};
 }
 
-// The settings are written only once the schedule can really be registered, so the file never
-// claims a schedule that was refused.
+// The settings are written only once the time and the days are valid, so the file never claims a
+// schedule that the dialog refused. A crontab that cannot be changed is reported by its own
+// message, and the dialog closes as after any confirmation.
 bool frmSettingsDialog::ApplySettings()
 {
     const bool enable = chkScheduledScanning->isChecked();
