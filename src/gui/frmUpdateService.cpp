@@ -51,6 +51,37 @@ QString updateFile(const QString &updates, const QString &url)
     return updates + u'/' + name;
 }
 
+// Makes the updater executable and starts it with the product file and this program's real
+// path; once it runs, the program ends (closing the main window ends it). False when it could not
+// be started.
+bool startUpdater(frmMain *mainWindow, const QString &productFile, const QString &updaterFile)
+{
+    QFile::setPermissions(updaterFile, QFile::permissions(updaterFile) | QFileDevice::ExeOwner | QFileDevice::ExeUser);
+    if (!platform::shell::StartProgram(updaterFile, productFile + u'|' + QCoreApplication::applicationFilePath()))
+        return false;
+    if (!mainWindow)
+        support::EndProgram(0);
+    mainWindow->close();
+    return true;
+}
+
+// A running scan is always below the check on the stack (the check runs from its message loop)
+// and can only go on once the check has returned; ending the program in the middle of it would
+// leave its tables emptied. So the main window waits for the scan's end on a timer of its own.
+void startUpdaterAfterScan(frmMain *mainWindow, const QString &productFile, const QString &updaterFile)
+{
+    auto *wait = new QTimer(mainWindow);
+    QObject::connect(wait, &QTimer::timeout, mainWindow, [=] {
+        if (mainWindow->ScanRunning())
+            return;
+        wait->stop();
+        wait->deleteLater();
+        if (!startUpdater(mainWindow, productFile, updaterFile))
+            MsgBox(DownloadFailed, platform::shell::vbOKOnly);
+    });
+    wait->start(250);
+}
+
 } // namespace
 
 // The elements of the service's reply that the update path reads.
@@ -200,19 +231,14 @@ bool frmUpdateService::FilesTrusted(const Reply &reply, const QString &productFi
     return trusted;
 }
 
-// Waits for a running scan to end (ending in the middle would leave its tables emptied), starts
-// the updater with the product file and this program's real path, and ends the program once the
-// updater has started. False when it could not be started.
+// The updater starts once both files checked out; while a scan runs, only after its end.
 bool frmUpdateService::HandOver(const QString &productFile, const QString &updaterFile)
 {
-    support::WaitUntil([this] { return !m_mainWindow || !m_mainWindow->ScanRunning(); }, QDeadlineTimer::Forever, 250);
-    QFile::setPermissions(updaterFile, QFile::permissions(updaterFile) | QFileDevice::ExeOwner | QFileDevice::ExeUser);
-    if (!platform::shell::StartProgram(updaterFile, productFile + u'|' + QCoreApplication::applicationFilePath()))
-        return false;
-    done(QDialog::Accepted);
-    if (m_mainWindow)
-        m_mainWindow->close();
-    support::EndProgram(0);
+    if (m_mainWindow && m_mainWindow->ScanRunning()) {
+        startUpdaterAfterScan(m_mainWindow, productFile, updaterFile);
+        return true;
+    }
+    return startUpdater(m_mainWindow, productFile, updaterFile);
 }
 
 void frmUpdateService::OpenWebPage(const QString &strURL)

@@ -30,7 +30,7 @@ public:
 
     // silenceMode: no notice when the service does not answer or the program is up to date;
     // askForInstall: a newer version may be offered. Returns unless the update was handed over,
-    // which ends the program.
+    // which ends the program; while a scan runs, it returns and the program ends after the scan.
     void CheckUpdate(bool silenceMode, bool askForInstall);
 
     QLabel *lblAnalysisTitle = nullptr;

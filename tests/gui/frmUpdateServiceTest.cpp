@@ -2,16 +2,19 @@
 #include "common/TestSupport.h"
 #include "common/UpdateSigning.h"
 #include "gui/frmMain.h"
+#include "gui/frmScanNetwork.h"
 #include "gui/frmUpdateService.h"
 #include "platform/userstore/UserStore.h"
 #include "support/ProgramEnd.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
+#include <QListWidget>
 #include <QPushButton>
 #include <QTimer>
 
@@ -59,6 +62,13 @@ struct Service {
 };
 
 struct HandedOver {};
+
+// A main window whose closing only records that the hand-over asked for the program's end.
+struct RecordingMain : frmMain {
+    RecordingMain() : frmMain(QStringList{}) { tmrLoadSplash->stop(); }
+    void closeEvent(QCloseEvent *) override { closed = true; }
+    bool closed = false;
+};
 
 } // namespace
 
@@ -216,4 +226,40 @@ TEST(frmUpdateService, TheMainWindowChecksAtStartUpAndFromItsMenu)
         window.mnuUpdateService->trigger();
         EXPECT_NE(shown, nullptr);
     }
+}
+
+// A check run from the message loop of a scan in progress can only let that scan go on by
+// returning: the hand-over waits for the scan's end without holding it up, then ends the program.
+TEST(frmUpdateService, AScanInProgressFinishesBeforeTheHandOver)
+{
+    Service service;
+    service.folder.InstallDatabase();
+    for (int i = 0; i < 5; ++i)
+        QDir().mkpath(service.folder.File(QString("tree/d%1").arg(i)));
+    service.Answer(service.GoodOffer());
+    ScriptedShell shell;
+    shell.answers = {vbYes};
+    RecordingMain main;
+    main.mnuScanNetwork->trigger();
+    frmScanNetwork *scan = main.ScanNetwork();
+    scan->lstDirs->addItem(service.folder.File("tree"));
+    scan->chkUsers->setCheckState(Qt::Unchecked);
+    scan->chkPrograms->setCheckState(Qt::Unchecked);
+    scan->chkDirectories->setCheckState(Qt::Checked);
+    bool checked = false;
+    QTimer duringScan;
+    QObject::connect(&duringScan, &QTimer::timeout, [&] {
+        if (checked || !main.ScanRunning())
+            return;
+        checked = true;
+        frmUpdateService(&main).CheckUpdate(false, true);
+    });
+    duringScan.start(0);
+    scan->cmdStart_Click();
+    ASSERT_TRUE(checked);
+    EXPECT_FALSE(main.closed);
+    EXPECT_EQ(scan->lblProgressTitle->text(), "Progress  (done)");
+    ASSERT_TRUE(RunUntil([&] { return main.closed; }, 5000));
+    EXPECT_TRUE(RunUntil([&] { return !service.folder.Read("updater-was-given").isEmpty(); }, 5000));
+    EXPECT_EQ(shell.prompts.size(), 1u) << "only the offer";
 }
