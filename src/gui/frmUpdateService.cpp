@@ -207,6 +207,10 @@ void frmUpdateService::DownloadUpdate(const Reply &reply)
     const QString updaterFile = updateFile(updates, reply.updaterUrl);
     bool arrived = !productFile.isEmpty() && !updaterFile.isEmpty() && QDir().mkpath(updates);
     if (arrived) {
+        // The start-up clean-up of Updates would delete these files under the download or before
+        // the hand-over (Linux deletes files that are open): this session leaves it out.
+        if (m_mainWindow)
+            m_mainWindow->trmDeleteUpdateFiles->stop();
         downloader.Bestanden << reply.productUrl + u',' + productFile << reply.updaterUrl + u',' + updaterFile;
         downloader.tmrDownloadVolgendBestand->start();
         downloader.exec();

@@ -230,6 +230,8 @@ TEST(frmUpdateService, TheMainWindowChecksAtStartUpAndFromItsMenu)
 
 // A check run from the message loop of a scan in progress can only let that scan go on by
 // returning: the hand-over waits for the scan's end without holding it up, then ends the program.
+// Meanwhile the start-up clean-up of Updates (here due one second after the check began) spares
+// the files it is waiting to hand over.
 TEST(frmUpdateService, AScanInProgressFinishesBeforeTheHandOver)
 {
     Service service;
@@ -252,7 +254,9 @@ TEST(frmUpdateService, AScanInProgressFinishesBeforeTheHandOver)
         if (checked || !main.ScanRunning())
             return;
         checked = true;
+        main.trmDeleteUpdateFiles->start(1000);
         frmUpdateService(&main).CheckUpdate(false, true);
+        RunUntil([] { return false; }, 1200);
     });
     duringScan.start(0);
     scan->cmdStart_Click();
@@ -260,6 +264,7 @@ TEST(frmUpdateService, AScanInProgressFinishesBeforeTheHandOver)
     EXPECT_FALSE(main.closed);
     EXPECT_EQ(scan->lblProgressTitle->text(), "Progress  (done)");
     ASSERT_TRUE(RunUntil([&] { return main.closed; }, 5000));
+    EXPECT_EQ(service.folder.Read("Updates/quillmere"), service.product);
     EXPECT_TRUE(RunUntil([&] { return !service.folder.Read("updater-was-given").isEmpty(); }, 5000));
     EXPECT_EQ(shell.prompts.size(), 1u) << "only the offer";
 }
