@@ -77,11 +77,10 @@ void Winsock::onStateChanged()
         emit ConnectEvent();
         break;
     case QAbstractSocket::UnconnectedState:
-        // The peer closed a connection we had: the control waits in "closing" until Close.
-        if (m_state == sckConnected) {
+        // The peer closed a connection we had: the control waits in "closing" until Close, and
+        // what the peer sent can still be read.
+        if (m_state == sckConnected)
             m_state = sckClosing;
-            emit CloseEvent();
-        }
         break;
     default:
         break;

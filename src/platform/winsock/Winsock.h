@@ -53,8 +53,6 @@ signals:
     void ConnectEvent();
     // bytesTotal: the bytes now waiting to be read.
     void DataArrival(int32_t bytesTotal);
-    // The peer closed the connection (state sckClosing); what it sent can still be read.
-    void CloseEvent();
     void Error(int32_t Number, const QString &Description);
 
 private:
