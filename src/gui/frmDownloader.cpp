@@ -49,6 +49,8 @@ frmDownloader::~frmDownloader() = default;
 
 void frmDownloader::reject() { cmdAnnuleren_Click(); }
 
+void frmDownloader::DeleteMarker(const QString &path) { platform::userstore::DeleteSetting(AppName, Markers, path); }
+
 void frmDownloader::DownloadNextFile()
 {
     if (!m_finishing) {
@@ -109,7 +111,7 @@ void frmDownloader::moDownload_Completed()
     prgDownload->setMaximum(100);
     prgDownload->setValue(100);
     if (m_finishing)
-        platform::userstore::DeleteSetting(AppName, Markers, LocalPath());
+        DeleteMarker(LocalPath());
     if (m_item < Bestanden.size()) {
         tmrDownloadVolgendBestand->start();
     } else if (m_finishing) {

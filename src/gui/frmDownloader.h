@@ -42,6 +42,9 @@ public:
     // Esc and the close box act as Cancel.
     void reject() override;
 
+    // Forgets the marker of the file at path: its next download begins anew.
+    static void DeleteMarker(const QString &path);
+
 private:
     void DownloadNextFile();
     void StartFileDownload();

@@ -7,7 +7,6 @@
 #include "platform/shell/Shell.h"
 #include "platform/shell/StartProgram.h"
 #include "platform/signature/Ed25519.h"
-#include "platform/userstore/UserStore.h"
 #include "platform/winsock/Winsock.h"
 #include "scan/modInternet.h"
 #include "support/DoEvents.h"
@@ -229,7 +228,7 @@ bool frmUpdateService::FilesTrusted(const Reply &reply, const QString &productFi
         if (platform::signature::VerifyFileSignature(file, signature, net::CurrentUpdateService().publicKey))
             continue;
         QFile::remove(file);
-        platform::userstore::DeleteSetting(QStringLiteral("Quillmere"), QStringLiteral("Downloads"), file);
+        frmDownloader::DeleteMarker(file);
         trusted = false;
     }
     return trusted;
