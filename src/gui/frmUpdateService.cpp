@@ -24,6 +24,8 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include <functional>
+
 using namespace design;
 using platform::shell::MsgBox;
 using platform::winsock::Winsock;
@@ -67,7 +69,10 @@ bool startUpdater(frmMain *mainWindow, const QString &productFile, const QString
 // A running scan is always below the check on the stack (the check runs from its message loop)
 // and can only go on once the check has returned; ending the program in the middle of it would
 // leave its tables emptied. So the main window waits for the scan's end on a timer of its own.
-void startUpdaterAfterScan(frmMain *mainWindow, const QString &productFile, const QString &updaterFile)
+// The files may change meanwhile (another check may fetch them again): they must still be
+// trusted when the updater starts.
+void startUpdaterAfterScan(frmMain *mainWindow, const QString &productFile, const QString &updaterFile,
+                           const std::function<bool()> &trusted)
 {
     auto *wait = new QTimer(mainWindow);
     QObject::connect(wait, &QTimer::timeout, mainWindow, [=] {
@@ -75,7 +80,7 @@ void startUpdaterAfterScan(frmMain *mainWindow, const QString &productFile, cons
             return;
         wait->stop();
         wait->deleteLater();
-        if (!startUpdater(mainWindow, productFile, updaterFile))
+        if (!trusted() || !startUpdater(mainWindow, productFile, updaterFile))
             MsgBox(DownloadFailed, platform::shell::vbOKOnly);
     });
     wait->start(250);
@@ -215,7 +220,7 @@ void frmUpdateService::DownloadUpdate(const Reply &reply)
         downloader.exec();
         arrived = downloader.mblnSuccesvol;
     }
-    if (!arrived || !FilesTrusted(reply, productFile, updaterFile) || !HandOver(productFile, updaterFile))
+    if (!arrived || !FilesTrusted(reply, productFile, updaterFile) || !HandOver(reply, productFile, updaterFile))
         MsgBox(DownloadFailed, platform::shell::vbOKOnly);
 }
 
@@ -235,10 +240,11 @@ bool frmUpdateService::FilesTrusted(const Reply &reply, const QString &productFi
 }
 
 // The updater starts once both files checked out; while a scan runs, only after its end.
-bool frmUpdateService::HandOver(const QString &productFile, const QString &updaterFile)
+bool frmUpdateService::HandOver(const Reply &reply, const QString &productFile, const QString &updaterFile)
 {
     if (m_mainWindow && m_mainWindow->ScanRunning()) {
-        startUpdaterAfterScan(m_mainWindow, productFile, updaterFile);
+        startUpdaterAfterScan(m_mainWindow, productFile, updaterFile,
+                              [=] { return FilesTrusted(reply, productFile, updaterFile); });
         return true;
     }
     return startUpdater(m_mainWindow, productFile, updaterFile);

@@ -51,8 +51,8 @@ private:
     void RequestReply();
     bool ReplyComplete() const;
     void DownloadUpdate(const Reply &reply);
-    bool FilesTrusted(const Reply &reply, const QString &productFile, const QString &updaterFile);
-    bool HandOver(const QString &productFile, const QString &updaterFile);
+    static bool FilesTrusted(const Reply &reply, const QString &productFile, const QString &updaterFile);
+    bool HandOver(const Reply &reply, const QString &productFile, const QString &updaterFile);
     void OpenWebPage(const QString &strURL);
     void CloseWinsock();
 

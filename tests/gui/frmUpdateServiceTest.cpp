@@ -234,7 +234,8 @@ TEST(frmUpdateService, TheMainWindowChecksAtStartUpAndFromItsMenu)
 // A check run from the message loop of a scan in progress can only let that scan go on by
 // returning: the hand-over waits for the scan's end without holding it up, then ends the program.
 // Meanwhile the start-up clean-up of Updates (here due one second after the check began) spares
-// the files it is waiting to hand over.
+// the files; an updater that changed meanwhile (say, fetched again by another check) is not
+// started.
 TEST(frmUpdateService, AScanInProgressFinishesBeforeTheHandOver)
 {
     Service service;
@@ -242,32 +243,45 @@ TEST(frmUpdateService, AScanInProgressFinishesBeforeTheHandOver)
     for (int i = 0; i < 5; ++i)
         QDir().mkpath(service.folder.File(QString("tree/d%1").arg(i)));
     service.Answer(service.GoodOffer());
-    ScriptedShell shell;
-    shell.answers = {vbYes};
-    RecordingMain main;
-    main.mnuScanNetwork->trigger();
-    frmScanNetwork *scan = main.ScanNetwork();
-    scan->lstDirs->addItem(service.folder.File("tree"));
-    scan->chkUsers->setCheckState(Qt::Unchecked);
-    scan->chkPrograms->setCheckState(Qt::Unchecked);
-    scan->chkDirectories->setCheckState(Qt::Checked);
-    bool checked = false;
-    QTimer duringScan;
-    QObject::connect(&duringScan, &QTimer::timeout, [&] {
-        if (checked || !main.ScanRunning())
-            return;
-        checked = true;
-        main.trmDeleteUpdateFiles->start(1000);
-        frmUpdateService(&main).CheckUpdate(false, true);
-        RunUntil([] { return false; }, 1200);
-    });
-    duringScan.start(0);
-    scan->cmdStart_Click();
-    ASSERT_TRUE(checked);
-    EXPECT_FALSE(main.closed);
-    EXPECT_EQ(scan->lblProgressTitle->text(), "Progress  (done)");
-    ASSERT_TRUE(RunUntil([&] { return main.closed; }, 5000));
-    EXPECT_EQ(service.folder.Read("Updates/quillmere"), service.product);
-    EXPECT_TRUE(RunUntil([&] { return !service.folder.Read("updater-was-given").isEmpty(); }, 5000));
-    EXPECT_EQ(shell.prompts.size(), 1u) << "only the offer";
+    for (const bool replaced : {false, true}) {
+        ScriptedShell shell;
+        shell.answers = {vbYes};
+        RecordingMain main;
+        main.mnuScanNetwork->trigger();
+        frmScanNetwork *scan = main.ScanNetwork();
+        scan->lstDirs->addItem(service.folder.File("tree"));
+        scan->chkUsers->setCheckState(Qt::Unchecked);
+        scan->chkPrograms->setCheckState(Qt::Unchecked);
+        scan->chkDirectories->setCheckState(Qt::Checked);
+        bool checked = false;
+        QTimer duringScan;
+        QObject::connect(&duringScan, &QTimer::timeout, [&] {
+            if (checked || !main.ScanRunning())
+                return;
+            checked = true;
+            main.trmDeleteUpdateFiles->start(1000);
+            frmUpdateService(&main).CheckUpdate(false, true);
+            if (replaced)
+                service.folder.Write("Updates/quillmere-updater", "#!/bin/sh\necho unchecked > \"$0.ran\"\n");
+            else
+                RunUntil([] { return false; }, 1200);
+        });
+        duringScan.start(0);
+        scan->cmdStart_Click();
+        ASSERT_TRUE(checked);
+        EXPECT_FALSE(main.closed);
+        EXPECT_EQ(scan->lblProgressTitle->text(), "Progress  (done)");
+        if (replaced) {
+            ASSERT_TRUE(RunUntil([&] { return shell.prompts.size() == 2; }, 5000));
+            EXPECT_EQ(shell.prompts[1].text, "Fout tijdens downloaden.");
+            RunUntil([] { return false; }, 300);
+            EXPECT_FALSE(main.closed);
+            EXPECT_FALSE(QFile::exists(service.folder.File("Updates/quillmere-updater.ran")));
+            continue;
+        }
+        ASSERT_TRUE(RunUntil([&] { return main.closed; }, 5000));
+        EXPECT_EQ(service.folder.Read("Updates/quillmere"), service.product);
+        EXPECT_TRUE(RunUntil([&] { return !service.folder.Read("updater-was-given").isEmpty(); }, 5000));
+        EXPECT_EQ(shell.prompts.size(), 1u) << "only the offer";
+    }
 }
