@@ -5,7 +5,13 @@
 #include <QMouseEvent>
 #include <QUrl>
 
-LinkLabel::LinkLabel(QWidget *parent) : QLabel(parent) { setCursor(Qt::PointingHandCursor); }
+LinkLabel::LinkLabel(QWidget *parent) : QLabel(parent)
+{
+    setCursor(Qt::PointingHandCursor);
+    QPalette linkPalette = palette();
+    linkPalette.setColor(QPalette::WindowText, QColor(0x2c, 0x5a, 0xa8));
+    setPalette(linkPalette);
+}
 
 void LinkLabel::setUnderlined(bool underlined)
 {

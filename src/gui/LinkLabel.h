@@ -2,8 +2,8 @@
 
 #include <QLabel>
 
-// A label that acts as a link: a pointing hand over it, and clicked() when the left button is
-// released over it. Its text (or picture) is set as on any label.
+// A label that acts as a link: shown in the link colour, a pointing hand over it, and clicked()
+// when the left button is released over it. Its text (or picture) is set as on any label.
 class LinkLabel : public QLabel {
     Q_OBJECT
 

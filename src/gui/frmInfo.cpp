@@ -26,14 +26,10 @@ frmInfo::frmInfo(QWidget *parent) : QDialog(parent)
     LoadResources();
     setWindowTitle(QStringLiteral("Info"));
     setFixedSize(px(7800), px(5160));
-    const QColor link(0x2c, 0x5a, 0xa8);
 
     imgLogo = makePicture(this, "imgLogo", ":/icons/splash.png", 360, 360, 960, 960);
     lblNaam = make<QLabel>(this, "lblNaam", "Quill Mere", 1560, 360, 5880, 420);
-    QFont title(QStringLiteral("Arial"));
-    title.setPointSizeF(14.25);
-    lblNaam->setFont(boldened(title));
-    setColour(lblNaam, QPalette::WindowText, link);
+    makeTitle(lblNaam);
     Label1 = make<QLabel>(this, "Label1", Description, 1560, 900, 5880, 2400);
     Label1->setWordWrap(true);
     Label1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
@@ -44,10 +40,8 @@ frmInfo::frmInfo(QWidget *parent) : QDialog(parent)
     lblWebsite = make<LinkLabel>(this, "lblWebsite", support::HomePage, 2760, 3780, 3600, 255);
     lblEmailTitle = make<QLabel>(this, "lblEmailTitle", "E-mail", 1560, 4080, 1080, 255);
     lblEmail = make<LinkLabel>(this, "lblEmail", support::MailAddress, 2760, 4080, 3600, 255);
-    for (LinkLabel *address : {lblWebsite, lblEmail}) {
-        setColour(address, QPalette::WindowText, link);
+    for (LinkLabel *address : {lblWebsite, lblEmail})
         address->setUnderlined(true);
-    }
     cmdOK = make<QPushButton>(this, "cmdOK", "&OK", 6240, 4620, 1215, 375);
     cmdOK->setDefault(true);
 

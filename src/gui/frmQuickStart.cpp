@@ -25,7 +25,6 @@ frmQuickStart::frmQuickStart(QWidget *parent) : QDialog(parent)
     setWindowTitle(QStringLiteral("Quickstart"));
     setFixedSize(px(6480), px(4320));
     setMouseTracking(true);
-    const QColor link(0x2c, 0x5a, 0xa8);
 
     Label1 = make<QLabel>(this, "Label1", "I want to ...", 360, 240, 5000, 360);
     Label1->setFont(boldened(QFont(QStringLiteral("Arial"), 12)));
@@ -39,10 +38,8 @@ frmQuickStart::frmQuickStart(QWidget *parent) : QDialog(parent)
     lblAnalysis = make<QLabel>(this, "lblAnalysis", "View the results of the network scan.", 1080, 2880, 5040, 300);
     chkShowOnStartup = make<QCheckBox>(this, "chkShowOnStartup", "Show quickstart on startup", 360, 3720, 4000, 300);
 
-    for (LinkLabel *title : {lblScanNetwork, lblAnalysisTitle}) {
+    for (LinkLabel *title : {lblScanNetwork, lblAnalysisTitle})
         title->setFont(boldened(title->font()));
-        setColour(title, QPalette::WindowText, link);
-    }
     lblScan->setWordWrap(true);
     lblScan->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     for (QWidget *control : std::initializer_list<QWidget *>{Image1, lblScanNetwork, lblScan, Image2, lblAnalysisTitle,

@@ -26,7 +26,6 @@ frmSplash::frmSplash(QWidget *parent) : QDialog(parent, Qt::Dialog | Qt::Framele
     setColour(lblProductName, QPalette::WindowText, QColor(0x2c, 0x5a, 0xa8));
     lblVersion = make<QLabel>(this, "lblVersion", "", 2880, 1380, 3480, 300);
     lblWebsite = make<LinkLabel>(this, "lblWebsite", support::HomePage, 2880, 2100, 3480, 300);
-    setColour(lblWebsite, QPalette::WindowText, QColor(0x2c, 0x5a, 0xa8));
     lblWebsite->setUnderlined(true);
     connect(lblWebsite, &LinkLabel::clicked, this, &frmSplash::OpenWebsiteLink);
 
