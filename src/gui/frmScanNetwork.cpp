@@ -4,6 +4,7 @@
 #include "gui/Design.h"
 #include "gui/ProgressPairView.h"
 #include "gui/Resources.h"
+#include "platform/database/DatabaseClaim.h"
 #include "platform/ini/IniFile.h"
 #include "platform/shell/Shell.h"
 #include "scan/modBrowseForFolder.h"
@@ -90,6 +91,13 @@ int checkValue(const QCheckBox *box)
     default:
         return 0;
     }
+}
+
+// Cron mails what goes to standard error.
+void printToStandardError(const QStringList &lines)
+{
+    for (const QString &line : lines)
+        std::fprintf(stderr, "%s: %s\n", "Quill Mere", qUtf8Printable(line));
 }
 
 // A getter's value, or "" when it fails: each value of the rewrite stands on its own.
@@ -468,6 +476,11 @@ void frmScanNetwork::RunTasks()
     try {
         const QString databasePath = frmSettings::Instance().GetDatabasePath();
         const QString domain = frmSettings::Instance().GetDomain();
+        const auto claim = ClaimDatabase(databasePath);
+        if (!claim) {
+            m_run = nullptr;
+            return;
+        }
         SetRunning(true);
         ShowMarker(nullptr);
         for (int i = 0; i < 5; ++i) {
@@ -545,12 +558,29 @@ void frmScanNetwork::RunTasks()
         EndUnattended(display.failures);
 }
 
-// The end of an unattended run. Cron mails what goes to standard error, and cron, systemd timers
-// and monitoring tell a run in which anything failed by its exit code.
+// The run's claim on its database, held until the run ends. When another run holds it, or it
+// cannot be had, the run touches nothing and says so: in a message box, or, unattended, on
+// standard error, and the program ends with exit code 1.
+std::unique_ptr<platform::database::DatabaseClaim> frmScanNetwork::ClaimDatabase(const QString &databasePath)
+{
+    try {
+        return std::make_unique<platform::database::DatabaseClaim>(databasePath);
+    } catch (const support::Error &error) {
+        const QString message = error.Description() + QStringLiteral(" The scan did not start.");
+        if (!m_autoScan) {
+            platform::shell::MsgBox(message, platform::shell::vbExclamation);
+            return nullptr;
+        }
+        printToStandardError({message});
+        support::EndProgram(1);
+    }
+}
+
+// The end of an unattended run: cron, systemd timers and monitoring tell a run in which anything
+// failed by its exit code.
 void frmScanNetwork::EndUnattended(const QStringList &failures)
 {
-    for (const QString &failure : failures)
-        std::fprintf(stderr, "%s: %s\n", "Quill Mere", qUtf8Printable(failure));
+    printToStandardError(failures);
     Form_Unload();
     support::EndProgram(failures.isEmpty() ? 0 : 1);
 }

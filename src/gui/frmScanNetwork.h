@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 
 class QCheckBox;
 class QFrame;
@@ -15,6 +16,10 @@ class QListWidget;
 class QProgressBar;
 class QPushButton;
 class QTimer;
+
+namespace platform::database {
+class DatabaseClaim;
+}
 
 // The scan window: the root directories to scan, the depth, the three task boxes, and the scan
 // run with its progress. It keeps its inputs in the settings file and rewrites the whole file
@@ -115,6 +120,7 @@ private:
     // Steps of the run, each touching the window only while the run is still attached to it.
     // task gives the task's result: 1 when it finished, 0 when it failed or was cancelled.
     void RunTask(int label, QCheckBox *marker, const std::function<int32_t()> &task, bool log);
+    std::unique_ptr<platform::database::DatabaseClaim> ClaimDatabase(const QString &databasePath);
     [[noreturn]] void EndUnattended(const QStringList &failures);
     void SetTitle(const QString &title);
     void SetLabelState(int index, LabelState state);

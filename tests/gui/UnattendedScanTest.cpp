@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 #include <fcntl.h>
@@ -93,6 +94,18 @@ QByteArray fileContent(const QString &path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
+// True when the process holds an exclusive flock on file, through one of its descriptors.
+bool holdsFlock(qint64 pid, const QString &file)
+{
+    const QString process = QStringLiteral("/proc/%1/").arg(pid);
+    for (const QString &fd : QDir(process + "fd").entryList(QDir::Files | QDir::System)) {
+        if (QFile::symLinkTarget(process + "fd/" + fd) == file
+            && fileContent(process + "fdinfo/" + fd).simplified().contains("FLOCK ADVISORY WRITE"))
+            return true;
+    }
+    return false;
+}
+
 } // namespace
 
 TEST(UnattendedScan, FillsEveryTableWritesItsFilesAndEnds)
@@ -161,6 +174,43 @@ TEST(UnattendedScan, AFailedRunOrTaskEndsTheProgramWithExitCodeOneAndSaysWhy)
         EXPECT_TRUE(process.readAllStandardError().contains(c.says)) << c.says;
         EXPECT_TRUE(QString::fromUtf8(folder.Read("Quillmere.ini")).contains("\nScanDirectories=0\n"));
     }
+}
+
+// Two runs by different users on one database: the second touches nothing, says so and ends with
+// exit code 1. The first one's claim lasts until it dies, even by SIGKILL.
+TEST(UnattendedScan, ASecondRunOnAClaimedDatabaseTouchesNothingAndTheClaimDiesWithTheFirst)
+{
+    TempProgramFolder folder;
+    folder.InstallDatabase();
+    const QByteArray settings = "[Options]\nScanUsers=0\nScanDirectories=0\nScanPrograms=0\n";
+    folder.Write("Quillmere.ini", settings);
+    // The first run's log line waits for a reader that never comes, in the middle of its run.
+    ASSERT_EQ(mkfifo(QFile::encodeName(folder.File("ScanLog.log")).constData(), 0644), 0);
+    QProcess first;
+    startUnattended(folder, first);
+    const QString database = folder.File("NetworkInfo.mdb");
+    ASSERT_TRUE(testing_support::RunUntil([&] { return holdsFlock(first.processId(), database + ".lock"); }, 60000));
+
+    QTemporaryDir otherUser; // its own instance lock: the second run does not hand over to the first
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(otherUser.path()));
+    QProcess second;
+    startUnattended(folder, second);
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(folder.ConfigHome()));
+    ASSERT_TRUE(second.waitForFinished(60000));
+    EXPECT_EQ(second.exitCode(), 1);
+    EXPECT_TRUE(second.readAllStandardError().contains(
+        ("Another scan is writing to the results database " + database + ". The scan did not start.").toUtf8()));
+    EXPECT_EQ(folder.Read("Quillmere.ini"), settings);
+    EXPECT_EQ(rowCount(database, "settings"), 0);
+
+    first.kill();
+    ASSERT_TRUE(first.waitForFinished(60000));
+    QFile::remove(folder.File("ScanLog.log"));
+    QProcess third;
+    startUnattended(folder, third);
+    ASSERT_TRUE(third.waitForFinished(60000));
+    EXPECT_EQ(third.exitCode(), 0) << third.readAllStandardError().toStdString();
+    EXPECT_EQ(rowCount(database, "settings"), 1);
 }
 
 // The unattended run reads every settings file an administrator may leave it and never drops
