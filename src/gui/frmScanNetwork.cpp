@@ -135,6 +135,7 @@ struct frmScanNetwork::RunDisplay {
     std::array<StatusLabelView, 5> labels;
     bool attached = true;
     QStringList failures; // the closing texts of the tasks that failed or were cancelled
+    std::vector<modScanDirs::UnreadableDirectory> unreadable; // directories whose rights could not be read
 };
 
 frmScanNetwork::frmScanNetwork(QWidget *parent) : QWidget(parent)
@@ -518,7 +519,8 @@ void frmScanNetwork::RunTasks()
         if (directories && !Stopped()) {
             // The marker stays at the directories box from the search.
             RunTask(2, chkDirectories, [&] {
-                return modScanDirs::ScanDirs(colDirs, display.bar, display.labels[2], databasePath, QStringLiteral("Permissions"));
+                return modScanDirs::ScanDirs(colDirs, display.bar, display.labels[2], databasePath,
+                                             QStringLiteral("Permissions"), &display.unreadable);
             }, true);
         }
         if (programs && !Stopped()) {
@@ -550,12 +552,12 @@ void frmScanNetwork::RunTasks()
         // Unattended, nobody could press a button to get out of the failed state, and a program
         // left running would swallow every later scheduled start: report and end.
         if (m_autoScan)
-            EndUnattended({display.labels[4].Caption()});
+            EndUnattended({display.labels[4].Caption()}, display.unreadable);
         return;
     }
     m_run = nullptr;
     if (m_autoScan)
-        EndUnattended(display.failures);
+        EndUnattended(display.failures, display.unreadable);
 }
 
 // The run's claim on its database, held until the run ends. When another run holds it, or it
@@ -577,10 +579,14 @@ std::unique_ptr<platform::database::DatabaseClaim> frmScanNetwork::ClaimDatabase
 }
 
 // The end of an unattended run: cron, systemd timers and monitoring tell a run in which anything
-// failed by its exit code.
-void frmScanNetwork::EndUnattended(const QStringList &failures)
+// failed by its exit code. Directories that could not be read are listed but fail nothing.
+void frmScanNetwork::EndUnattended(const QStringList &failures,
+                                   const std::vector<modScanDirs::UnreadableDirectory> &unreadable)
 {
-    printToStandardError(failures);
+    QStringList lines;
+    for (const auto &[path, reason] : unreadable)
+        lines << QStringLiteral("Could not read (%1): %2").arg(reason, path);
+    printToStandardError(lines + failures);
     Form_Unload();
     support::EndProgram(failures.isEmpty() ? 0 : 1);
 }

@@ -1,11 +1,14 @@
 #pragma once
 
+#include "scan/modScanDirs.h"
+
 #include <QStringList>
 #include <QWidget>
 
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <vector>
 
 class QCheckBox;
 class QFrame;
@@ -121,7 +124,8 @@ private:
     // task gives the task's result: 1 when it finished, 0 when it failed or was cancelled.
     void RunTask(int label, QCheckBox *marker, const std::function<int32_t()> &task, bool log);
     std::unique_ptr<platform::database::DatabaseClaim> ClaimDatabase(const QString &databasePath);
-    [[noreturn]] void EndUnattended(const QStringList &failures);
+    [[noreturn]] void EndUnattended(const QStringList &failures,
+                                    const std::vector<modScanDirs::UnreadableDirectory> &unreadable);
     void SetTitle(const QString &title);
     void SetLabelState(int index, LabelState state);
     void ShowMarker(QCheckBox *beside);

@@ -264,7 +264,8 @@ TEST(UnattendedScan, EverySettingsFileIsReadAndNoneLosesWhatItHeld)
 }
 
 // Directories that cannot be read are passed over and the scan goes on: a file system without
-// ACLs (ramfs), a name that is no UTF-8 (skipped by the search) and paths past PATH_MAX.
+// ACLs (ramfs), a name that is no UTF-8 (skipped by the search) and paths past PATH_MAX, which
+// are counted and listed.
 TEST(UnattendedScan, DirectoriesThatCannotBeReadArePassedOverAndTheScanGoesOn)
 {
     if (!privateMountsAvailable())
@@ -281,13 +282,19 @@ TEST(UnattendedScan, DirectoriesThatCannotBeReadArePassedOverAndTheScanGoesOn)
     folder.Write("Quillmere.ini", ("[Options]\nScanUsers=0\nScanPrograms=0\nAllSubdirectories=1\n"
                                    "[Directories]\nDirectoryCount=1\nDirectory1=" + shares + "\n").toUtf8());
 
+    QString tooLong = shares + "/long"; // the first directory of the chain that the system cannot name
+    while (tooLong.size() < 4096)
+        tooLong += u'/' + QString(200, u'd');
+
     QProcess process;
     startUnattended(folder, process,
                     inPrivateMounts("mount -t ramfs none \"$1\" && mkdir \"$1/inner\" && chmod 750 \"$1\"",
                                     {shares + "/ramfs"}));
     ASSERT_TRUE(process.waitForFinished(120000));
-    EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
-    EXPECT_TRUE(folder.Read("ScanLog.log").contains("  -  Directories scanned successfully.\r\n"));
+    const QString errors = QString::fromUtf8(process.readAllStandardError());
+    EXPECT_EQ(process.exitCode(), 0) << errors.toStdString();
+    EXPECT_EQ(errors, "Quill Mere: Could not read (File name too long): " + tooLong + "\n");
+    EXPECT_TRUE(folder.Read("ScanLog.log").contains("  -  Directories scanned; 1 directory could not be read.\r\n"));
 
     const QString database = folder.File("NetworkInfo.mdb");
     const auto count = [&](const QString &where) { return rowCount(database, "Permissions where " + where); };
