@@ -4,6 +4,7 @@
 #include "gui/Design.h"
 #include "gui/ProgressPairView.h"
 #include "gui/Resources.h"
+#include "platform/database/DatabaseClaim.h"
 #include "platform/ini/IniFile.h"
 #include "platform/shell/Shell.h"
 #include "scan/modBrowseForFolder.h"
@@ -92,6 +93,13 @@ int checkValue(const QCheckBox *box)
     }
 }
 
+// Cron mails what goes to standard error.
+void printToStandardError(const QStringList &lines)
+{
+    for (const QString &line : lines)
+        std::fprintf(stderr, "%s: %s\n", "Quill Mere", qUtf8Printable(line));
+}
+
 // A getter's value, or "" when it fails: each value of the rewrite stands on its own.
 QString safely(QString (frmSettings::*getter)())
 {
@@ -127,6 +135,7 @@ struct frmScanNetwork::RunDisplay {
     std::array<StatusLabelView, 5> labels;
     bool attached = true;
     QStringList failures; // the closing texts of the tasks that failed or were cancelled
+    std::vector<modScanDirs::UnreadableDirectory> unreadable; // directories whose rights could not be read
 };
 
 frmScanNetwork::frmScanNetwork(QWidget *parent) : QWidget(parent)
@@ -468,6 +477,11 @@ void frmScanNetwork::RunTasks()
     try {
         const QString databasePath = frmSettings::Instance().GetDatabasePath();
         const QString domain = frmSettings::Instance().GetDomain();
+        const auto claim = ClaimDatabase(databasePath);
+        if (!claim) {
+            m_run = nullptr;
+            return;
+        }
         SetRunning(true);
         ShowMarker(nullptr);
         for (int i = 0; i < 5; ++i) {
@@ -505,7 +519,8 @@ void frmScanNetwork::RunTasks()
         if (directories && !Stopped()) {
             // The marker stays at the directories box from the search.
             RunTask(2, chkDirectories, [&] {
-                return modScanDirs::ScanDirs(colDirs, display.bar, display.labels[2], databasePath, QStringLiteral("Permissions"));
+                return modScanDirs::ScanDirs(colDirs, display.bar, display.labels[2], databasePath,
+                                             QStringLiteral("Permissions"), &display.unreadable);
             }, true);
         }
         if (programs && !Stopped()) {
@@ -537,20 +552,41 @@ void frmScanNetwork::RunTasks()
         // Unattended, nobody could press a button to get out of the failed state, and a program
         // left running would swallow every later scheduled start: report and end.
         if (m_autoScan)
-            EndUnattended({display.labels[4].Caption()});
+            EndUnattended({display.labels[4].Caption()}, display.unreadable);
         return;
     }
     m_run = nullptr;
     if (m_autoScan)
-        EndUnattended(display.failures);
+        EndUnattended(display.failures, display.unreadable);
 }
 
-// The end of an unattended run. Cron mails what goes to standard error, and cron, systemd timers
-// and monitoring tell a run in which anything failed by its exit code.
-void frmScanNetwork::EndUnattended(const QStringList &failures)
+// The run's claim on its database, held until the run ends. When another run holds it, or it
+// cannot be had, the run touches nothing and says so: in a message box, or, unattended, on
+// standard error, and the program ends with exit code 1.
+std::unique_ptr<platform::database::DatabaseClaim> frmScanNetwork::ClaimDatabase(const QString &databasePath)
 {
-    for (const QString &failure : failures)
-        std::fprintf(stderr, "%s: %s\n", "Quill Mere", qUtf8Printable(failure));
+    try {
+        return std::make_unique<platform::database::DatabaseClaim>(databasePath);
+    } catch (const support::Error &error) {
+        const QString message = error.Description() + QStringLiteral(" The scan did not start.");
+        if (!m_autoScan) {
+            platform::shell::MsgBox(message, platform::shell::vbExclamation);
+            return nullptr;
+        }
+        printToStandardError({message});
+        support::EndProgram(1);
+    }
+}
+
+// The end of an unattended run: cron, systemd timers and monitoring tell a run in which anything
+// failed by its exit code. Directories that could not be read are listed but fail nothing.
+void frmScanNetwork::EndUnattended(const QStringList &failures,
+                                   const std::vector<modScanDirs::UnreadableDirectory> &unreadable)
+{
+    QStringList lines;
+    for (const auto &[path, reason] : unreadable)
+        lines << QStringLiteral("Could not read (%1): %2").arg(reason, path);
+    printToStandardError(lines + failures);
     Form_Unload();
     support::EndProgram(failures.isEmpty() ? 0 : 1);
 }

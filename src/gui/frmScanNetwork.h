@@ -1,10 +1,14 @@
 #pragma once
 
+#include "scan/modScanDirs.h"
+
 #include <QStringList>
 #include <QWidget>
 
 #include <cstdint>
 #include <functional>
+#include <memory>
+#include <vector>
 
 class QCheckBox;
 class QFrame;
@@ -15,6 +19,10 @@ class QListWidget;
 class QProgressBar;
 class QPushButton;
 class QTimer;
+
+namespace platform::database {
+class DatabaseClaim;
+}
 
 // The scan window: the root directories to scan, the depth, the three task boxes, and the scan
 // run with its progress. It keeps its inputs in the settings file and rewrites the whole file
@@ -115,7 +123,9 @@ private:
     // Steps of the run, each touching the window only while the run is still attached to it.
     // task gives the task's result: 1 when it finished, 0 when it failed or was cancelled.
     void RunTask(int label, QCheckBox *marker, const std::function<int32_t()> &task, bool log);
-    [[noreturn]] void EndUnattended(const QStringList &failures);
+    std::unique_ptr<platform::database::DatabaseClaim> ClaimDatabase(const QString &databasePath);
+    [[noreturn]] void EndUnattended(const QStringList &failures,
+                                    const std::vector<modScanDirs::UnreadableDirectory> &unreadable);
     void SetTitle(const QString &title);
     void SetLabelState(int index, LabelState state);
     void ShowMarker(QCheckBox *beside);

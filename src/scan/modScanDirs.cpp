@@ -81,15 +81,26 @@ private:
 
 // The descriptor of a directory, or nothing when it cannot be read (gone since the search, no
 // access, a path too long for the system): like the directory search, the scan passes over such a
-// directory and goes on, and only database failures end it.
+// directory and goes on, and only database failures end it. The directory is noted in unreadable.
 std::optional<platform::security::SecurityDescriptor> ReadableDescriptor(platform::security::ADsSecurity &security,
-                                                                       const QString &dir)
+                                                                       const QString &dir,
+                                                                       std::vector<UnreadableDirectory> &unreadable)
 {
     try {
         return security.GetSecurityDescriptor(QStringLiteral("FILE://") + dir);
-    } catch (const support::Error &) {
+    } catch (const support::Error &error) {
+        unreadable.push_back({dir, error.Description()});
         return std::nullopt;
     }
+}
+
+QString FinishedText(size_t unreadable)
+{
+    if (unreadable == 0)
+        return QStringLiteral("Directories scanned successfully.");
+    return QStringLiteral("Directories scanned; %1 %2 could not be read.")
+        .arg(unreadable)
+        .arg(unreadable == 1 ? QStringLiteral("directory") : QStringLiteral("directories"));
 }
 
 } // namespace
@@ -111,8 +122,11 @@ QString MemberName(const QString &trustee)
 void StopScanDirs() { blnStopScanDirs = true; }
 
 int32_t ScanDirs(const QStringList &Dirs, support::ProgressBar &Bar, support::StatusLabel &Status,
-                 const QString &DbPath, const QString &Table)
+                 const QString &DbPath, const QString &Table, std::vector<UnreadableDirectory> *Unreadable)
 {
+    std::vector<UnreadableDirectory> own;
+    std::vector<UnreadableDirectory> &unreadable = Unreadable ? *Unreadable : own;
+    const size_t unreadableBefore = unreadable.size();
     platform::database::Connection connection;
     try {
         platform::security::ADsSecurity security;
@@ -126,7 +140,7 @@ int32_t ScanDirs(const QStringList &Dirs, support::ProgressBar &Bar, support::St
 
         for (const QString &dir : Dirs) {
             // An object the security layer has no descriptor for only has no rows.
-            if (const auto descriptor = ReadableDescriptor(security, dir))
+            if (const auto descriptor = ReadableDescriptor(security, dir, unreadable))
                 rights.Store(dir, *descriptor);
             Bar.setValue(Bar.Value() + 1);
             // Multiplied first, so that whole numbers divide exactly (29 of 100 is 29%, not 28%).
@@ -141,7 +155,7 @@ int32_t ScanDirs(const QStringList &Dirs, support::ProgressBar &Bar, support::St
             }
         }
         rights.RaiseIfRowsLeftOut();
-        Status.setCaption(QStringLiteral("Directories scanned successfully."));
+        Status.setCaption(FinishedText(unreadable.size() - unreadableBefore));
         connection.Close();
         return 1;
     } catch (const support::Error &error) {

@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 #include <fcntl.h>
@@ -93,6 +94,18 @@ QByteArray fileContent(const QString &path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
+// True when the process holds an exclusive flock on file, through one of its descriptors.
+bool holdsFlock(qint64 pid, const QString &file)
+{
+    const QString process = QStringLiteral("/proc/%1/").arg(pid);
+    for (const QString &fd : QDir(process + "fd").entryList(QDir::Files | QDir::System)) {
+        if (QFile::symLinkTarget(process + "fd/" + fd) == file
+            && fileContent(process + "fdinfo/" + fd).simplified().contains("FLOCK ADVISORY WRITE"))
+            return true;
+    }
+    return false;
+}
+
 } // namespace
 
 TEST(UnattendedScan, FillsEveryTableWritesItsFilesAndEnds)
@@ -163,6 +176,43 @@ TEST(UnattendedScan, AFailedRunOrTaskEndsTheProgramWithExitCodeOneAndSaysWhy)
     }
 }
 
+// Two runs by different users on one database: the second touches nothing, says so and ends with
+// exit code 1. The first one's claim lasts until it dies, even by SIGKILL.
+TEST(UnattendedScan, ASecondRunOnAClaimedDatabaseTouchesNothingAndTheClaimDiesWithTheFirst)
+{
+    TempProgramFolder folder;
+    folder.InstallDatabase();
+    const QByteArray settings = "[Options]\nScanUsers=0\nScanDirectories=0\nScanPrograms=0\n";
+    folder.Write("Quillmere.ini", settings);
+    // The first run's log line waits for a reader that never comes, in the middle of its run.
+    ASSERT_EQ(mkfifo(QFile::encodeName(folder.File("ScanLog.log")).constData(), 0644), 0);
+    QProcess first;
+    startUnattended(folder, first);
+    const QString database = folder.File("NetworkInfo.mdb");
+    ASSERT_TRUE(testing_support::RunUntil([&] { return holdsFlock(first.processId(), database + ".lock"); }, 60000));
+
+    QTemporaryDir otherUser; // its own instance lock: the second run does not hand over to the first
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(otherUser.path()));
+    QProcess second;
+    startUnattended(folder, second);
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(folder.ConfigHome()));
+    ASSERT_TRUE(second.waitForFinished(60000));
+    EXPECT_EQ(second.exitCode(), 1);
+    EXPECT_TRUE(second.readAllStandardError().contains(
+        ("Another scan is writing to the results database " + database + ". The scan did not start.").toUtf8()));
+    EXPECT_EQ(folder.Read("Quillmere.ini"), settings);
+    EXPECT_EQ(rowCount(database, "settings"), 0);
+
+    first.kill();
+    ASSERT_TRUE(first.waitForFinished(60000));
+    QFile::remove(folder.File("ScanLog.log"));
+    QProcess third;
+    startUnattended(folder, third);
+    ASSERT_TRUE(third.waitForFinished(60000));
+    EXPECT_EQ(third.exitCode(), 0) << third.readAllStandardError().toStdString();
+    EXPECT_EQ(rowCount(database, "settings"), 1);
+}
+
 // The unattended run reads every settings file an administrator may leave it and never drops
 // what it read: UTF-16 with its byte-order mark, CR line ends, a damaged DirectoryCount; a
 // read-only file is used but not rewritten, and keeps its mode.
@@ -214,7 +264,8 @@ TEST(UnattendedScan, EverySettingsFileIsReadAndNoneLosesWhatItHeld)
 }
 
 // Directories that cannot be read are passed over and the scan goes on: a file system without
-// ACLs (ramfs), a name that is no UTF-8 (skipped by the search) and paths past PATH_MAX.
+// ACLs (ramfs), a name that is no UTF-8 (skipped by the search) and paths past PATH_MAX, which
+// are counted and listed.
 TEST(UnattendedScan, DirectoriesThatCannotBeReadArePassedOverAndTheScanGoesOn)
 {
     if (!privateMountsAvailable())
@@ -231,13 +282,19 @@ TEST(UnattendedScan, DirectoriesThatCannotBeReadArePassedOverAndTheScanGoesOn)
     folder.Write("Quillmere.ini", ("[Options]\nScanUsers=0\nScanPrograms=0\nAllSubdirectories=1\n"
                                    "[Directories]\nDirectoryCount=1\nDirectory1=" + shares + "\n").toUtf8());
 
+    QString tooLong = shares + "/long"; // the first directory of the chain that the system cannot name
+    while (tooLong.size() < 4096)
+        tooLong += u'/' + QString(200, u'd');
+
     QProcess process;
     startUnattended(folder, process,
                     inPrivateMounts("mount -t ramfs none \"$1\" && mkdir \"$1/inner\" && chmod 750 \"$1\"",
                                     {shares + "/ramfs"}));
     ASSERT_TRUE(process.waitForFinished(120000));
-    EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
-    EXPECT_TRUE(folder.Read("ScanLog.log").contains("  -  Directories scanned successfully.\r\n"));
+    const QString errors = QString::fromUtf8(process.readAllStandardError());
+    EXPECT_EQ(process.exitCode(), 0) << errors.toStdString();
+    EXPECT_EQ(errors, "Quill Mere: Could not read (File name too long): " + tooLong + "\n");
+    EXPECT_TRUE(folder.Read("ScanLog.log").contains("  -  Directories scanned; 1 directory could not be read.\r\n"));
 
     const QString database = folder.File("NetworkInfo.mdb");
     const auto count = [&](const QString &where) { return rowCount(database, "Permissions where " + where); };

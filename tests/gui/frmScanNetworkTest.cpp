@@ -3,6 +3,7 @@
 #include "common/TestSupport.h"
 #include "gui/frmMain.h"
 #include "gui/frmScanNetwork.h"
+#include "platform/database/DatabaseClaim.h"
 #include "platform/database/Recordset.h"
 #include "scan/modDatabase.h"
 #include "shell/frmSettings.h"
@@ -286,6 +287,44 @@ TEST(frmScanNetwork, AWindowClosedDuringItsRunIsDestroyedWithItsFrameOnlyAfterTh
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); // as the message loop would
     EXPECT_TRUE(window.isNull());
     EXPECT_TRUE(main.mdiArea->subWindowList().isEmpty());
+}
+
+// A run on a database that another run holds touches nothing and says so. A run holds its
+// database from its start to its end.
+TEST(frmScanNetwork, ARunOnADatabaseAnotherRunHoldsTouchesNothingAndSaysSo)
+{
+    ScanFixture fx;
+    const QString database = fx.folder.File("NetworkInfo.mdb");
+    frmScanNetwork window;
+    prepare(window, {&frmScanNetwork::chkUsers, &frmScanNetwork::chkDirectories}, {fx.Tree(2)});
+    {
+        const platform::database::DatabaseClaim other(database);
+        window.cmdStart_Click();
+    }
+    ASSERT_EQ(fx.shell.prompts.size(), 1u);
+    EXPECT_EQ(fx.shell.prompts[0].text,
+              "Another scan is writing to the results database " + database + ". The scan did not start.");
+    EXPECT_EQ(window.lblProgress[0]->text(), "Scanning users and network groups (0%)") << "as loaded";
+    EXPECT_EQ(window.lblProgressTitle->text(), "Progress");
+    EXPECT_EQ(window.cmdStart->text(), "&Start scanning");
+    EXPECT_TRUE(window.lstDirs->isEnabled());
+    EXPECT_FALSE(QFile::exists(fx.folder.File("ScanLog.log")));
+    EXPECT_TRUE(fx.LastScanDate().isEmpty());
+    EXPECT_EQ(fx.PermissionRows(), 0);
+
+    int claimsRefused = 0, claimsTaken = 0;
+    WhileRunning probe([&] {
+        try {
+            const platform::database::DatabaseClaim probing(database);
+            ++claimsTaken;
+        } catch (const support::Error &) {
+            ++claimsRefused;
+        }
+    });
+    window.cmdStart_Click();
+    EXPECT_EQ(window.lblProgress[4]->text(), "Scan finished successfully.");
+    EXPECT_GT(claimsRefused, 0);
+    EXPECT_EQ(claimsTaken, 0);
 }
 
 TEST(frmScanNetwork, StopDuringTheUsersScanLetsItFinish)

@@ -1,14 +1,17 @@
 #include "platform/database/Connection.h"
+#include "platform/database/DatabaseClaim.h"
 #include "platform/database/DatabaseError.h"
 #include "platform/database/Recordset.h"
 #include "support/ProgramEnd.h"
 
+#include "common/DirectoryTree.h"
 #include "common/ResultsDatabase.h"
 #include "common/TestSupport.h"
 
 #include <QFile>
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 using namespace platform::database;
 
@@ -242,4 +245,43 @@ TEST_F(DatabaseCommand, RunsOnePreparedStatementWithTextValuesExactlyAndKeepsRow
     // Empty texts, with or without data, are "" and never Null.
     EXPECT_EQ(db.Rows(u"select Path, Member, Right, Member is null, Right is null from Permissions order by rowid"_qs),
               (QStringList{path + u"\t\t\t0\t0"_qs, u"/b\tx'y\tFull\t0\t0"_qs}));
+}
+
+// A claim keeps every other claim off the database, under any path of it, until it goes; the lock
+// file it leaves behind serves the next claim. A database that is not there gets no lock file.
+TEST(DatabaseClaim, OneClaimPerDatabaseFileUntilItGoes)
+{
+    testing_support::ResultsDatabase db;
+    const QString link = db.File(u"link.mdb"_qs);
+    ASSERT_TRUE(QFile::link(db.Path(), link));
+    {
+        const DatabaseClaim first(db.Path());
+        for (const QString &path : {db.Path(), link})
+            EXPECT_EQ(raised([&] { DatabaseClaim second(path); }).Number(), kClaimHeld) << path.toStdString();
+    }
+    EXPECT_EQ(raised([&] { DatabaseClaim again(link); }).Number(), 0);
+    EXPECT_TRUE(QFile::exists(db.Path() + u".lock"_qs));
+    EXPECT_EQ(raised([&] { DatabaseClaim none(db.File(u"missing.mdb"_qs)); }).Number(), 0);
+    EXPECT_FALSE(QFile::exists(db.File(u"missing.mdb.lock"_qs)));
+}
+
+// Root's scheduled run and a user's run share one lock file: the one root made, even under the
+// strictest umask, serves the user. Where the user cannot make one, the claim fails and says where.
+TEST(DatabaseClaim, RootsLockFileServesOtherUsersAndOneThatCannotBeMadeIsNamed)
+{
+    testing_support::ResultsDatabase db;
+    const QString other = db.File(u"Other.mdb"_qs);
+    testing_support::MakeEmptyDatabase(other);
+    ASSERT_EQ(chmod(QFile::encodeName(db.File({})).constData(), 0755), 0);
+    const mode_t umaskBefore = umask(077);
+    { const DatabaseClaim root(db.Path()); }
+    umask(umaskBefore);
+
+    const testing_support::Unprivileged user;
+    if (!user.Active())
+        GTEST_SKIP() << "needs to switch to the user nobody";
+    EXPECT_EQ(raised([&] { DatabaseClaim claim(db.Path()); }).Number(), 0);
+    const support::Error failed = raised([&] { DatabaseClaim claim(other); });
+    EXPECT_EQ(failed.Number(), support::ResultCode(0x80070000u | EACCES));
+    EXPECT_TRUE(failed.Description().contains(other + u".lock: "_qs)) << failed.what();
 }

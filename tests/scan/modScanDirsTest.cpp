@@ -141,15 +141,25 @@ TEST_F(ScanDirsTest, StopTakesEffectAfterTheDirectoryInHand)
     EXPECT_EQ(rows.last(), Row(dirs.at(2), "root", "Full"));
 }
 
-TEST_F(ScanDirsTest, ADirectoryRemovedSinceTheSearchIsPassedOver)
+// A directory removed since the search and a path too long for the system are passed over, and
+// the scan says how many and which.
+TEST_F(ScanDirsTest, DirectoriesThatCannotBeReadArePassedOverAndCounted)
 {
-    const QStringList dirs = TenDirs();
+    QStringList dirs = TenDirs();
+    const QString tooLong = tree.Root() + u'/' + QString(4100, u'x');
+    dirs.insert(5, tooLong);
     progress.onChange = [&] {
         if (progress.Value() == 1)
             QDir(dirs.at(1)).removeRecursively();
     };
-    EXPECT_EQ(Scan(dirs), 1);
-    EXPECT_EQ(progress.Caption(), "Directories scanned successfully.");
+    std::vector<modScanDirs::UnreadableDirectory> unreadable{{"/earlier", "kept"}};
+    EXPECT_EQ(ScanDirs(dirs, progress, progress, database.Path(), Permissions, &unreadable), 1);
+    EXPECT_EQ(progress.Caption(), "Directories scanned; 2 directories could not be read.");
+    ASSERT_EQ(unreadable.size(), 3u);
+    EXPECT_EQ(unreadable[1].Path, dirs.at(1));
+    EXPECT_EQ(unreadable[1].Reason, "No such file or directory");
+    EXPECT_EQ(unreadable[2].Path, tooLong);
+    EXPECT_EQ(unreadable[2].Reason, "File name too long");
     const QStringList rows = StoredRows();
     EXPECT_EQ(rows.size(), 9);
     EXPECT_FALSE(rows.join(u'\n').contains(dirs.at(1) + u'\t'));
