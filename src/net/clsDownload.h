@@ -1,5 +1,7 @@
 #pragma once
 
+#include "net/ChunkedBody.h"
+
 #include <QByteArray>
 #include <QFile>
 #include <QObject>
@@ -69,7 +71,12 @@ private:
     QString GetPath(const QString &url) const;
     static QString GetHeaderValue(const QByteArray &header, const QByteArray &name);
     bool HeaderAccepted();
-    void Redirect(const QString &url);
+    bool StatusAccepted(int status);
+    bool FramingKnown();
+    QString Resolved(const QString &location) const;
+    void StartAnew(const QString &url);
+    void TakeBody(const QByteArray &piece);
+    qsizetype BytesLeft() const;
     void OpenDestination();
     void ReopenDestination();
     void WriteBody(const QByteArray &body);
@@ -98,6 +105,7 @@ private:
     std::unique_ptr<QFile> m_file;
     int32_t m_fileSize = 0;
     int64_t m_expectedLength = -1; // Content-Length, -1 when none
+    std::optional<ChunkedBody> m_chunks; // while the body comes in chunks
     int64_t m_bodyLength = 0;
     int m_redirects = 0;
 };
