@@ -20,12 +20,14 @@ constexpr int32_t ErrIncomplete = 2;
 constexpr int32_t ErrTooManyRedirects = 3;
 constexpr int32_t ErrHeaderTooLarge = 4;
 constexpr int32_t ErrInvalidURL = 5;
+constexpr int32_t ErrTimedOut = 6;
 constexpr int32_t ErrTransferCoding = 7;
 constexpr int32_t ErrDamagedChunks = 8;
 constexpr int32_t ErrFileAccess = 75;
 
 constexpr int MaxRedirects = 10;
 constexpr qsizetype MaxHeader = 64 * 1024;
+constexpr int IdleTimeoutMs = 60 * 1000;
 
 const QString Scheme = QStringLiteral("http://");
 
@@ -77,7 +79,12 @@ qsizetype headerEnd(const QByteArray &text, qsizetype from)
 
 } // namespace
 
-clsDownload::clsDownload(QObject *parent) : QObject(parent) {}
+clsDownload::clsDownload(QObject *parent) : QObject(parent)
+{
+    m_idle.setSingleShot(true);
+    m_idle.setInterval(IdleTimeoutMs);
+    connect(&m_idle, &QTimer::timeout, this, [this] { Fail(ErrTimedOut, QStringLiteral("The server did not answer in time.")); });
+}
 
 clsDownload::~clsDownload() { CloseAll(); }
 
@@ -119,6 +126,7 @@ void clsDownload::StartDownload(const std::optional<QString> &URL, const std::op
                 [this](int16_t Number, QString &Description, int32_t, const QString &, const QString &, int32_t, bool &) {
                     moSocket_Error(Number, Description);
                 });
+        m_idle.start();
         moSocket->Connect(host, port);
     } catch (const support::Error &error) {
         Fail(error.Number(), error.Description());
@@ -171,6 +179,7 @@ QString clsDownload::GetHeaderValue(const QByteArray &header, const QByteArray &
 
 void clsDownload::moSocket_Connect()
 {
+    m_idle.start();
     const QFileInfo destination(m_destination);
     if (!destination.isFile())
         m_resume = false;
@@ -189,6 +198,7 @@ void clsDownload::moSocket_Connect()
 
 void clsDownload::moSocket_DataArrival()
 {
+    m_idle.start();
     QVariant received = QByteArray();
     moSocket->GetData(received);
     QByteArray data = received.toByteArray();
@@ -391,6 +401,7 @@ void clsDownload::Fail(int32_t number, const QString &description)
 void clsDownload::CloseAll()
 {
     moSocket.reset();
+    m_idle.stop();
     m_chunks.reset();
     m_header.clear();
     m_headerComplete = false;

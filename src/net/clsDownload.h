@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QObject>
 #include <QString>
+#include <QTimer>
 
 #include <cstdint>
 #include <functional>
@@ -53,6 +54,10 @@ public:
                         const std::optional<QString> &Destination = std::nullopt);
     // Ends the transfer at once; the file stays as far as it was written. No event follows.
     void Cancel();
+    // How long a transfer may receive nothing (connecting, or waiting for the header or the
+    // body) before it ends with Error, the file kept for a resume: 60 seconds unless set.
+    // Setting it restarts a wait under way.
+    void setIdleTimeout(int milliseconds) { m_idle.setInterval(milliseconds); }
 
 signals:
     // Once per reply, when its header is complete, before its first body bytes are written.
@@ -106,6 +111,7 @@ private:
     int32_t m_fileSize = 0;
     int64_t m_expectedLength = -1; // Content-Length, -1 when none
     std::optional<ChunkedBody> m_chunks; // while the body comes in chunks
+    QTimer m_idle; // runs while the transfer waits for the server
     int64_t m_bodyLength = 0;
     int m_redirects = 0;
 };

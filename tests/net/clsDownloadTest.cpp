@@ -239,6 +239,27 @@ TEST(clsDownload, ConnectionsThatCloseEarly)
     EXPECT_EQ(t.File(), "four") << "kept for a resume";
 }
 
+// A server that never answers, or stops sending, ends the transfer; a partial file stays for a resume.
+TEST(clsDownload, GivesUpOnAServerThatFallsSilent)
+{
+    HttpServer server;
+    server.handler = [](const HttpServer::Request &request) {
+        return Reply{request.target == "/stalls" ? QList<QByteArray>{"HTTP/1.0 200 OK\r\nContent-Length: 10\r\n\r\nfour"} : QList<QByteArray>{}, 0, false};
+    };
+    Transfer t;
+    t.folder.Write("f", "old");
+    t.download.setIdleTimeout(50);
+    EXPECT_EQ(t.Get(server.Url("/silent")), (QStringList{"Error 6 The server did not answer in time."}));
+    EXPECT_EQ(t.File(), "old");
+    t.download.setIdleTimeout(60000);
+    t.download.Download(server.Url("/stalls"));
+    ASSERT_TRUE(RunUntil([&] { return t.events.contains("Data 4"); }, 10000));
+    t.download.setIdleTimeout(50);
+    ASSERT_TRUE(RunUntil([&] { return t.events.last().startsWith("Error"); }, 10000));
+    EXPECT_EQ(t.events.last(), "Error 6 The server did not answer in time.");
+    EXPECT_EQ(t.File(), "four");
+}
+
 TEST(clsDownload, ProxiesGetTheWholeURLOrThePath)
 {
     HttpServer proxy;
