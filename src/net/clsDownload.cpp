@@ -2,9 +2,10 @@
 
 #include "net/clsSocketMaster.h"
 #include "support/Error.h"
-#include "support/NumericText.h"
 
 #include <QFileInfo>
+#include <QRegularExpression>
+#include <QUrl>
 #include <QVariant>
 
 #include <algorithm>
@@ -19,10 +20,14 @@ constexpr int32_t ErrIncomplete = 2;
 constexpr int32_t ErrTooManyRedirects = 3;
 constexpr int32_t ErrHeaderTooLarge = 4;
 constexpr int32_t ErrInvalidURL = 5;
+constexpr int32_t ErrTimedOut = 6;
+constexpr int32_t ErrTransferCoding = 7;
+constexpr int32_t ErrDamagedChunks = 8;
 constexpr int32_t ErrFileAccess = 75;
 
 constexpr int MaxRedirects = 10;
 constexpr qsizetype MaxHeader = 64 * 1024;
+constexpr int IdleTimeoutMs = 60 * 1000;
 
 const QString Scheme = QStringLiteral("http://");
 
@@ -41,9 +46,45 @@ bool holdsControlCharacters(const QString &text)
     return std::any_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x20 || c.unicode() == 0x7f; });
 }
 
+// A length written in decimal digits alone; -1 for anything else.
+int64_t decimalLength(const QString &text)
+{
+    bool ok = !text.isEmpty() && std::all_of(text.begin(), text.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
+    const qlonglong value = ok ? text.toLongLong(&ok) : 0;
+    return ok ? value : -1;
+}
+
+// A number of a Content-Range value: the first byte's position of "bytes 1000-1499/1500"
+// (field 1) or the file's whole length of it or of "bytes */1500" (field 2); -1 when it has none.
+int64_t rangeNumber(const QString &contentRange, int field)
+{
+    static const QRegularExpression form(QStringLiteral(R"(^bytes\s+(?:(\d+)-\d+|\*)/(\d+|\*)$)"),
+                                         QRegularExpression::CaseInsensitiveOption);
+    bool ok = false;
+    const qlonglong value = form.match(contentRange).captured(field).toLongLong(&ok);
+    return ok ? value : -1;
+}
+
+// Where a header ends: just past the empty line that closes it, searched from position from.
+// Lines end in LF, with or without a CR before it. -1 while that empty line has not arrived.
+qsizetype headerEnd(const QByteArray &text, qsizetype from)
+{
+    for (qsizetype lf = text.indexOf('\n', from); lf >= 0; lf = text.indexOf('\n', lf + 1)) {
+        const qsizetype next = lf + 1 + (text.mid(lf + 1, 1) == "\r");
+        if (text.mid(next, 1) == "\n")
+            return next + 1;
+    }
+    return -1;
+}
+
 } // namespace
 
-clsDownload::clsDownload(QObject *parent) : QObject(parent) {}
+clsDownload::clsDownload(QObject *parent) : QObject(parent)
+{
+    m_idle.setSingleShot(true);
+    m_idle.setInterval(IdleTimeoutMs);
+    connect(&m_idle, &QTimer::timeout, this, [this] { Fail(ErrTimedOut, QStringLiteral("The server did not answer in time.")); });
+}
 
 clsDownload::~clsDownload() { CloseAll(); }
 
@@ -85,6 +126,7 @@ void clsDownload::StartDownload(const std::optional<QString> &URL, const std::op
                 [this](int16_t Number, QString &Description, int32_t, const QString &, const QString &, int32_t, bool &) {
                     moSocket_Error(Number, Description);
                 });
+        m_idle.start();
         moSocket->Connect(host, port);
     } catch (const support::Error &error) {
         Fail(error.Number(), error.Description());
@@ -137,6 +179,7 @@ QString clsDownload::GetHeaderValue(const QByteArray &header, const QByteArray &
 
 void clsDownload::moSocket_Connect()
 {
+    m_idle.start();
     const QFileInfo destination(m_destination);
     if (!destination.isFile())
         m_resume = false;
@@ -155,74 +198,134 @@ void clsDownload::moSocket_Connect()
 
 void clsDownload::moSocket_DataArrival()
 {
+    m_idle.start();
     QVariant received = QByteArray();
     moSocket->GetData(received);
     QByteArray data = received.toByteArray();
     if (!m_headerComplete) {
+        const qsizetype searched = std::max<qsizetype>(m_header.size() - 2, 0);
         m_header += data;
-        const qsizetype end = m_header.indexOf("\r\n\r\n");
+        const qsizetype end = headerEnd(m_header, searched);
         if ((end < 0 ? m_header.size() : end) > MaxHeader)
             return Fail(ErrHeaderTooLarge, QStringLiteral("The reply's header is too large."));
         if (end < 0)
             return;
-        data = m_header.mid(end + 4);
-        m_header.truncate(end + 4);
+        data = m_header.mid(end);
+        m_header.truncate(end);
         if (!HeaderAccepted())
             return;
     }
-    WriteBody(data);
+    TakeBody(data);
 }
 
 // Examines a complete header: false when the reply ends the transfer (an error status, a
-// redirect, a range past the end of the file); otherwise the destination is open for the body.
-// Until then the destination is left as it was, so a failed request never damages it.
+// redirect, a range that does not continue the file, a transfer coding it cannot read);
+// otherwise the destination is open for the body. Until then the destination is left as it was,
+// so a failed request never damages it.
 bool clsDownload::HeaderAccepted()
 {
-    const QByteArray statusLine = m_header.left(m_header.indexOf("\r\n"));
     const int status = m_header.mid(9, 3).toInt();
-    if (status == 404) {
-        if (!m_resume)
-            OpenDestination();
-        Fail(ErrNotFound, QStringLiteral("Bestand niet gevonden op de webserver.\r\n\r\n") + m_url);
+    if (!StatusAccepted(status))
         return false;
-    }
-    if (status == 416 && m_resume) { // the range starts at the end: the file is whole already
-        CloseAll();
-        emit Completed();
-        return false;
-    }
-    if (status >= 400) {
-        Fail(status, QString::fromLatin1(statusLine));
-        return false;
-    }
     m_headerComplete = true;
-    if (!m_disableRedirection) {
-        const QString location = GetHeaderValue(m_header, "Location");
-        if (!location.isEmpty()) {
-            Redirect(location.startsWith(u'/') ? GetHost(m_url) + location : location);
-            return false;
-        }
+    const QString location = m_disableRedirection ? QString() : GetHeaderValue(m_header, "Location");
+    if (!location.isEmpty()) {
+        StartAnew(Resolved(location));
+        return false;
     }
-    const QString length = GetHeaderValue(m_header, "Content-Length");
-    const double announced = length.isEmpty() ? -1 : support::Val(length);
-    m_expectedLength = announced >= 0 && announced < 9e18 ? static_cast<int64_t>(announced) : -1;
-    // Sizes beyond the 32-bit property, and negative ones, count as unknown.
-    m_fileSize = m_expectedLength > 0 && m_expectedLength <= std::numeric_limits<int32_t>::max()
-                     ? static_cast<int32_t>(m_expectedLength) : 0;
+    // Appending a part that does not begin where the file ends would make another file of it.
+    if (m_resume && status == 206 && rangeNumber(GetHeaderValue(m_header, "Content-Range"), 1) != m_resumeLength) {
+        StartAnew(m_url);
+        return false;
+    }
+    if (!FramingKnown())
+        return false;
     OpenDestination();
-    if (m_resume && GetHeaderValue(m_header, "Content-Range").isEmpty())
-        ReopenDestination(); // the server sent the whole file instead of the range
+    if (m_resume && status != 206)
+        ReopenDestination(); // the server sent the whole file instead of the rest
     emit Starting(m_fileSize, QString::fromLatin1(m_header));
     return true;
 }
 
-void clsDownload::Redirect(const QString &url)
+// Error statuses end the transfer. A resumed request whose range the server cannot satisfy has
+// the whole file when the server's length is the file's; otherwise the file is fetched anew.
+bool clsDownload::StatusAccepted(int status)
+{
+    if (status == 404) {
+        if (!m_resume)
+            OpenDestination();
+        Fail(ErrNotFound, QStringLiteral("Bestand niet gevonden op de webserver.\r\n\r\n") + m_url);
+    } else if (status == 416 && m_resume) {
+        if (rangeNumber(GetHeaderValue(m_header, "Content-Range"), 2) == m_resumeLength) {
+            CloseAll();
+            emit Completed();
+        } else {
+            StartAnew(m_url);
+        }
+    } else if (status >= 400) {
+        Fail(status, QString::fromLatin1(m_header.left(m_header.indexOf('\n')).trimmed()));
+    }
+    return status < 400;
+}
+
+// How the body's end is found: by its last chunk, its announced length, or the connection's
+// close. False, after Error, for a transfer coding other than chunked.
+bool clsDownload::FramingKnown()
+{
+    const QString coding = GetHeaderValue(m_header, "Transfer-Encoding");
+    if (coding.compare(u"chunked", Qt::CaseInsensitive) == 0) {
+        m_chunks.emplace();
+    } else if (!coding.isEmpty()) {
+        Fail(ErrTransferCoding, QStringLiteral("The server sent the file in a form this program cannot read: ") + coding);
+        return false;
+    }
+    m_expectedLength = m_chunks ? -1 : decimalLength(GetHeaderValue(m_header, "Content-Length"));
+    // Sizes beyond the 32-bit property count as unknown.
+    m_fileSize = m_expectedLength > 0 && m_expectedLength <= std::numeric_limits<int32_t>::max()
+                     ? static_cast<int32_t>(m_expectedLength) : 0;
+    return true;
+}
+
+// A Location is a reference relative to the URL it answers.
+QString clsDownload::Resolved(const QString &location) const
+{
+    const QUrl base(m_url.startsWith(Scheme) ? m_url : Scheme + m_url);
+    return base.resolved(QUrl(location)).toString(QUrl::FullyEncoded | QUrl::RemoveFragment);
+}
+
+// Begins the file anew from url: a redirect's target, or the same URL when a resumed reply
+// cannot continue the file.
+void clsDownload::StartAnew(const QString &url)
 {
     if (++m_redirects > MaxRedirects)
         return Fail(ErrTooManyRedirects, QStringLiteral("Too many redirects: ") + url);
-    CloseAll(); // a redirect begins the file anew
+    CloseAll();
     m_url = url;
     StartDownload(std::nullopt, std::nullopt);
+}
+
+// Writes the body's bytes that a piece carries. The file is complete once its announced length
+// or its last chunk has arrived, whether or not the server closes the connection then.
+void clsDownload::TakeBody(const QByteArray &piece)
+{
+    std::optional<QByteArray> data = piece;
+    if (m_chunks)
+        data = m_chunks->Take(piece);
+    else if (piece.size() > BytesLeft())
+        data = piece.first(BytesLeft());
+    if (!data)
+        return Fail(ErrDamagedChunks, QStringLiteral("The server's reply breaks its chunked form."));
+    WriteBody(*data);
+    if (m_chunks ? m_chunks->Done() : BytesLeft() == 0) {
+        CloseAll();
+        emit Completed();
+    }
+}
+
+// The announced bytes still to come; the most a byte array holds when no length was announced.
+qsizetype clsDownload::BytesLeft() const
+{
+    return m_expectedLength < 0 ? std::numeric_limits<qsizetype>::max() : static_cast<qsizetype>(m_expectedLength - m_bodyLength);
 }
 
 void clsDownload::moSocket_CloseSck()
@@ -239,7 +342,7 @@ void clsDownload::moSocket_CloseSck()
             ReopenDestination();
         emit Starting(static_cast<int32_t>(std::min<qsizetype>(body.size(), std::numeric_limits<int32_t>::max())), QString());
         WriteBody(body);
-    } else if (m_expectedLength >= 0 && m_bodyLength < m_expectedLength) {
+    } else if (m_chunks || m_expectedLength >= 0) { // a complete body has ended the transfer already
         // The file and its marker stay, so that a resume can fetch the rest.
         return Fail(ErrIncomplete, QStringLiteral("The connection closed before the whole file arrived."));
     }
@@ -298,6 +401,8 @@ void clsDownload::Fail(int32_t number, const QString &description)
 void clsDownload::CloseAll()
 {
     moSocket.reset();
+    m_idle.stop();
+    m_chunks.reset();
     m_header.clear();
     m_headerComplete = false;
     m_resume = false;

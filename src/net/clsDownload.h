@@ -1,9 +1,12 @@
 #pragma once
 
+#include "net/ChunkedBody.h"
+
 #include <QByteArray>
 #include <QFile>
 #include <QObject>
 #include <QString>
+#include <QTimer>
 
 #include <cstdint>
 #include <functional>
@@ -51,6 +54,10 @@ public:
                         const std::optional<QString> &Destination = std::nullopt);
     // Ends the transfer at once; the file stays as far as it was written. No event follows.
     void Cancel();
+    // How long a transfer may receive nothing (connecting, or waiting for the header or the
+    // body) before it ends with Error, the file kept for a resume: 60 seconds unless set.
+    // Setting it restarts a wait under way.
+    void setIdleTimeout(int milliseconds) { m_idle.setInterval(milliseconds); }
 
 signals:
     // Once per reply, when its header is complete, before its first body bytes are written.
@@ -69,7 +76,12 @@ private:
     QString GetPath(const QString &url) const;
     static QString GetHeaderValue(const QByteArray &header, const QByteArray &name);
     bool HeaderAccepted();
-    void Redirect(const QString &url);
+    bool StatusAccepted(int status);
+    bool FramingKnown();
+    QString Resolved(const QString &location) const;
+    void StartAnew(const QString &url);
+    void TakeBody(const QByteArray &piece);
+    qsizetype BytesLeft() const;
     void OpenDestination();
     void ReopenDestination();
     void WriteBody(const QByteArray &body);
@@ -98,6 +110,8 @@ private:
     std::unique_ptr<QFile> m_file;
     int32_t m_fileSize = 0;
     int64_t m_expectedLength = -1; // Content-Length, -1 when none
+    std::optional<ChunkedBody> m_chunks; // while the body comes in chunks
+    QTimer m_idle; // runs while the transfer waits for the server
     int64_t m_bodyLength = 0;
     int m_redirects = 0;
 };

@@ -19,7 +19,7 @@ struct Transfer {
     Transfer()
     {
         QObject::connect(&download, &clsDownload::Starting, [this](int32_t size, const QString &header) {
-            events << QString("Starting %1 %2").arg(size).arg(header.section("\r\n", 0, 0));
+            events << QString("Starting %1 %2").arg(size).arg(header.section(u'\n', 0, 0).trimmed());
         });
         QObject::connect(&download, &clsDownload::DataArrival, [this](int32_t bytes) { events << QString("Data %1").arg(bytes); });
         QObject::connect(&download, &clsDownload::Completed, [this] { events << "Completed"; });
@@ -64,17 +64,59 @@ TEST(clsDownload, SendsItsRequestAndWritesEveryByteUnchanged)
               "Host: " + host + "\r\n\r\n");
 }
 
-// The header is collected across pieces; names match in any letter case at a line's start only.
+// The header is collected across pieces, its lines ending in CR LF or a bare LF; names match in
+// any letter case at a line's start only.
 TEST(clsDownload, CollectsAHeaderSplitOverPieces)
 {
     HttpServer server;
-    server.handler = [](const HttpServer::Request &) {
-        return Reply{{"HTTP/1.0 200 OK\r\nX-Content-Length: 99\r\ncontent-le", "ngth: 5\r\nContent-Location: /else\r\n", "\r\nab", "cde"}, 40};
+    for (const QByteArray &eol : {QByteArray("\r\n"), QByteArray("\n")}) {
+        server.handler = [eol](const HttpServer::Request &) {
+            return Reply{{"HTTP/1.0 200 OK" + eol + "X-Content-Length: 99" + eol + "content-le",
+                          "ngth: 5" + eol + "Content-Location: /else" + eol, eol + "ab", "cde"},
+                         40};
+        };
+        Transfer t;
+        EXPECT_EQ(t.Get(server.Url("/f")), (QStringList{"Starting 5 HTTP/1.0 200 OK", "Data 2", "Data 3", "Completed"})) << eol.size();
+        EXPECT_EQ(t.File(), "abcde");
+    }
+    EXPECT_EQ(server.requests.size(), 2u) << "Content-Location is no redirect";
+}
+
+// The body ends with its last chunk or its announced length, also on a connection kept open.
+TEST(clsDownload, EndsTheBodyWhereItsFramingSays)
+{
+    QByteArray body, chunked;
+    for (int i = 0; i < 16384; ++i)
+        body += char(i * 7);
+    for (qsizetype at = 0; at < body.size(); at += 5000)
+        chunked += QByteArray::number(std::min<qsizetype>(5000, body.size() - at), 16) + "\r\n" + body.mid(at, 5000) + "\r\n";
+    const QByteArray header = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n";
+    QList<QByteArray> bytes; // a chunked reply with extensions, a trailer and bare LFs, byte by byte
+    for (const char c : QByteArray("HTTP/1.1 200 OK\nTransfer-Encoding: Chunked\r\nContent-Length: 3\n\n"
+                                   "5;name=value\r\nchunk\n3 \r\n ed\r\n0\r\nTrailer: x\r\n\r\nafter"))
+        bytes << QByteArray(1, c);
+    const struct {
+        const char *name;
+        Reply reply;
+        QByteArray file;
+        QString end;
+    } cases[] = {
+        {"chunked", {{header + chunked + "0\r\n\r\n"}}, body, "Completed"},
+        {"chunked byte by byte, kept open", {bytes, 1, false}, "chunk ed", "Completed"},
+        {"closed before the last chunk", {{header + chunked}}, body, "Error 2"},
+        {"damaged chunk size", {{header + "5000x\r\n"}}, "", "Error 8"},
+        {"other coding", {{"HTTP/1.1 200 OK\r\nTransfer-Encoding: gzip, chunked\r\n\r\n" + chunked}}, "old", "Error 7"},
+        {"more than announced", {{"HTTP/1.0 200 OK\r\nContent-Length: 10\r\n\r\n" + body}}, body.left(10), "Completed"},
+        {"announced length, kept open", {{"HTTP/1.1 200 OK\r\nContent-Length: 4\r\n\r\nfour"}, 0, false}, "four", "Completed"},
     };
-    Transfer t;
-    EXPECT_EQ(t.Get(server.Url("/f")), (QStringList{"Starting 5 HTTP/1.0 200 OK", "Data 2", "Data 3", "Completed"}));
-    EXPECT_EQ(t.File(), "abcde");
-    EXPECT_EQ(server.requests.size(), 1u) << "Content-Location is no redirect";
+    HttpServer server;
+    for (const auto &c : cases) {
+        server.handler = [&c](const HttpServer::Request &) { return c.reply; };
+        Transfer t;
+        t.folder.Write("f", "old");
+        EXPECT_EQ(t.Get(server.Url("/f")).last().section(' ', 0, 1), c.end) << c.name;
+        EXPECT_EQ(t.File(), c.file) << c.name;
+    }
 }
 
 TEST(clsDownload, ErrorRepliesLeaveTheFileAsTheStatusSays)
@@ -98,10 +140,10 @@ TEST(clsDownload, FollowsRedirectsUpToTen)
 {
     HttpServer other, server;
     other.files["/there"] = "over there";
+    const QMap<QByteArray, QByteArray> locations{
+        {"/absolute", other.Url("/there").toLatin1()}, {"/loop", "/loop"}, {"/dir/reference", "../here#part"}};
     server.handler = [&](const HttpServer::Request &request) {
-        const QByteArray location = request.target == "/absolute" ? other.Url("/there").toLatin1()
-                                    : request.target == "/loop"   ? "/loop"
-                                                                  : "/here";
+        const QByteArray location = locations.value(request.target, "/here");
         if (request.target == "/here")
             return HttpServer::Whole("HTTP/1.0 200 OK", "right here");
         return HttpServer::Whole("HTTP/1.0 302 Found\r\nlocation: " + location, "moved");
@@ -112,39 +154,49 @@ TEST(clsDownload, FollowsRedirectsUpToTen)
     EXPECT_EQ(t.download.URL(), other.Url("/there"));
     EXPECT_EQ(t.Get(server.Url("/relative"), true).first(), "Starting 0 HTTP/1.0 200 OK") << "a redirecting reply raises nothing";
     EXPECT_EQ(t.File(), "right here");
+    t.Get(server.Url("/dir/reference"));
+    EXPECT_EQ(t.download.URL(), server.Url("/here"));
+    EXPECT_EQ(t.File(), "right here");
     t.download.setDisableRedirection(true);
     t.Get(server.Url("/relative"));
     EXPECT_EQ(t.File(), "moved");
 
     t.download.setDisableRedirection(false);
     server.requests.clear();
-    EXPECT_EQ(t.Get(server.Url("/loop")).join(""), "Error 3 Too many redirects: 127.0.0.1:" + QString::number(server.Port()) + "/loop");
+    EXPECT_EQ(t.Get(server.Url("/loop")).join(""), "Error 3 Too many redirects: " + server.Url("/loop"));
     EXPECT_EQ(server.requests.size(), 11u);
 }
 
+// A part is appended only where the file ends; a range the server cannot satisfy means a whole
+// file only when the server's length is the file's. Otherwise the file is fetched anew.
 TEST(clsDownload, ResumesFromTheFilesLength)
 {
     HttpServer server;
     const QByteArray whole = QByteArray(1000, 'a') + QByteArray(500, 'b');
-    bool honourRanges = true;
+    QByteArray rangeAnswer; // the status and headers that answer a range request; empty: honour it
     server.handler = [&](const HttpServer::Request &request) {
-        return honourRanges ? HttpServer::FileReply(whole, request) : HttpServer::Whole("HTTP/1.0 200 OK", whole);
+        return rangeAnswer.isEmpty() || request.Header("Range").isEmpty() ? HttpServer::FileReply(whole, request)
+                                                                          : HttpServer::Whole(rangeAnswer, whole);
     };
     const struct {
         const char *name;
         std::optional<QByteArray> before;
-        bool honour;
+        QByteArray answer;
         QByteArray range;
     } cases[] = {
-        {"appended", QByteArray(1000, 'a'), true, "bytes=1000-"},  {"whole file sent", QByteArray(1000, 'x'), false, "bytes=1000-"},
-        {"already whole (416)", whole, true, "bytes=1500-"},      {"missing", std::nullopt, true, ""},
-        {"empty", QByteArray(), true, ""},
+        {"appended", QByteArray(1000, 'a'), "", "bytes=1000-"},
+        {"whole file sent", QByteArray(1000, 'x'), "HTTP/1.0 200 OK", "bytes=1000-"},
+        {"part from 0", QByteArray(1000, 'x'), "HTTP/1.0 206 Partial Content\r\nContent-Range: bytes 0-1499/1500", "bytes=1000-"},
+        {"already whole (416)", whole, "", "bytes=1500-"},
+        {"416 to a short file", QByteArray(1000, 'x'), "HTTP/1.0 416 Range Not Satisfiable\r\nContent-Range: bytes */1500", "bytes=1000-"},
+        {"missing", std::nullopt, "", ""},
+        {"empty", QByteArray(), "", ""},
     };
     for (const auto &c : cases) {
         Transfer t;
         if (c.before)
             t.folder.Write("f", *c.before);
-        honourRanges = c.honour;
+        rangeAnswer = c.answer;
         server.requests.clear();
         EXPECT_EQ(t.Get(server.Url("/f"), true).last(), "Completed") << c.name;
         EXPECT_EQ(server.requests.at(0).Header("Range"), c.range) << c.name;
@@ -185,6 +237,27 @@ TEST(clsDownload, ConnectionsThatCloseEarly)
     EXPECT_EQ(t.File(), "no header, just text");
     EXPECT_TRUE(t.Get(server.Url("/short")).last().startsWith("Error 2 "));
     EXPECT_EQ(t.File(), "four") << "kept for a resume";
+}
+
+// A server that never answers, or stops sending, ends the transfer; a partial file stays for a resume.
+TEST(clsDownload, GivesUpOnAServerThatFallsSilent)
+{
+    HttpServer server;
+    server.handler = [](const HttpServer::Request &request) {
+        return Reply{request.target == "/stalls" ? QList<QByteArray>{"HTTP/1.0 200 OK\r\nContent-Length: 10\r\n\r\nfour"} : QList<QByteArray>{}, 0, false};
+    };
+    Transfer t;
+    t.folder.Write("f", "old");
+    t.download.setIdleTimeout(50);
+    EXPECT_EQ(t.Get(server.Url("/silent")), (QStringList{"Error 6 The server did not answer in time."}));
+    EXPECT_EQ(t.File(), "old");
+    t.download.setIdleTimeout(60000);
+    t.download.Download(server.Url("/stalls"));
+    ASSERT_TRUE(RunUntil([&] { return t.events.contains("Data 4"); }, 10000));
+    t.download.setIdleTimeout(50);
+    ASSERT_TRUE(RunUntil([&] { return t.events.last().startsWith("Error"); }, 10000));
+    EXPECT_EQ(t.events.last(), "Error 6 The server did not answer in time.");
+    EXPECT_EQ(t.File(), "four");
 }
 
 TEST(clsDownload, ProxiesGetTheWholeURLOrThePath)
