@@ -238,9 +238,14 @@ bool frmSettingsDialog::ValidSchedule()
 {
     const auto refuse = [](const QString &message, QWidget *control) {
         platform::shell::MsgBox(message, platform::shell::vbExclamation, ScheduleTitle);
-        selectForCorrection(control);
+        if (control)
+            selectForCorrection(control);
         return false;
     };
+    if (!platform::scheduler::CronCanCarry(modNetScheduleJobs::ScanCommandLine(support::ProgramFile())))
+        return refuse(QStringLiteral("Cron cannot start the program from this folder: its path is too long or has a line "
+                                     "break in it."),
+                      nullptr);
     if (!modNetScheduleJobs::ReadTime(txtTime->text()))
         return refuse(QStringLiteral("Please enter a valid time."), txtTime);
     if (optMonthly->isChecked() && !modNetScheduleJobs::ValidMonthDays(txtMonthDay->text()))

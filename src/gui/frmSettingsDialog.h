@@ -52,7 +52,8 @@ private:
     void chkScheduledScanning_Click();
     bool SaveScheduledTask(bool blnEnable);
 
-    // The checks before anything is written: a time, and days cron can run the scan on.
+    // The checks before anything is written: a program path that cron can carry, a time, and days
+    // cron can run the scan on.
     bool ValidSchedule();
     QString SelectedDomain() const;
     QString ScheduleCode() const;
