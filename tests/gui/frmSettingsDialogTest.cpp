@@ -9,6 +9,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
@@ -260,4 +261,26 @@ TEST(frmSettingsDialog, TheRegisteredLineRunsOneUnattendedScan)
     const QByteArray log = folder.Read("ScanLog.log");
     EXPECT_TRUE(log.contains("  -  Users and groups scanned successfully.\r\n")) << log.toStdString();
     EXPECT_TRUE(log.contains("  -  Scan finished successfully.\r\n"));
+}
+
+// The settings never claim a schedule that the crontab does not hold: when the job cannot be
+// made, the stored schedule stays and only the other options are written.
+TEST(frmSettingsDialog, AFailedRegistrationKeepsTheStoredSchedule)
+{
+    TempProgramFolder folder;
+    ScriptedShell shell;
+    folder.Write("Quillmere.ini", "[Options]\nScheduledScan=0\nScheduledTime=6:00\n");
+    QDir().mkpath(folder.CrontabFile()); // a directory cannot be read as a crontab
+    frmSettingsDialog dialog;
+    dialog.chkTray->setChecked(true);
+    dialog.chkScheduledScanning->setChecked(true);
+    dialog.optDaily->setChecked(true);
+    dialog.txtTime->setText("17:00");
+    dialog.cmdOK->click();
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    ASSERT_EQ(shell.prompts.size(), 1u);
+    EXPECT_EQ(shell.prompts[0].text, "Error while making the scheduled task.");
+    EXPECT_EQ(frmSettings::Instance().GetScheduledScan(), "0");
+    EXPECT_EQ(frmSettings::Instance().GetScheduledTime(), "6:00");
+    EXPECT_EQ(frmSettings::Instance().GetMinimizeToTray(), "1");
 }
