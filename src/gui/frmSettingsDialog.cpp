@@ -191,13 +191,14 @@ QString frmSettingsDialog::ScheduleCode() const
     return {};
 }
 
-// The settings are written only once the time and the days are valid, so the file never claims a
-// schedule that the dialog refused. A crontab that cannot be changed is reported by its own
-// message, and the dialog closes as after any confirmation.
+// The settings are written only once the time and the days are valid, and the schedule only once
+// the crontab holds it: the file never claims a schedule that the dialog refused or the crontab
+// lacks. A crontab that cannot be changed is reported by its own message, and the dialog closes
+// as after any confirmation.
 bool frmSettingsDialog::ApplySettings()
 {
-    const bool enable = chkScheduledScanning->isChecked();
-    if (!SaveScheduledTask(enable))
+    const TaskResult task = SaveScheduledTask(chkScheduledScanning->isChecked());
+    if (task == TaskResult::Refused)
         return false;
     const QString file = frmSettings::Instance().SettingsFile();
     const auto write = [&file](const char *key, const QString &value) {
@@ -208,8 +209,10 @@ bool frmSettingsDialog::ApplySettings()
     write("MinimizeToTray", flag(chkTray));
     write("ShowQuickStart", flag(chkQuickStart));
     write("CheckForUpdates", flag(chkUpdates));
-    write("ScheduledScan", ScheduleCode());
-    write("ScheduledTime", txtTime->text());
+    if (task == TaskResult::Saved) {
+        write("ScheduledScan", ScheduleCode());
+        write("ScheduledTime", txtTime->text());
+    }
     return true;
 }
 
@@ -238,9 +241,14 @@ bool frmSettingsDialog::ValidSchedule()
 {
     const auto refuse = [](const QString &message, QWidget *control) {
         platform::shell::MsgBox(message, platform::shell::vbExclamation, ScheduleTitle);
-        selectForCorrection(control);
+        if (control)
+            selectForCorrection(control);
         return false;
     };
+    if (!platform::scheduler::CronCanCarry(modNetScheduleJobs::ScanCommandLine(support::ProgramFile())))
+        return refuse(QStringLiteral("Cron cannot start the program from this folder: its path is too long or has a line "
+                                     "break in it."),
+                      nullptr);
     if (!modNetScheduleJobs::ReadTime(txtTime->text()))
         return refuse(QStringLiteral("Please enter a valid time."), txtTime);
     if (optMonthly->isChecked() && !modNetScheduleJobs::ValidMonthDays(txtMonthDay->text()))
@@ -275,11 +283,11 @@ QString frmSettingsDialog::DayList() const
     return {};
 }
 
-bool frmSettingsDialog::SaveScheduledTask(bool blnEnable)
+frmSettingsDialog::TaskResult frmSettingsDialog::SaveScheduledTask(bool blnEnable)
 {
     if (blnEnable && !ValidSchedule())
-        return false;
-    modNetScheduleJobs::AddScheduledJob(txtTime->text(), DayList(),
-                                        modNetScheduleJobs::ScanCommandLine(support::ProgramFile()), blnEnable);
-    return true;
+        return TaskResult::Refused;
+    const bool saved = modNetScheduleJobs::AddScheduledJob(
+        txtTime->text(), DayList(), modNetScheduleJobs::ScanCommandLine(support::ProgramFile()), blnEnable);
+    return saved ? TaskResult::Saved : TaskResult::Failed;
 }

@@ -50,9 +50,13 @@ private:
     bool ApplySettings();
     void cmdBrowse_Click();
     void chkScheduledScanning_Click();
-    bool SaveScheduledTask(bool blnEnable);
+    // Refused: the schedule is invalid (said, and the dialog stays open); Failed: the job could
+    // not be made (said too); Saved: the job is registered or removed.
+    enum class TaskResult { Refused, Failed, Saved };
+    TaskResult SaveScheduledTask(bool blnEnable);
 
-    // The checks before anything is written: a time, and days cron can run the scan on.
+    // The checks before anything is written: a program path that cron can carry, a time, and days
+    // cron can run the scan on.
     bool ValidSchedule();
     QString SelectedDomain() const;
     QString ScheduleCode() const;

@@ -20,10 +20,10 @@ bool IsWindowsNT() { return true; }
 
 QString GetLocalComputerName() { return platform::directory::NssDirectory::HostShortName(); }
 
-void AddScheduledJob(const QString &time, const QString &dayList, const QString &commandLine, bool blnEnable)
+bool AddScheduledJob(const QString &time, const QString &dayList, const QString &commandLine, bool blnEnable)
 {
     if (!IsWindowsNT())
-        return;
+        return true;
     JobScheduler jobs(GetLocalComputerName());
     DeleteScheduledJobs(jobs, commandLine);
     uint32_t status = NERR_Success;
@@ -36,8 +36,10 @@ void AddScheduledJob(const QString &time, const QString &dayList, const QString 
     // A job that cannot be added is not committed either, so the old one stays.
     if (status == NERR_Success)
         status = jobs.Commit();
-    if (blnEnable && status != NERR_Success)
-        platform::shell::MsgBox(QStringLiteral("Error while making the scheduled task."), platform::shell::vbOKOnly);
+    if (!blnEnable || status == NERR_Success)
+        return true;
+    platform::shell::MsgBox(QStringLiteral("Error while making the scheduled task."), platform::shell::vbOKOnly);
+    return false;
 }
 
 void DeleteScheduledJobs(JobScheduler &jobs, const QString &commandLine)

@@ -25,8 +25,9 @@ QString GetLocalComputerName();
 
 // Removes this program's jobs (those whose command is commandLine) and, when blnEnable, adds
 // the job at time on the days of dayList, in one change of the crontab. A job that cannot be
-// made is reported with a message box and leaves the crontab as it was.
-void AddScheduledJob(const QString &time, const QString &dayList, const QString &commandLine, bool blnEnable);
+// made is reported with a message box, leaves the crontab as it was and gives false; a failed
+// removal is not reported.
+bool AddScheduledJob(const QString &time, const QString &dayList, const QString &commandLine, bool blnEnable);
 void DeleteScheduledJobs(platform::scheduler::JobScheduler &jobs, const QString &commandLine);
 std::vector<uint32_t> EnumScheduledJobs(const platform::scheduler::JobScheduler &jobs, const QString &commandLine);
 

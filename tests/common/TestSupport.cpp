@@ -57,6 +57,22 @@ QString TempProgramFolder::InstallProgram(const QString &name) const
 
 void TempProgramFolder::InstallDatabase() const { MakeEmptyDatabase(File(QStringLiteral("NetworkInfo.mdb"))); }
 
+QString CronCommand(const QString &line)
+{
+    QString command;
+    bool escaping = false;
+    for (const QChar c : line.section(u' ', 5)) {
+        if (escaping && c != u'\\' && c != u'%')
+            command += u'\\';
+        else if (!escaping && c == u'%')
+            break;
+        escaping = !escaping && c == u'\\';
+        if (!escaping)
+            command += c;
+    }
+    return escaping ? command + u'\\' : command;
+}
+
 bool RunUntil(const std::function<bool()> &done, int milliseconds)
 {
     QDeadlineTimer deadline(milliseconds);

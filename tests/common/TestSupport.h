@@ -50,6 +50,11 @@ private:
 // Lets the message loop run until done() holds or the time is up; true when it held.
 bool RunUntil(const std::function<bool()> &done, int milliseconds);
 
+// What cron hands to the shell from one of our crontab lines, by the rule the cron package
+// follows: the text after the five time fields up to the first "%" that no backslash escapes;
+// "\\" gives one backslash and "\%" a "%", a backslash before anything else stays.
+QString CronCommand(const QString &line);
+
 // A desktop seam that answers message boxes from a script and records what was asked.
 class ScriptedShell : public platform::shell::Shell {
 public:

@@ -4,10 +4,12 @@
 #include "platform/directory/NssDirectory.h"
 #include "platform/scheduler/Crontab.h"
 #include "shell/frmSettings.h"
+#include "shell/modNetScheduleJobs.h"
 #include "support/ProgramFolder.h"
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
@@ -16,7 +18,6 @@
 #include <QProcessEnvironment>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QRegularExpression>
 
 #include <gtest/gtest.h>
 
@@ -45,14 +46,6 @@ QStringList tickedDays(const frmSettingsDialog &dialog)
             days << day->text();
     }
     return days;
-}
-
-// What cron hands to the shell: the text after the five time fields up to the first "%" that is
-// not escaped, with "\%" read as "%".
-QString cronCommand(const QString &line)
-{
-    static const QRegularExpression unescaped(QStringLiteral(R"((?<!\\)%.*)"));
-    return line.section(u' ', 5).remove(unescaped).replace(QStringLiteral("\\%"), QStringLiteral("%"));
 }
 
 } // namespace
@@ -186,6 +179,19 @@ TEST(frmSettingsDialog, ASchedulePastCronIsRefusedWithNothingWritten)
         EXPECT_FALSE(QFile::exists(folder.File("Quillmere.ini")));
         EXPECT_FALSE(QFile::exists(folder.CrontabFile()));
     }
+    // A program whose path no crontab line can carry.
+    TempProgramFolder broken("two\nlines");
+    ScriptedShell shell;
+    frmSettingsDialog dialog;
+    dialog.chkScheduledScanning->setChecked(true);
+    dialog.optDaily->setChecked(true);
+    dialog.txtTime->setText("17:00");
+    dialog.cmdOK->click();
+    ASSERT_EQ(shell.prompts.size(), 1u);
+    EXPECT_TRUE(shell.prompts[0].text.startsWith("Cron cannot start the program")) << shell.prompts[0].text.toStdString();
+    EXPECT_NE(dialog.result(), QDialog::Accepted);
+    EXPECT_FALSE(QFile::exists(broken.File("Quillmere.ini")));
+    EXPECT_FALSE(QFile::exists(broken.CrontabFile()));
 }
 
 TEST(frmSettingsDialog, CancelWritesNothingAndACancelledFileDialogKeepsThePath)
@@ -225,10 +231,10 @@ TEST(frmSettingsDialog, WithoutDomainsTheNoticeIsShownButNeverStored)
 }
 
 // The line a confirmed dialog registers, run as cron runs it, performs one unattended scan. The
-// program folder's name holds what a careless command line would let the shell expand.
+// program folder's name holds what a careless command line would let cron or the shell change.
 TEST(frmSettingsDialog, TheRegisteredLineRunsOneUnattendedScan)
 {
-    TempProgramFolder folder("quill 100% $HOME `false` 'x'");
+    TempProgramFolder folder("quill 100% bs\\%x a\\\\b $HOME `false` 'x'");
     folder.InstallProgram(QFileInfo(support::ProgramFile()).fileName());
     folder.InstallDatabase();
     folder.Write("Quillmere.ini", "[Options]\nScanUsers=1\nScanDirectories=0\nScanPrograms=0\n");
@@ -247,10 +253,34 @@ TEST(frmSettingsDialog, TheRegisteredLineRunsOneUnattendedScan)
     cron.insert("PATH", "/usr/bin:/bin");
     QProcess shell;
     shell.setProcessEnvironment(cron);
-    shell.start("/bin/sh", {"-c", cronCommand(line)});
+    EXPECT_EQ(testing_support::CronCommand(line), modNetScheduleJobs::ScanCommandLine(support::ProgramFile())
+                                                      + " # Quillmere job 1");
+    shell.start("/bin/sh", {"-c", testing_support::CronCommand(line)});
     ASSERT_TRUE(shell.waitForFinished(120000));
     EXPECT_EQ(shell.exitCode(), 0) << shell.readAllStandardError().toStdString();
     const QByteArray log = folder.Read("ScanLog.log");
     EXPECT_TRUE(log.contains("  -  Users and groups scanned successfully.\r\n")) << log.toStdString();
     EXPECT_TRUE(log.contains("  -  Scan finished successfully.\r\n"));
+}
+
+// The settings never claim a schedule that the crontab does not hold: when the job cannot be
+// made, the stored schedule stays and only the other options are written.
+TEST(frmSettingsDialog, AFailedRegistrationKeepsTheStoredSchedule)
+{
+    TempProgramFolder folder;
+    ScriptedShell shell;
+    folder.Write("Quillmere.ini", "[Options]\nScheduledScan=0\nScheduledTime=6:00\n");
+    QDir().mkpath(folder.CrontabFile()); // a directory cannot be read as a crontab
+    frmSettingsDialog dialog;
+    dialog.chkTray->setChecked(true);
+    dialog.chkScheduledScanning->setChecked(true);
+    dialog.optDaily->setChecked(true);
+    dialog.txtTime->setText("17:00");
+    dialog.cmdOK->click();
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    ASSERT_EQ(shell.prompts.size(), 1u);
+    EXPECT_EQ(shell.prompts[0].text, "Error while making the scheduled task.");
+    EXPECT_EQ(frmSettings::Instance().GetScheduledScan(), "0");
+    EXPECT_EQ(frmSettings::Instance().GetScheduledTime(), "6:00");
+    EXPECT_EQ(frmSettings::Instance().GetMinimizeToTray(), "1");
 }

@@ -103,14 +103,37 @@ TEST_F(ADsSecurityTest, MaskLimitsNamedEntriesAndOwningGroupButNotOwnerOrOthers)
                                      {FullAccess, "Everyone", 0}}));
 }
 
-TEST_F(ADsSecurityTest, DefaultAclFollowsAsInheritOnlyEntries)
+// A member gets what any of the group's entries grants under the mask, and the owner only what
+// the owner entry grants: one access entry per trustee. The default ACL is passed on as it is.
+TEST_F(ADsSecurityTest, AGroupsAccessEntriesBecomeOneWithTheirUnionAndTheOwnerHasOne)
 {
-    tree.SetAcl("dir", "u::rwx,g::r-x,o::---");
-    tree.SetDefaultAcl("dir", "u::rwx,u:bin:r--,g::r-x,g:adm:rwx,m::rw-,o::--x");
+    tree.Chown("dir", RootId, AdmId);
+    const struct {
+        const char *acl;
+        std::string expected;
+    } cases[] = {
+        {"u::rwx,g::r--,g:adm:rwx,m::rwx,o::---", Expected({{FullAccess, Host("root"), 0}, {FullAccess, Host("adm"), 0}})},
+        // Joined at the owning group's place, before @daemon (gid 1); the mask takes adm's write.
+        {"u::rwx,g::r--,g:daemon:rwx,g:adm:-wx,m::r-x,o::r--",
+         Expected({{FullAccess, Host("root"), 0},
+                   {ReadAccess | ExecuteAccess, Host("adm"), 0},
+                   {ReadAccess | ExecuteAccess, Host("@daemon"), 0},
+                   {ReadAccess, "Everyone", 0}})},
+        {"u::r-x,u:root:rwx,u:daemon:rwx,g::---,g:adm:rw-,m::rwx,o::---",
+         Expected({{ReadAccess | ExecuteAccess, Host("root"), 0},
+                   {FullAccess, Host("daemon"), 0},
+                   {ReadAccess | WriteAccess, Host("adm"), 0}})},
+    };
+    for (const auto &c : cases) {
+        tree.SetAcl("dir", c.acl);
+        EXPECT_EQ(Read("dir"), c.expected) << c.acl;
+    }
+    tree.SetAcl("dir", "u::rwx,g::r--,o::---");
+    tree.SetDefaultAcl("dir", "u::rwx,u:root:r--,g::r-x,g:adm:rwx,m::rw-,o::--x");
     EXPECT_EQ(Read("dir"), Expected({{FullAccess, Host("root"), 0},
-                                     {ReadAccess | ExecuteAccess, Host("@root"), 0},
+                                     {ReadAccess, Host("adm"), 0},
                                      {FullAccess, "CREATOR OWNER", DefaultAclFlags},
-                                     {ReadAccess, Host("bin"), DefaultAclFlags},
+                                     {ReadAccess, Host("root"), DefaultAclFlags},
                                      {ReadAccess, "CREATOR GROUP", DefaultAclFlags},
                                      {ReadAccess | WriteAccess, Host("adm"), DefaultAclFlags},
                                      {ExecuteAccess, "Everyone", DefaultAclFlags}}));

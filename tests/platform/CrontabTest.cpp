@@ -96,3 +96,37 @@ TEST(Crontab, TheRealCommandKeepsOtherLinesAndOneJobOfOurs)
     ASSERT_TRUE(failure.isEmpty()) << failure.toStdString();
     EXPECT_EQ(QDir(Spool).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), before);
 }
+
+// Whatever the command holds, the shell receives it exactly, or the job is refused and nothing
+// is written.
+TEST(Crontab, ACommandReachesTheShellExactlyOrIsRefused)
+{
+    testing_support::TempProgramFolder folder;
+    AT_INFO job;
+    job.DaysOfWeek = 1;
+    job.Flags = JOB_RUN_PERIODICALLY;
+    const QString longest = QString(u'é').repeated(484) + u'%' + u'x'; // 971 bytes escaped
+    for (const QString &command :
+         {QStringLiteral("'/opt/bs\\%x y/quillmere' -scan"), QStringLiteral("a\\\\%b \\\\\\%c %%d"),
+          QStringLiteral("/opt/a\\\\b\\c/q"), QStringLiteral("trailing\\"), QStringLiteral("100% sure"), longest}) {
+        job.Command = command;
+        uint32_t id = 0;
+        JobScheduler jobs{QString()};
+        ASSERT_EQ(jobs.Add(job, id), NERR_Success) << command.toStdString();
+        ASSERT_EQ(jobs.Commit(), NERR_Success);
+        const QString line = QString::fromUtf8(ReadCrontab().value_or(QByteArray())).trimmed();
+        EXPECT_EQ(testing_support::CronCommand(line), command + " # Quillmere job " + QString::number(id));
+        std::vector<AT_ENUM> listed;
+        JobScheduler(QString()).Enum(listed);
+        ASSERT_EQ(listed.size(), 1u);
+        EXPECT_EQ(listed[0].Command, command);
+        QFile::remove(folder.CrontabFile());
+    }
+    for (const QString &command : {QStringLiteral("/opt/two\nlines"), QStringLiteral("/opt/two\rlines"), longest + u'x'}) {
+        job.Command = command;
+        uint32_t id = 0;
+        JobScheduler jobs{QString()};
+        EXPECT_EQ(jobs.Add(job, id), ERROR_INVALID_PARAMETER) << command.toStdString();
+    }
+    EXPECT_FALSE(QFile::exists(folder.CrontabFile()));
+}

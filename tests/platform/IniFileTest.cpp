@@ -144,3 +144,35 @@ TEST(IniFile, ValuesEndAtANulAndAWriteKeepsTheTextLineEndsModeAndOwner)
     EXPECT_EQ(info.st_mode & 07777, 0640u);
     EXPECT_EQ(info.st_uid, root ? 65534u : geteuid());
 }
+
+// A line that is no UTF-8 as a whole is Latin-1, wherever its letter stands: also last in the
+// line or the file, where a UTF-8 decoder would wait for the rest of a sequence. Each line sits
+// beside a UTF-8 line that must keep its letter, and both survive a write.
+TEST(IniFile, ALatin1LetterIsKeptWhereverItStandsBesideUtf8Lines)
+{
+    TempProgramFolder folder;
+    const QString file = folder.File("a.ini");
+    const struct {
+        QByteArray line;
+        const char *key;
+        QString value;
+    } cases[] = {
+        {"Directory1=/srv/caf\xe9", "Directory1", QStringLiteral("/srv/café")},
+        {"Directory1=\xe9", "Directory1", QStringLiteral("é")},
+        {"Directory1=/srv/\xe9t\xe9/x", "Directory1", QStringLiteral("/srv/été/x")},
+        {"\xc9tage=/srv", "\xc3\x89tage", QStringLiteral("/srv")},
+        {"Directory1=/srv/caf\xc3", "Directory1", QStringLiteral("/srv/cafÃ")},
+        {"Directory1=/srv/\xe2\x82", "Directory1", QStringLiteral("/srv/â\u0082")},
+    };
+    for (const auto &c : cases) {
+        for (const QByteArray end : {"\r\n", "\n", "\r", ""}) {
+            const QByteArray content = "[Directories]\r\nUtf8=/srv/caf\xc3\xa9\r\n" + c.line + end;
+            folder.Write("a.ini", content);
+            const auto trace = content.toHex(' ').toStdString();
+            EXPECT_EQ(ReadValue("Directories", QString::fromUtf8(c.key), Dflt, file), c.value) << trace;
+            ASSERT_TRUE(WriteValue("Directories", "Other", "1", file));
+            EXPECT_EQ(ReadValue("Directories", QString::fromUtf8(c.key), Dflt, file), c.value) << trace << " written";
+            EXPECT_EQ(ReadValue("Directories", "Utf8", Dflt, file), QStringLiteral("/srv/café")) << trace;
+        }
+    }
+}

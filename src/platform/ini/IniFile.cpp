@@ -23,24 +23,29 @@ struct Document {
     bool bom = false;
 };
 
+// The text of bytes that are UTF-8 as a whole, or nothing. The decoder is stateless: a sequence
+// cut off at the end is an error, where a decoder that waits for more input would drop it.
+std::optional<QString> utf8(QByteArrayView bytes)
+{
+    QStringDecoder decoder(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
+    QString text = decoder(bytes);
+    return decoder.hasError() ? std::nullopt : std::optional(std::move(text));
+}
+
 // UTF-8, where a line that is no UTF-8 is taken as Latin-1 (an ANSI file of a Windows editor, or
 // an ANSI line pasted into a UTF-8 file): a line is decoded on its own, so that the other lines
 // keep their characters when the file is written again.
 QString utf8OrLatin1(QByteArrayView body)
 {
-    QStringDecoder whole(QStringConverter::Utf8);
-    const QString text = whole(body);
-    if (!whole.hasError())
-        return text;
+    if (auto text = utf8(body))
+        return *text;
     QString lines;
     for (qsizetype start = 0; start <= body.size();) {
         qsizetype end = start;
         while (end < body.size() && body[end] != '\n' && body[end] != '\r')
             ++end;
         const QByteArrayView line = body.sliced(start, end - start);
-        QStringDecoder utf8(QStringConverter::Utf8);
-        const QString decodedLine = utf8(line);
-        lines += utf8.hasError() ? QString::fromLatin1(line) : decodedLine;
+        lines += utf8(line).value_or(QString::fromLatin1(line));
         if (end < body.size())
             lines += QLatin1Char(body[end]);
         start = end + 1;

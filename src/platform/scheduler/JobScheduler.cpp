@@ -6,6 +6,7 @@
 #include <QRegularExpression>
 
 #include <algorithm>
+#include <limits>
 #include <optional>
 
 namespace platform::scheduler {
@@ -53,22 +54,48 @@ uint32_t maskOf(const QString &field, int bits, int (*number)(int))
 
 int monthDay(int bit) { return bit + 1; }
 
+QString marker(uint32_t id) { return QStringLiteral(" # Quillmere job ") + QString::number(id); }
+
+// Cron reads "\\" as one backslash and "\%" as "%" (a "%" of its own ends the command and
+// starts its input); a backslash before any other character stays.
+QString cronEscaped(const QString &command)
+{
+    QString escaped;
+    for (const QChar c : command) {
+        if (c == u'\\' || c == u'%')
+            escaped += u'\\';
+        escaped += c;
+    }
+    return escaped;
+}
+
+// The command that cron hands to the shell from a field that cronEscaped wrote.
+QString cronUnescaped(const QString &field)
+{
+    QString command;
+    for (qsizetype i = 0; i < field.size(); ++i) {
+        if (field[i] == u'\\' && i + 1 < field.size() && (field[i + 1] == u'\\' || field[i + 1] == u'%'))
+            ++i;
+        command += field[i];
+    }
+    return command;
+}
+
 std::optional<QByteArray> cronLine(const AT_INFO &info, uint32_t id)
 {
     const uint8_t weekdays = info.DaysOfWeek & EveryWeekday;
     const uint32_t monthDays = info.DaysOfMonth & 0x7FFFFFFF;
     if (!(info.Flags & JOB_RUN_PERIODICALLY) || info.JobTime >= MillisecondsPerDay || (!weekdays && !monthDays)
-        || info.Command.trimmed().isEmpty() || info.Command.contains(u'\n') || info.Command.contains(u'\r'))
+        || info.Command.trimmed().isEmpty() || !CronCanCarry(info.Command))
         return std::nullopt;
     const uint32_t minutes = info.JobTime / 60000;
     const QString dom = monthDays ? cronList(monthDays, 31, monthDay) : QStringLiteral("*");
     const QString dow = weekdays && (monthDays || weekdays != EveryWeekday) ? cronList(weekdays, 7, cronWeekday)
                                                                             : QStringLiteral("*");
-    QString command = info.Command;
-    command.replace(u'%', QStringLiteral("\\%"));
     // One pass, so that a "%6" in the command is never taken for a place holder.
-    return QStringLiteral("%1 %2 %3 * %4 %5 # Quillmere job %6")
-        .arg(QString::number(minutes % 60), QString::number(minutes / 60), dom, dow, command, QString::number(id))
+    return QStringLiteral("%1 %2 %3 * %4 %5%6")
+        .arg(QString::number(minutes % 60), QString::number(minutes / 60), dom, dow, cronEscaped(info.Command),
+             marker(id))
         .toUtf8();
 }
 
@@ -85,7 +112,7 @@ std::optional<AT_ENUM> parseJob(const QByteArray &line)
     job.DaysOfMonth = dom == u'*' ? 0 : maskOf(dom, 31, monthDay);
     job.DaysOfWeek = dow == u'*' ? (dom == u'*' ? EveryWeekday : 0) : maskOf(dow, 7, cronWeekday);
     job.Flags = JOB_RUN_PERIODICALLY;
-    job.Command = match.captured(5).replace(QStringLiteral("\\%"), QStringLiteral("%"));
+    job.Command = cronUnescaped(match.captured(5));
     return job;
 }
 
@@ -96,6 +123,15 @@ bool isThisComputer(const QString &server)
 }
 
 } // namespace
+
+// A line break would end the line early. Cron refuses a command field (the command and our
+// marker) of more than 998 bytes; the marker is counted with the longest job number.
+bool CronCanCarry(const QString &command)
+{
+    constexpr qsizetype LongestField = 998;
+    return !command.contains(u'\n') && !command.contains(u'\r')
+           && (cronEscaped(command) + marker(std::numeric_limits<uint32_t>::max())).toUtf8().size() <= LongestField;
+}
 
 JobScheduler::JobScheduler(const QString &server)
 {

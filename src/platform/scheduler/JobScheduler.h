@@ -36,12 +36,17 @@ enum : uint32_t {
     ERROR_INVALID_PARAMETER = 87 // a job cron cannot run as described
 };
 
+// True when a crontab line can carry command exactly: it has no line break and is not too long
+// for cron. Add refuses any other command.
+bool CronCanCarry(const QString &command);
+
 // The scheduled jobs of this computer for the user who runs the program, kept in the user's
 // crontab. Each job is one line "M H DOM * DOW command # Quillmere job N": the days of the
 // month and of the week become cron's day fields (both restricted means either, as for the job
-// record), every day is "* * *", and "%" in the command is escaped, since cron would turn it
-// into a line break. Lines without the marker (other programs' jobs, blank lines, variables)
-// and comments (a line of ours commented out included) are never touched.
+// record), every day is "* * *", and "\" and "%" in the command are escaped as cron reads them
+// ("\\" and "\%"), so that the shell receives the command exactly. Lines without the marker
+// (other programs' jobs, blank lines, variables) and comments (a line of ours commented out
+// included) are never touched.
 //
 // The crontab is read once, when the object is made; Del and Add change the copy, and Commit
 // installs it in one write, so a job is never lost between a removal and an addition. After a

@@ -91,6 +91,21 @@ AclEntries ReadEntries(acl_t acl)
     return entries;
 }
 
+// For the owner the kernel consults only the owner entry, and a member of the owning group gets
+// what any of that group's entries grants: the access ACL keeps one entry per trustee, the owning
+// group's carrying the rights of a named entry for the same group as well. (Both are limited by
+// the same mask, so the bits may be joined before it applies.)
+AclEntries OneEntryPerTrustee(AclEntries acl, uid_t owner, gid_t group)
+{
+    std::erase_if(acl.users, [owner](const auto &user) { return user.first == owner; });
+    for (const auto &[gid, bits] : acl.groups) {
+        if (gid == group)
+            acl.groupObj = (acl.groupObj == NoEntry ? 0 : acl.groupObj) | bits;
+    }
+    std::erase_if(acl.groups, [group](const auto &named) { return named.first == group; });
+    return acl;
+}
+
 // A file system without ACLs (ramfs, /proc, /sys) has only the permission bits of its mode, and
 // no default ACL.
 AclHandle ReadAcl(const QByteArray &path, acl_type_t type, mode_t mode)
@@ -154,7 +169,8 @@ std::optional<SecurityDescriptor> ADsSecurity::GetSecurityDescriptor(const QStri
     struct stat info {};
     if (stat(path.constData(), &info) != 0)
         RaiseSystemError(errno);
-    const AclEntries access = ReadEntries(ReadAcl(path, ACL_TYPE_ACCESS, info.st_mode).get());
+    const AclEntries access =
+        OneEntryPerTrustee(ReadEntries(ReadAcl(path, ACL_TYPE_ACCESS, info.st_mode).get()), info.st_uid, info.st_gid);
     AclEntries defaults;
     if (S_ISDIR(info.st_mode))
         defaults = ReadEntries(ReadAcl(path, ACL_TYPE_DEFAULT, info.st_mode).get());

@@ -49,7 +49,9 @@ uint32_t AccessMaskOf(bool read, bool write, bool execute);
 // group, the named groups and others, then the default ACL's entries in the same order as
 // inherit-only entries (its owner and group as "CREATOR OWNER" and "CREATOR GROUP"). Named users,
 // named groups and the owning group carry their effective rights (limited by the ACL's mask);
-// an entry that grants nothing is left out. Account names are looked up once per object.
+// an entry that grants nothing is left out. Among the access entries each trustee has one: a
+// named entry for the owning group is joined to the owning group's (the union of their rights),
+// and one for the owner is left out. Account names are looked up once per object.
 class ADsSecurity {
 public:
     ADsSecurity();
