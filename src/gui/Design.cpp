@@ -84,10 +84,8 @@ void makeTitle(QLabel *title)
 
 bool LayoutSkipped(const QWidget *child)
 {
-    const QWidget *main = child->window();
     const QWidget *frame = qobject_cast<QMdiSubWindow *>(child->parentWidget());
-    const bool mainNormal = !main->isMinimized() && !main->isMaximized();
-    return main->isMinimized() || (frame && frame->isMinimized()) || (frame && frame->isMaximized() && mainNormal);
+    return child->window()->isMinimized() || (frame && frame->isMinimized());
 }
 
 } // namespace design

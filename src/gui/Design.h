@@ -68,8 +68,8 @@ void makeTitle(QLabel *title);
 // A colour written as the design's &HBBGGRR number.
 inline QColor bgr(unsigned value) { return QColor(int(value & 0xFF), int((value >> 8) & 0xFF), int(value >> 16)); }
 
-// Child windows of the main window do no layout while either of them is minimised, nor while
-// the child is maximised inside a main window of normal size.
+// Child windows of the main window do no layout while either of them is minimised. A child
+// maximised inside a main window of normal size is laid out like any other.
 bool LayoutSkipped(const QWidget *child);
 
 } // namespace design
