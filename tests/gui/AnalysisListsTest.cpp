@@ -229,14 +229,17 @@ TEST_F(SoftwareTest, AtTheDefaultSizeEveryColumnIsInViewAndLongTextsAreElided)
     const platform::listview::ListView *list = window.usrInstalledSoftware->lstViewSoftware;
     ASSERT_EQ(list->Items().Count(), 5);
     const QHeaderView *header = list->header();
-    const auto wanted = [list](int column) { return static_cast<const QAbstractItemView *>(list)->sizeHintForColumn(column); };
+    const auto wanted = [list](int column) {
+        return static_cast<const QAbstractItemView *>(list)->sizeHintForColumn(column);
+    };
     for (int column = 0; column < 5; ++column) {
         EXPECT_GE(header->sectionSize(column), 40) << column;
         EXPECT_LE(header->sectionViewportPosition(column) + header->sectionSize(column), list->viewport()->width())
             << column;
     }
     EXPECT_LT(header->sectionSize(3), wanted(3)) << "the publisher is elided";
-    EXPECT_EQ(header->sectionSize(0), std::max(wanted(0), header->sectionSizeHint(0))) << "a narrow column keeps its width";
+    EXPECT_EQ(header->sectionSize(0), std::max(wanted(0), header->sectionSizeHint(0)))
+        << "a narrow column keeps its width";
 }
 
 TEST_F(ListsFixture, LayoutFollowsTheViewSize)
