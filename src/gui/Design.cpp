@@ -1,5 +1,7 @@
 #include "gui/Design.h"
 
+#include "gui/CaptionBesidePicture.h"
+
 #include <QFrame>
 #include <QMdiSubWindow>
 #include <QPixmap>
@@ -26,6 +28,33 @@ void boldenCaptions(std::initializer_list<QGroupBox *> frames, const QFont &insi
         for (QWidget *child : frame->findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
             child->setFont(inside);
     }
+}
+
+void captionBeside(QGroupBox *frame, const QLabel *picture)
+{
+    auto *style = new CaptionBesidePicture(picture->geometry().right() + 1 - frame->x());
+    style->setParent(frame);
+    frame->setStyle(style);
+}
+
+void nameAfter(QWidget *box, QWidget *label)
+{
+    QString text;
+    if (auto *caption = qobject_cast<QLabel *>(label)) {
+        caption->setBuddy(box);
+        text = caption->text();
+    } else if (auto *button = qobject_cast<QAbstractButton *>(label)) {
+        text = button->text();
+    } else if (auto *frame = qobject_cast<QGroupBox *>(label)) {
+        text = frame->title();
+    }
+    QString words;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i] == u'&' && i + 1 < text.size())
+            ++i; // "&x" shows x, "&&" shows one "&"
+        words += text[i];
+    }
+    box->setAccessibleName(words.trimmed());
 }
 
 QLabel *makePicture(QWidget *container, const char *name, const char *resource, int left, int top, int width,
@@ -55,10 +84,8 @@ void makeTitle(QLabel *title)
 
 bool LayoutSkipped(const QWidget *child)
 {
-    const QWidget *main = child->window();
     const QWidget *frame = qobject_cast<QMdiSubWindow *>(child->parentWidget());
-    const bool mainNormal = !main->isMinimized() && !main->isMaximized();
-    return main->isMinimized() || (frame && frame->isMinimized()) || (frame && frame->isMaximized() && mainNormal);
+    return child->window()->isMinimized() || (frame && frame->isMinimized());
 }
 
 } // namespace design

@@ -27,8 +27,11 @@ Widget *make(QWidget *container, const char *name, const char *text, int left, i
     auto *widget = new Widget(container);
     widget->setObjectName(QString::fromLatin1(name));
     widget->setGeometry(px(left), px(top), px(width), px(height));
-    if constexpr (std::is_base_of_v<QGroupBox, Widget>)
+    if constexpr (std::is_base_of_v<QGroupBox, Widget>) {
         widget->setTitle(QString::fromUtf8(text));
+        // Screen readers get the caption's words, without the blanks left for a picture.
+        widget->setAccessibleName(widget->title().trimmed());
+    }
     else if constexpr (std::is_base_of_v<QLabel, Widget> || std::is_base_of_v<QAbstractButton, Widget>)
         widget->setText(QString::fromUtf8(text));
     return widget;
@@ -36,6 +39,16 @@ Widget *make(QWidget *container, const char *name, const char *text, int left, i
 
 // Gives the frames bold captions while the controls inside keep the window's font.
 void boldenCaptions(std::initializer_list<QGroupBox *> frames, const QFont &inside);
+
+// Lays out a frame's caption beside the picture that sits over its start: the caption's words
+// begin after the picture, whatever the width of its leading blanks in the font in use. The
+// picture keeps its place relative to the frame.
+void captionBeside(QGroupBox *frame, const QLabel *picture);
+
+// Names a text box or combo box for screen readers after its label (a label, a button or a
+// frame): the label's words without the "&" of a shortcut and without outer blanks. A label also
+// becomes the box's buddy. Unnamed, a box would be named after its frame's caption, blanks and all.
+void nameAfter(QWidget *box, QWidget *label);
 
 // A picture from the program's resources, scaled to its design size.
 QLabel *makePicture(QWidget *container, const char *name, const char *resource, int left, int top, int width,
@@ -55,8 +68,8 @@ void makeTitle(QLabel *title);
 // A colour written as the design's &HBBGGRR number.
 inline QColor bgr(unsigned value) { return QColor(int(value & 0xFF), int((value >> 8) & 0xFF), int(value >> 16)); }
 
-// Child windows of the main window do no layout while either of them is minimised, nor while
-// the child is maximised inside a main window of normal size.
+// Child windows of the main window do no layout while either of them is minimised. A child
+// maximised inside a main window of normal size is laid out like any other.
 bool LayoutSkipped(const QWidget *child);
 
 } // namespace design

@@ -120,6 +120,8 @@ void RightsView::CreateControls(const Kind &kind)
     txtDirectories = make<QLineEdit>(this, "txtDirectories", "", 4560, 1080, 3600, 285);
     txtDirectories->setText(QStringLiteral("All directories"));
     cmdSelectDirectory = make<QPushButton>(this, "cmdSelectDirectory", "...", 8220, 1080, 285, 285);
+    nameAfter(m_choice, lblNetworkGroup);
+    nameAfter(txtDirectories, lblFilterDir);
     for (QLineEdit *chosen : {m_choice, txtDirectories}) {
         chosen->setReadOnly(true); // filled only by the pickers
         setColour(chosen, QPalette::Base, Plain);
@@ -150,6 +152,7 @@ void RightsView::CreateControls(const Kind &kind)
     lblSubDirs = make<QLabel>(this, "lblSubDirs", kind.subDirsCaption, 240, 2250 + e, 2640, 240);
     txtSubDirs = make<QLineEdit>(this, "txtSubDirs", "", 2900, 2220 + e, 375, 285);
     txtSubDirs->setMaxLength(2);
+    nameAfter(txtSubDirs, lblSubDirs);
     lblSubDirs2 = make<QLabel>(this, "lblSubDirs2", "(99 = unlimited)", 3360, 2250 + e, 1400, 240);
     cmdFilter = make<QPushButton>(this, "cmdFilter", "&Refresh directory list", 4900, 2175 + e, 2200, 375);
 

@@ -27,6 +27,7 @@
 #include <QMdiSubWindow>
 #include <QMenuBar>
 #include <QTimer>
+#include <QWindow>
 
 #include <algorithm>
 
@@ -255,16 +256,13 @@ void frmMain::changeEvent(QEvent *event)
 
 // With "MinimizeToTray" set, a minimised main window waits behind an icon in the notification
 // area. Where the desktop has none, the window stays minimised: hidden without an icon it could
-// only be brought back by starting the program again.
+// only be brought back by starting the program again. The icon goes once the window is on the
+// screen again (eventFilter), not when its state changes: a window manager busy with the
+// withdrawal can report a state while the window is still hidden, or drop the window's map.
 void frmMain::MDIForm_Resize()
 {
-    if (frmSettings::Instance().GetMinimizeToTray() != QStringLiteral("1"))
+    if (frmSettings::Instance().GetMinimizeToTray() != QStringLiteral("1") || !isMinimized())
         return;
-    if (!isMinimized()) {
-        if (moSystray)
-            moSystray->CleanUpSystray();
-        return;
-    }
     auto &area = platform::shell::CurrentNotifyArea();
     if (isHidden() || !area.IsAvailable())
         return;
@@ -272,9 +270,20 @@ void frmMain::MDIForm_Resize()
         moSystray = std::make_unique<clsSystray>();
         connect(&area, &platform::shell::NotifyArea::MouseMessage, this, &frmMain::picSystray_MouseMove);
         connect(&area, &platform::shell::NotifyArea::RestoreRequested, this, &frmMain::RestoreFromSystray);
+        windowHandle()->installEventFilter(this);
     }
     hide();
     moSystray->SysTray(windowIcon());
+}
+
+// The icon goes when the window is exposed again, whoever brought it back (the icon, the
+// hand-over of a second start), also when the setting was switched off meanwhile.
+bool frmMain::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::Expose && watched == windowHandle() && windowHandle()->isExposed()
+        && !isMinimized() && moSystray)
+        moSystray->CleanUpSystray();
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void frmMain::picSystray_MouseMove(int mouseMessage)
@@ -283,12 +292,15 @@ void frmMain::picSystray_MouseMove(int mouseMessage)
         RestoreFromSystray();
 }
 
-// Shown maximised; the icon goes with it, also when the setting was switched off meanwhile.
+// Shown maximised and raised; the icon stays until the window is exposed. A window that is shown
+// but was never exposed (its map got lost) is hidden first, so that it is mapped anew.
 void frmMain::RestoreFromSystray()
 {
+    if (isVisible() && !windowHandle()->isExposed())
+        hide();
     showMaximized();
-    if (moSystray)
-        moSystray->CleanUpSystray();
+    raise();
+    activateWindow();
 }
 
 // The check lets the message loop run for up to half a minute: the timer is switched off first.

@@ -213,6 +213,11 @@ void frmScanNetwork::CreateControls()
     picDirs = makePicture(this, "picDirs", ":/icons/folder.png", 600, 990, 360, 360);
     picDetails = makePicture(this, "picDetails", ":/icons/details.png", 600, 5400, 495, 375);
     picScan = makePicture(this, "picScan", ":/icons/tasks.png", 7200, 960, 375, 375);
+    captionBeside(fraDirs, picDirs);
+    captionBeside(fraDetails, picDetails);
+    captionBeside(fraScan, picScan);
+    nameAfter(txtDir, lblDirlist);
+    nameAfter(txtSubCount, lblScan1);
     // The marker stands beside the task boxes at 240, 400 in their frame, but is no child of it:
     // the run disables the frame, and a disabled frame would grey the marker while it shows.
     shpBlueCircle = makePicture(this, "shpBlueCircle", ":/icons/bluecircle.png", 6960 + 240, 1080 + 400, 180, 180);

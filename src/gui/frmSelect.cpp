@@ -29,6 +29,7 @@ frmSelect::frmSelect(QWidget *parent) : QDialog(parent)
     imgSearch = design::makePicture(this, "imgSearch", ":/icons/search.png", 195, 465, 255, 255);
     lblSearch = make<QLabel>(this, "lblSearch", "Search", 550, 480, 700, 285);
     txtSearch = make<QLineEdit>(this, "txtSearch", "", 1320, 480, 3855, 285);
+    design::nameAfter(txtSearch, lblSearch);
     lstItems = make<QListWidget>(this, "lstItems", "", 195, SearchListTop, 5050, 5165);
     lstItems->setSelectionMode(QAbstractItemView::MultiSelection);
     lstSelectOne = make<QListWidget>(this, "lstSelectOne", "", 195, SearchListTop, 5050, 5165);

@@ -111,6 +111,11 @@ void frmSettingsDialog::CreateControls()
     setFixedSize(px(6360), px(7335));
 
     design::boldenCaptions({fraDbase, fraDomain, Frame1}, arial);
+    // The domain list has no label but its frame's caption.
+    design::nameAfter(txtDbasePath, lblDbasePath);
+    design::nameAfter(cmbDomain, fraDomain);
+    design::nameAfter(txtMonthDay, optMonthly);
+    design::nameAfter(txtTime, lblTime);
 
     connect(cmdOK, &QPushButton::clicked, this, &frmSettingsDialog::cmdOK_Click);
     connect(cmdCancel, &QPushButton::clicked, this, &QDialog::reject);

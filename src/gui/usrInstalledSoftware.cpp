@@ -33,6 +33,8 @@ usrInstalledSoftware::usrInstalledSoftware(QWidget *parent)
     // The filters change only through the pick lists.
     for (QLineEdit *filter : {txtComputer, txtProgram})
         filter->setReadOnly(true);
+    design::nameAfter(txtComputer, lblComputer);
+    design::nameAfter(txtProgram, lblProgram);
     txtComputer->setText(AllComputers);
     txtProgram->setText(AllPrograms);
     MakeRules("Line3", "Line4", 1140, Line3, Line4);

@@ -218,6 +218,30 @@ TEST_F(SoftwareTest, AFailedReadKeepsRecordsFiltersAndRows)
     EXPECT_EQ(view.lstViewSoftware->Items().Count(), 2);
 }
 
+// A maintainer with a mail address makes a wide publisher: the columns after it stay in view.
+TEST_F(SoftwareTest, AtTheDefaultSizeEveryColumnIsInViewAndLongTextsAreElided)
+{
+    db.Exec(u"insert into InstalledSoftware values ('PC1','gir1.2-gst-plugins-bad-1.0','1.22.0-4+deb12u5',"
+            "'Maintainers of GStreamer packages <gstreamer1.0@packages.debian.org>','')"_qs);
+    frmAnalysis window;
+    window.show();
+    window.AnalysisTabPage->setCurrentIndex(4);
+    const platform::listview::ListView *list = window.usrInstalledSoftware->lstViewSoftware;
+    ASSERT_EQ(list->Items().Count(), 5);
+    const QHeaderView *header = list->header();
+    const auto wanted = [list](int column) {
+        return static_cast<const QAbstractItemView *>(list)->sizeHintForColumn(column);
+    };
+    for (int column = 0; column < 5; ++column) {
+        EXPECT_GE(header->sectionSize(column), 40) << column;
+        EXPECT_LE(header->sectionViewportPosition(column) + header->sectionSize(column), list->viewport()->width())
+            << column;
+    }
+    EXPECT_LT(header->sectionSize(3), wanted(3)) << "the publisher is elided";
+    EXPECT_EQ(header->sectionSize(0), std::max(wanted(0), header->sectionSizeHint(0)))
+        << "a narrow column keeps its width";
+}
+
 TEST_F(ListsFixture, LayoutFollowsTheViewSize)
 {
     usrInstalledSoftware view;

@@ -1,6 +1,7 @@
 #include "common/TestSupport.h"
 #include "gui/frmAnalysis.h"
 #include "gui/frmMain.h"
+#include "gui/usrGroupsRight.h"
 
 #include <QAction>
 #include <QGroupBox>
@@ -11,6 +12,7 @@
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
+#include <QTreeView>
 
 #include <gtest/gtest.h>
 
@@ -96,4 +98,23 @@ TEST(frmAnalysis, TheMenuKeepsOneWindowAndMakesANewOneAfterAClose)
     main.mnuViewAnalysis->trigger();
     ASSERT_TRUE(main.Analysis());
     EXPECT_TRUE(main.Analysis()->isVisible());
+}
+
+TEST(frmAnalysis, AMaximisedWindowInsideANormalMainWindowIsLaidOutAgain)
+{
+    TempProgramFolder folder;
+    frmMain main({});
+    main.tmrLoadSplash->stop();
+    main.show();
+    ASSERT_FALSE(main.isMaximized());
+    main.mnuViewAnalysis->trigger();
+    frmAnalysis *window = main.Analysis();
+    window->AnalysisTabPage->setCurrentIndex(1);
+    const int treeWidth = window->usrGroupsRight->treeMaps->width();
+    main.mdiArea->activeSubWindow()->showMaximized();
+    QCoreApplication::processEvents();
+    const QSize tab(window->width() + 8 - 2 * 24, window->height() + 31 - 64 - 47);
+    EXPECT_EQ(window->AnalysisTabPage->size(), tab);
+    EXPECT_EQ(window->usrGroupsRight->size(), tab - QSize(31, 48));
+    EXPECT_GT(window->usrGroupsRight->treeMaps->width(), treeWidth);
 }

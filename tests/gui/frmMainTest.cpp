@@ -1,17 +1,26 @@
 #include "common/ModalAnswerer.h"
 #include "common/TestSupport.h"
 #include "gui/LinkLabel.h"
+#include "gui/frmAnalysis.h"
+#include "gui/frmDownloader.h"
+#include "gui/frmInfo.h"
 #include "gui/frmMain.h"
 #include "gui/frmQuickStart.h"
 #include "gui/frmScanNetwork.h"
+#include "gui/frmSelect.h"
 #include "gui/frmSettingsDialog.h"
 #include "gui/frmSplash.h"
+#include "gui/frmUpdateService.h"
 #include "platform/userstore/UserStore.h"
 #include "shell/frmSettings.h"
 #include "support/ProgramEnd.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDir>
@@ -21,6 +30,7 @@
 #include <QFile>
 #include <QMenu>
 #include <QProcess>
+#include <QStyleOptionGroupBox>
 #include <QTest>
 #include <QTimer>
 
@@ -33,6 +43,48 @@ namespace {
 QString maximizeValue() { return platform::userstore::GetSetting("Quillmere", "Options", "Maximize"); }
 
 struct Ended {};
+
+std::vector<std::unique_ptr<QWidget>> everyWindow()
+{
+    std::vector<std::unique_ptr<QWidget>> windows;
+    windows.push_back(std::make_unique<frmSettingsDialog>());
+    windows.push_back(std::make_unique<frmScanNetwork>());
+    windows.push_back(std::make_unique<frmAnalysis>());
+    windows.push_back(std::make_unique<frmSelect>());
+    windows.push_back(std::make_unique<frmQuickStart>());
+    windows.push_back(std::make_unique<frmSplash>());
+    windows.push_back(std::make_unique<frmInfo>());
+    windows.push_back(std::make_unique<frmDownloader>());
+    windows.push_back(std::make_unique<frmUpdateService>());
+    return windows;
+}
+
+// Where a frame's caption shows its words (past its leading blanks), in window coordinates.
+QRect captionWords(const QGroupBox *frame, const QWidget *window)
+{
+    QStyleOptionGroupBox option;
+    option.initFrom(frame);
+    option.text = frame->title();
+    option.textAlignment = frame->alignment();
+    option.subControls = QStyle::SC_GroupBoxLabel | QStyle::SC_GroupBoxFrame;
+    const QRect label = frame->style()->subControlRect(QStyle::CC_GroupBox, &option, QStyle::SC_GroupBoxLabel, frame);
+    const QString words = frame->title().trimmed();
+    const int blanks = option.fontMetrics.horizontalAdvance(frame->title().left(frame->title().indexOf(words)));
+    const QRect shown(label.left() + blanks, label.top(), option.fontMetrics.horizontalAdvance(words), label.height());
+    return shown.translated(frame->mapTo(window, QPoint()));
+}
+
+QString labelWords(const QWidget *label)
+{
+    QString text;
+    if (auto *caption = qobject_cast<const QLabel *>(label))
+        text = caption->text();
+    else if (auto *button = qobject_cast<const QAbstractButton *>(label))
+        text = button->text();
+    else if (auto *frame = qobject_cast<const QGroupBox *>(label))
+        text = frame->title();
+    return text.remove(u'&').trimmed();
+}
 
 } // namespace
 
@@ -252,4 +304,42 @@ TEST(frmMain, TheProgramStartsDespiteACorruptSettingsFileAndAnUnwritableStore)
     EXPECT_FALSE(process.waitForFinished(2500)) << process.readAllStandardError().toStdString();
     process.kill();
     process.waitForFinished();
+}
+
+// Frame pictures sit over the leading blanks of their captions, which many fonts make narrower
+// than the pictures; screen readers name every box after its own label.
+TEST(frmMain, NoPictureCoversACaptionAndEveryBoxIsNamedAfterItsLabel)
+{
+    TempProgramFolder folder;
+    // Boxes labelled by something other than a label: the option before it, the frame around it.
+    const QMap<QString, QString> otherLabels = {{"txtMonthDay", "optMonthly"}, {"cmbDomain", "fraDomain"}};
+    for (const auto &window : everyWindow()) {
+        const QList<QLabel *> labels = window->findChildren<QLabel *>();
+        for (const QGroupBox *frame : window->findChildren<QGroupBox *>()) {
+            if (frame->title().trimmed().isEmpty())
+                continue;
+            const QRect words = captionWords(frame, window.get()).adjusted(-2, 0, 2, 0);
+            for (const QLabel *picture : labels) {
+                const QRect place(picture->mapTo(window.get(), QPoint()), picture->size());
+                EXPECT_FALSE(!picture->pixmap().isNull() && place.intersects(words))
+                    << picture->objectName().toStdString() << " over " << frame->title().toStdString();
+            }
+        }
+        for (QWidget *box : window->findChildren<QWidget *>()) {
+            if (!qobject_cast<QLineEdit *>(box) && !qobject_cast<QComboBox *>(box))
+                continue;
+            // A combo box reads out its entry as its name on Linux; its label comes through its relations.
+            const QString name = qobject_cast<QComboBox *>(box)
+                                     ? box->accessibleName()
+                                     : QAccessible::queryAccessibleInterface(box)->text(QAccessible::Name);
+            const std::string what = box->objectName().toStdString() + " named \"" + name.toStdString() + '"';
+            EXPECT_FALSE(name.isEmpty()) << what;
+            EXPECT_EQ(name, name.trimmed()) << what;
+            const auto other = otherLabels.find(box->objectName());
+            const QWidget *label = other == otherLabels.end() ? nullptr : window->findChild<QWidget *>(*other);
+            for (const QLabel *candidate : labels)
+                label = candidate->buddy() == box ? candidate : label;
+            EXPECT_EQ(name, label ? labelWords(label) : QStringLiteral("<no label>")) << what;
+        }
+    }
 }

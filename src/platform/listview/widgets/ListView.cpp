@@ -3,6 +3,8 @@
 #include <QHeaderView>
 #include <QIcon>
 
+#include <algorithm>
+
 namespace platform::listview {
 
 ListView::ListView(const QStringList &columnHeaders, const QIcon &image, QWidget *parent)
@@ -33,14 +35,34 @@ ListView::ListView(const QStringList &columnHeaders, const QIcon &image, QWidget
 }
 
 // The first rows give the columns their widths (measured on the rows in view, so a long list
-// costs no more); after that the widths stay as the user sets them.
+// costs no more); after that the widths stay as the user sets them. Every column stays in view:
+// when the texts are wider than the list, the widest columns share what the narrower ones leave,
+// and their long texts are elided.
 void ListView::FitColumns()
 {
     if (m_fitted || m_items.Count() == 0)
         return;
     m_fitted = true;
-    for (int column = 0; column + 1 < m_items.columnCount(); ++column)
-        resizeColumnToContents(column);
+    const int columns = m_items.columnCount();
+    std::vector<int> wanted;
+    for (int column = 0; column < columns; ++column)
+        wanted.push_back(std::max(sizeHintForColumn(column), header()->sectionSizeHint(column)));
+    const int widest = WidestColumn(wanted, viewport()->width());
+    // The last column too: it stretches over what is left, but never below the width it had.
+    for (int column = 0; column < columns; ++column)
+        setColumnWidth(column, std::min(wanted[size_t(column)], widest));
+}
+
+int ListView::WidestColumn(std::vector<int> wanted, int room)
+{
+    std::sort(wanted.begin(), wanted.end());
+    for (size_t i = 0; i < wanted.size(); ++i) {
+        const int share = room / int(wanted.size() - i);
+        if (wanted[i] > share)
+            return share;
+        room -= wanted[i];
+    }
+    return wanted.empty() ? 0 : wanted.back();
 }
 
 void ListView::ShowSortIndicator()

@@ -4,6 +4,8 @@
 
 #include <QTreeView>
 
+#include <vector>
+
 namespace platform::listview {
 
 // A list in report view: a header of column captions over rows of texts with a picture beside
@@ -24,6 +26,8 @@ signals:
 private:
     void ShowSortIndicator();
     void FitColumns();
+    // The width the widest columns get so that columns of the wanted widths fill room at most.
+    static int WidestColumn(std::vector<int> wanted, int room);
 
     ListItems m_items;
     bool m_fitted = false;
