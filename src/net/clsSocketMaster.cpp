@@ -371,7 +371,7 @@ void clsSocketMaster::Listen()
         raise(sckInvalidOperation, InvalidOperationText, "Listen");
     if (!SocketExists() || !BindInternal())
         return;
-    if (const int32_t code = sockets::Listen(m_socket, 5))
+    if (const int32_t code = sockets::Listen(m_socket, sockets::MaxBacklog))
         raiseSocketError(code, "Listen");
     m_state = sckListening;
 }

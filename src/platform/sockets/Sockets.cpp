@@ -93,6 +93,8 @@ int32_t Bind(int32_t socket, Endpoint local)
     return check(::bind(socket, reinterpret_cast<const sockaddr *>(&address), sizeof address));
 }
 
+const int MaxBacklog = SOMAXCONN;
+
 int32_t Listen(int32_t socket, int backlog)
 {
     if (::listen(socket, backlog) != 0)

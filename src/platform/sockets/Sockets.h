@@ -35,6 +35,9 @@ int32_t OpenSocket(SocketType type, int32_t &socket);
 // Closes the socket and drops its notifications, also those already queued.
 int32_t CloseSocket(int32_t socket);
 int32_t Bind(int32_t socket, Endpoint local);
+// The longest queue of pending connections the system allows: a short one drops connections for
+// good when many arrive at once.
+extern const int MaxBacklog;
 int32_t Listen(int32_t socket, int backlog);
 // An accepted socket is watched the way its listening socket is (see AsyncSelect).
 int32_t Accept(int32_t socket, int32_t &accepted);
