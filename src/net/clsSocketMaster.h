@@ -190,8 +190,6 @@ private:
     QString m_localHostIP;
     int32_t m_protocol = sckTCPProtocol;
     std::shared_ptr<platform::sockets::HostEntry> m_lookupBuffer;
-    int32_t m_sendChunk = 0;
-    int32_t m_recvChunk = 0;
     ByteQueue m_sendBuffer;
     ByteQueue m_recvBuffer;
     bool m_acceptHolder = false;

@@ -5,7 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <QDeadlineTimer>
+#include <QThread>
+
 #include <netinet/in.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -33,6 +37,21 @@ std::unique_ptr<QTcpSocket> connectTo(const RecordedSocket &listener)
     auto peer = std::make_unique<QTcpSocket>();
     peer->connectToHost(QHostAddress::LocalHost, static_cast<quint16>(listener.socket->LocalPort()));
     return peer;
+}
+
+void setReceiveBuffer(int32_t socket, int size)
+{
+    ASSERT_EQ(::setsockopt(socket, SOL_SOCKET, SO_RCVBUF, &size, sizeof size), 0);
+}
+
+// Waits, without letting the message loop run, until count bytes wait in the socket.
+bool waitingIn(int32_t socket, int count)
+{
+    const QDeadlineTimer deadline(5000);
+    int waiting = 0;
+    while (::ioctl(socket, FIONREAD, &waiting) == 0 && waiting < count && !deadline.hasExpired())
+        QThread::msleep(1);
+    return waiting == count;
 }
 
 // count connections to a port of loopback, started all at once by a child process (so that
@@ -141,6 +160,30 @@ TEST(TcpServer, WhatArrivesBeforeAcceptIsDeliveredRightAfterIt)
     EXPECT_EQ(server.socket->State(), clsSocketMaster::sckClosing);
     RunUntil([] { return false; }, 100);
     EXPECT_EQ(server.events->log, duringAccept);
+}
+
+// A read takes everything that waits in the socket, however far the connection's buffer has
+// grown since it was opened (the system grows it while data streams in): one DataArrival
+// reports all of it.
+TEST(TcpServer, OneReadTakesEverythingThatWaits)
+{
+    RecordedSocket listener = listening();
+    setReceiveBuffer(listener.socket->SocketHandle(), 4096); // accepted connections start small
+    RecordedSocket server;
+    listener.events->then = [&](const QString &event) { server.socket->Accept(event.section(u' ', 1).toInt()); };
+    std::unique_ptr<QTcpSocket> peer = connectTo(listener);
+    ASSERT_TRUE(RunUntil([&] { return server.socket->State() == clsSocketMaster::sckConnected; }, 5000));
+    ASSERT_TRUE(peer->waitForConnected(1000));
+    setReceiveBuffer(server.socket->SocketHandle(), 200000);
+
+    const QByteArray data(60000, 'x');
+    peer->write(data);
+    while (peer->bytesToWrite() > 0 && peer->waitForBytesWritten(5000)) {
+    }
+    ASSERT_TRUE(waitingIn(server.socket->SocketHandle(), data.size()));
+    ASSERT_TRUE(RunUntil([&] { return !server.events->log.isEmpty(); }, 5000));
+    RunUntil([] { return false; }, 100);
+    EXPECT_EQ(server.events->log, QStringList{QStringLiteral("DataArrival %1").arg(data.size())});
 }
 
 // Every connection of a burst is reported and can be taken over; a short queue of pending
