@@ -1,12 +1,11 @@
 #include "SocketEvents.h"
 #include "common/TestSupport.h"
 
+#include <QDeadlineTimer>
 #include <QTcpSocket>
+#include <QThread>
 
 #include <gtest/gtest.h>
-
-#include <QDeadlineTimer>
-#include <QThread>
 
 #include <netinet/in.h>
 #include <sys/ioctl.h>
@@ -63,6 +62,7 @@ public:
         int ends[2];
         EXPECT_EQ(::pipe(ends), 0);
         m_child = ::fork();
+        EXPECT_NE(m_child, -1);
         if (m_child == 0) {
             sockaddr_in address{};
             address.sin_family = AF_INET;
