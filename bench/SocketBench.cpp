@@ -1,6 +1,6 @@
 // 256 MB over loopback from one socket object to another, read with GetData on every
 // DataArrival, timed side by side with the same transfer between two QTcpSockets.
-// Usage: bench_sockets [MEGABYTES] [ROUNDS]     (defaults: 256, 5)
+// Usage: bench_sockets [MEGABYTES] [ROUNDS]     (defaults: 256, 9)
 #include "net/clsSocketMaster.h"
 
 #include <QCoreApplication>
@@ -77,7 +77,7 @@ int main(int argc, char **argv)
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
     const qsizetype megabytes = args.size() > 1 ? args.at(1).toLongLong() : 256;
-    const int rounds = args.size() > 2 ? args.at(2).toInt() : 5;
+    const int rounds = args.size() > 2 ? args.at(2).toInt() : 9;
     QByteArray payload(megabytes << 20, Qt::Uninitialized);
     for (qsizetype i = 0; i < payload.size(); ++i)
         payload[i] = static_cast<char>(i * 131 >> 3);

@@ -219,20 +219,15 @@ bool clsSocketMaster::SocketExists()
     return modSocketMaster::RegisterSocket(m_socket, this, true);
 }
 
+// The handle must be a socket (Accept takes any number); a UDP socket may send to broadcast
+// addresses. No buffer sizes are kept: the system grows a connection's buffers while data
+// streams, so each read takes what waits and each send offers everything queued.
 void clsSocketMaster::ProcessOptions()
 {
-    const auto read = [this](sockets::Option option, int32_t &value) {
-        if (const int32_t code = sockets::GetOption(m_socket, option, value))
-            raiseSocketError(code, "ProcessOptions");
-    };
-    if (IsUDP()) {
+    if (const int32_t code = sockets::CheckSocket(m_socket))
+        raiseSocketError(code, "ProcessOptions");
+    if (IsUDP())
         sockets::EnableBroadcast(m_socket);
-        read(sockets::Option::MaxMessage, m_recvChunk);
-        m_sendChunk = m_recvChunk;
-    } else {
-        read(sockets::Option::ReceiveBuffer, m_recvChunk);
-        read(sockets::Option::SendBuffer, m_sendChunk);
-    }
 }
 
 // On Linux the descriptor is released even when close reports an error, and its number is
@@ -284,8 +279,6 @@ void clsSocketMaster::CloseSck()
     m_remoteHostIP.clear();
     m_sendBuffer.Clear();
     m_recvBuffer.Clear();
-    m_sendChunk = 0;
-    m_recvChunk = 0;
     m_state = sckClosed;
 }
 
@@ -371,7 +364,7 @@ void clsSocketMaster::Listen()
         raise(sckInvalidOperation, InvalidOperationText, "Listen");
     if (!SocketExists() || !BindInternal())
         return;
-    if (const int32_t code = sockets::Listen(m_socket, 5))
+    if (const int32_t code = sockets::Listen(m_socket, sockets::MaxBacklog))
         raiseSocketError(code, "Listen");
     m_state = sckListening;
 }
@@ -481,8 +474,6 @@ void clsSocketMaster::Accept(int32_t requestID)
         return;
     }
     m_socket = -1;
-    m_sendChunk = 0;
-    m_recvChunk = 0;
     raise(sckWrongState, WrongStateText, "Accept");
 }
 
@@ -546,15 +537,15 @@ void clsSocketMaster::FlushSendBuffer()
         SendBufferedData();
 }
 
-// Sends in pieces of at most the socket's send buffer until the network takes no more; the
-// write notification resumes it.
+// Offers everything queued until the network takes no more (it takes what fits in its buffer);
+// the write notification resumes it.
 void clsSocketMaster::SendBufferedData()
 {
     int32_t sentNow = 0;
     while (!m_sendBuffer.isEmpty()) {
-        const auto piece = static_cast<int32_t>(std::min<qsizetype>(m_sendBuffer.size(), m_sendChunk));
+        const auto offered = static_cast<int32_t>(std::min<qsizetype>(m_sendBuffer.size(), INT32_MAX));
         int32_t sent = 0;
-        const int32_t code = sockets::Send(m_socket, m_sendBuffer.data(), piece, sent);
+        const int32_t code = sockets::Send(m_socket, m_sendBuffer.data(), offered, sent);
         if (code == sockets::WSAEWOULDBLOCK) {
             if (sentNow > 0)
                 Raise(&clsSocketMasterEvents::SendProgress, sentNow, static_cast<int32_t>(m_sendBuffer.size()));
@@ -590,14 +581,15 @@ void clsSocketMaster::SendBufferedDataUDP()
         RaiseError(code, sourceOf("SendBufferedDataUDP"));
 }
 
-// One receive, of at most the socket's receive buffer: the network reports again while more
-// is waiting.
+// One receive of everything that waits (room for one byte at least, so that the end of the
+// stream or a failure shows): the network reports again when more comes.
 void clsSocketMaster::RecvDataToBuffer()
 {
-    char *room = m_recvBuffer.Reserve(m_recvChunk);
+    const int32_t waiting = std::max(GetPendingBytes(), 1);
+    char *room = m_recvBuffer.Reserve(waiting);
     int32_t received = 0;
-    const int32_t code = sockets::Receive(m_socket, room, m_recvChunk, received);
-    m_recvBuffer.Commit(m_recvChunk, code ? 0 : received);
+    const int32_t code = sockets::Receive(m_socket, room, waiting, received);
+    m_recvBuffer.Commit(waiting, code ? 0 : received);
     if (code == sockets::WSAEWOULDBLOCK)
         return;
     if (code) {

@@ -132,8 +132,9 @@ public:
     void GetData(QVariant &Data, int32_t *varType = nullptr, QVariant *maxLen = nullptr);
     // As GetData, but the data stays. TCP needs state 7.
     void PeekData(QVariant &Data, int32_t *varType = nullptr, QVariant *maxLen = nullptr);
-    // Listens for TCP connections (binding first when not bound); state 2. ConnectionRequest
-    // reports each one. 40020 in any state but 0 or 1.
+    // Listens for TCP connections (binding first when not bound), with the longest queue of
+    // pending connections the system allows; state 2. ConnectionRequest reports each one. 40020
+    // in any state but 0 or 1.
     void Listen();
     // Takes over the connection that ConnectionRequest announced; state 7. Bytes received and
     // a close by the peer meanwhile are reported at once (DataArrival, CloseSck). 40020 in any
@@ -189,8 +190,6 @@ private:
     QString m_localHostIP;
     int32_t m_protocol = sckTCPProtocol;
     std::shared_ptr<platform::sockets::HostEntry> m_lookupBuffer;
-    int32_t m_sendChunk = 0;
-    int32_t m_recvChunk = 0;
     ByteQueue m_sendBuffer;
     ByteQueue m_recvBuffer;
     bool m_acceptHolder = false;

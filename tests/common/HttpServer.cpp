@@ -7,6 +7,26 @@
 
 namespace testing_support {
 
+namespace {
+
+// Writes the first piece now and the rest on later turns of the message loop, pauseMs apart;
+// closes after the last one when asked. What is still to be written belongs to the socket's
+// timer, so it goes with the socket when the peer leaves early.
+void writePieces(QTcpSocket *socket, QList<QByteArray> pieces, int pauseMs, bool close)
+{
+    if (pieces.isEmpty()) {
+        if (close)
+            socket->disconnectFromHost();
+        return;
+    }
+    socket->write(pieces.takeFirst());
+    socket->flush();
+    QTimer::singleShot(pieces.isEmpty() ? 0 : pauseMs, socket,
+                       [=] { writePieces(socket, pieces, pauseMs, close); });
+}
+
+} // namespace
+
 QByteArray HttpServer::Request::Header(const QByteArray &name) const
 {
     for (const QByteArray &line : raw.split('\n')) {
@@ -71,21 +91,7 @@ void HttpServer::answer(QTcpSocket *socket, const Request &request)
     else
         reply = Whole("HTTP/1.0 404 Not Found\r\nContent-Type: text/html", "<html>not here</html>");
 
-    // Each piece is written on its own turn of the message loop, pauseMs after the one before.
-    auto pieces = std::make_shared<QList<QByteArray>>(reply.pieces);
-    auto step = std::make_shared<std::function<void()>>();
-    *step = [socket, pieces, step, reply]() {
-        if (pieces->isEmpty()) {
-            if (reply.close)
-                socket->disconnectFromHost();
-            *step = nullptr; // breaks the cycle of the shared pointers
-            return;
-        }
-        socket->write(pieces->takeFirst());
-        socket->flush();
-        QTimer::singleShot(pieces->isEmpty() ? 0 : reply.pauseMs, socket, *step);
-    };
-    (*step)();
+    writePieces(socket, reply.pieces, reply.pauseMs, reply.close);
 }
 
 } // namespace testing_support

@@ -16,9 +16,6 @@ namespace platform::sockets {
 
 namespace {
 
-// The largest payload of one IPv4 datagram.
-constexpr int32_t MaxDatagram = 65507;
-
 int startCount = 0;
 
 int32_t lastError() { return FromErrno(errno); }
@@ -45,6 +42,12 @@ int32_t endpointOf(int32_t socket, Endpoint &endpoint, Call call)
         return lastError();
     endpoint = fromSockaddr(address);
     return 0;
+}
+
+int32_t typeOf(int32_t socket, int &type)
+{
+    socklen_t length = sizeof type;
+    return check(::getsockopt(socket, SOL_SOCKET, SO_TYPE, &type, &length));
 }
 
 void received(int32_t socket)
@@ -92,6 +95,8 @@ int32_t Bind(int32_t socket, Endpoint local)
     const sockaddr_in address = toSockaddr(local);
     return check(::bind(socket, reinterpret_cast<const sockaddr *>(&address), sizeof address));
 }
+
+const int MaxBacklog = SOMAXCONN;
 
 int32_t Listen(int32_t socket, int backlog)
 {
@@ -187,24 +192,10 @@ int32_t LocalEndpoint(int32_t socket, Endpoint &local) { return endpointOf(socke
 
 int32_t PeerEndpoint(int32_t socket, Endpoint &peer) { return endpointOf(socket, peer, ::getpeername); }
 
-int32_t GetOption(int32_t socket, Option option, int32_t &value)
+int32_t CheckSocket(int32_t socket)
 {
     int type = 0;
-    socklen_t length = sizeof type;
-    if (::getsockopt(socket, SOL_SOCKET, SO_TYPE, &type, &length) != 0)
-        return lastError();
-    if (option == Option::MaxMessage) {
-        if (type != SOCK_DGRAM)
-            return WSAENOPROTOOPT;
-        value = MaxDatagram;
-        return 0;
-    }
-    int size = 0;
-    length = sizeof size;
-    if (::getsockopt(socket, SOL_SOCKET, option == Option::ReceiveBuffer ? SO_RCVBUF : SO_SNDBUF, &size, &length) != 0)
-        return lastError();
-    value = size;
-    return 0;
+    return typeOf(socket, type);
 }
 
 int32_t EnableBroadcast(int32_t socket)
@@ -225,9 +216,8 @@ int32_t PendingBytes(int32_t socket, int32_t &bytes)
 int32_t AsyncSelect(int32_t socket, int32_t hwnd, uint32_t message, int32_t events)
 {
     int type = 0;
-    socklen_t length = sizeof type;
-    if (::getsockopt(socket, SOL_SOCKET, SO_TYPE, &type, &length) != 0)
-        return lastError();
+    if (const int32_t error = typeOf(socket, type))
+        return error;
     SocketWatch::Start(socket, hwnd, message, events,
                        type == SOCK_DGRAM ? SocketWatch::Mode::Datagram : SocketWatch::Mode::Idle);
     return 0;

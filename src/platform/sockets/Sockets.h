@@ -13,11 +13,6 @@ namespace platform::sockets {
 constexpr int32_t INVALID_SOCKET = -1;
 
 enum class SocketType { Stream, Datagram };
-enum class Option {
-    ReceiveBuffer, // the size of the socket's receive buffer
-    SendBuffer,    // the size of the socket's send buffer
-    MaxMessage,    // the largest datagram the socket can send
-};
 
 // An IPv4 address in network byte order (as InetAddr gives it) and a port.
 struct Endpoint {
@@ -35,6 +30,9 @@ int32_t OpenSocket(SocketType type, int32_t &socket);
 // Closes the socket and drops its notifications, also those already queued.
 int32_t CloseSocket(int32_t socket);
 int32_t Bind(int32_t socket, Endpoint local);
+// The longest queue of pending connections the system allows: a short one drops connections for
+// good when many arrive at once.
+extern const int MaxBacklog;
 int32_t Listen(int32_t socket, int backlog);
 // An accepted socket is watched the way its listening socket is (see AsyncSelect).
 int32_t Accept(int32_t socket, int32_t &accepted);
@@ -51,7 +49,8 @@ int32_t Receive(int32_t socket, char *buffer, int32_t length, int32_t &received)
 int32_t ReceiveFrom(int32_t socket, char *buffer, int32_t length, bool peek, int32_t &received, Endpoint &from);
 int32_t LocalEndpoint(int32_t socket, Endpoint &local);
 int32_t PeerEndpoint(int32_t socket, Endpoint &peer);
-int32_t GetOption(int32_t socket, Option option, int32_t &value);
+// 0 when the descriptor is a socket, else why not (WSAENOTSOCK, WSAEBADF, ...).
+int32_t CheckSocket(int32_t socket);
 int32_t EnableBroadcast(int32_t socket);
 // The bytes waiting in a stream socket, or the size of the first datagram waiting.
 int32_t PendingBytes(int32_t socket, int32_t &bytes);
