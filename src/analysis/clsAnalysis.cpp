@@ -77,9 +77,9 @@ QString directoryAndRightFilter(const QString &strDirectories, const QString &st
 
 // The text of a date field as a date; a text that is no date is a type mismatch, which ends the
 // read like any error the message table has no row for.
-QDateTime dateOf(const db::Field &field)
+support::LocalDateTime dateOf(const db::Field &field, support::DateTextReader &reader)
 {
-    const QDateTime value = support::ReadDateText(field.Text());
+    const support::LocalDateTime value = reader.Read(field.Text());
     if (!value.isValid())
         throw support::Error(13, QStringLiteral("Type mismatch"), db::kErrorSource);
     return value;
@@ -231,6 +231,7 @@ int32_t clsAnalysis::GetUsers(const QString &DbasePath, QList<clsUser> &colOutpu
 {
     colOutputUsers = QList<clsUser>();
     Progress.setValue(0);
+    support::DateTextReader dates;
     return ReadList(
         DbasePath, QStringLiteral("Users"), QStringLiteral("Filling the list with users..."), Progress, ProgressLabel,
         [](db::Connection &connection, db::Recordset &records) { openRows(records, QStringLiteral("Users"), connection); },
@@ -240,7 +241,7 @@ int32_t clsAnalysis::GetUsers(const QString &DbasePath, QList<clsUser> &colOutpu
             skipOnNull([&] { user.setUserPath(UnescapeQuotes(records.Fields(1).Text())); });
             skipOnNull([&] { user.setAccountDisabled(records.Fields(2).Text() == QStringLiteral("True")); });
             skipOnNull([&] { user.setPasswordNeverExpires(records.Fields(3).Text() == QStringLiteral("True")); });
-            skipOnNull([&] { user.setLastLogin(dateOf(records.Fields(4))); });
+            skipOnNull([&] { user.setLastLogin(dateOf(records.Fields(4), dates)); });
             colOutputUsers.append(user);
         });
 }

@@ -17,11 +17,11 @@ QString yesNo(bool flag) { return flag ? QStringLiteral("Yes") : QStringLiteral(
 
 } // namespace
 
-QString LastLoginText(const QDateTime &LastLogin)
+QString LastLoginText(const support::LocalDateTime &LastLogin)
 {
-    if (LastLogin == QDateTime(QDate(1000, 1, 1), QTime(0, 0)))
+    if (LastLogin == support::LocalDateTime(QDate(1000, 1, 1), QTime(0, 0)))
         return QStringLiteral("0 (unknown)");
-    return LastLogin.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    return support::DateAndTimeText(LastLogin);
 }
 
 QStringList UserRow(const clsUser &user)

@@ -3,7 +3,6 @@
 #include "analysis/clsProgram.h"
 #include "analysis/clsUser.h"
 
-#include <QDateTime>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -21,7 +20,7 @@ namespace modListView {
 
 // "Last login" as the user list shows it: "YYYY-MM-DD hh:mm:ss" (24-hour clock), or
 // "0 (unknown)" for an account that never logged in (1 January 1000, 00:00:00).
-QString LastLoginText(const QDateTime &LastLogin);
+QString LastLoginText(const support::LocalDateTime &LastLogin);
 
 // The five texts of a user's row: name, path, "Yes"/"No" twice, last login.
 QStringList UserRow(const clsUser &user);

@@ -46,17 +46,28 @@ QByteArray readFile(const QString &path)
 TEST(modListView, LastLoginText)
 {
     const struct {
-        QDateTime value;
+        QDate day;
+        QTime time;
         const char *text;
     } cases[] = {
-        {QDateTime(QDate(1000, 1, 1), QTime(0, 0)), "0 (unknown)"},
-        {QDateTime(QDate(1000, 1, 1), QTime(0, 0, 1)), "1000-01-01 00:00:01"},
-        {QDateTime(QDate(2005, 3, 7), QTime(14, 5, 9)), "2005-03-07 14:05:09"},
-        {QDateTime(QDate(2005, 12, 31), QTime(0, 0)), "2005-12-31 00:00:00"},
-        {support::ZeroDate(), "1899-12-30 00:00:00"}, // a Null value in the database
+        {QDate(1000, 1, 1), QTime(0, 0), "0 (unknown)"},
+        {QDate(1000, 1, 1), QTime(0, 0, 1), "1000-01-01 00:00:01"},
+        {QDate(2005, 3, 7), QTime(14, 5, 9), "2005-03-07 14:05:09"},
+        {QDate(2005, 12, 31), QTime(0, 0), "2005-12-31 00:00:00"},
+        {QDate(9999, 12, 31), QTime(23, 59, 59), "9999-12-31 23:59:59"},
+        // Years of other than four digits, as the format writes them.
+        {QDate(999, 12, 31), QTime(23, 59, 59), "0999-12-31 23:59:59"},
+        {QDate(10000, 1, 1), QTime(0, 0), "10000-01-01 00:00:00"},
+        {QDate(), QTime(), ""},
     };
-    for (const auto &c : cases)
-        EXPECT_EQ(modListView::LastLoginText(c.value), QString::fromLatin1(c.text));
+    for (const auto &c : cases) {
+        EXPECT_EQ(modListView::LastLoginText(support::LocalDateTime(c.day, c.time)), QString::fromLatin1(c.text));
+        // Every date shows as the format writes it.
+        if (c.day.year() != 1000) {
+            EXPECT_EQ(QDateTime(c.day, c.time, Qt::UTC).toString(u"yyyy-MM-dd HH:mm:ss"_qs), QString::fromLatin1(c.text));
+        }
+    }
+    EXPECT_EQ(modListView::LastLoginText(support::ZeroDate()), u"1899-12-30 00:00:00"_qs); // a Null value in the database
 }
 
 TEST(modListView, FiltersCompareExactlyAndAllClearsAFilter)
