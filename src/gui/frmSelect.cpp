@@ -32,6 +32,9 @@ frmSelect::frmSelect(QWidget *parent) : QDialog(parent)
     lstItems = make<QListWidget>(this, "lstItems", "", 195, SearchListTop, 5050, 5165);
     lstItems->setSelectionMode(QAbstractItemView::MultiSelection);
     lstSelectOne = make<QListWidget>(this, "lstSelectOne", "", 195, SearchListTop, 5050, 5165);
+    // Rows of one height are laid out without measuring each: the lists may hold many thousands.
+    for (QListWidget *list : {lstItems, lstSelectOne})
+        list->setUniformItemSizes(true);
     cmdOK = make<QPushButton>(this, "cmdOK", "&OK", 3000, 6000, 1050, 375);
     cmdCancel = make<QPushButton>(this, "cmdCancel", "&Cancel", 4200, 6000, 1050, 375);
     // Enter belongs to the search box: it must not press a default button when nothing matches.
@@ -100,12 +103,15 @@ void frmSelect::FillLists()
     if (!colListItems)
         return;
     const QString search = txtSearch->text();
+    QStringList shown;
+    shown.reserve(colListItems->size());
     for (const QString &item : *colListItems) {
-        if (!item.isEmpty() && item.contains(search, Qt::CaseInsensitive)) {
-            lstItems->addItem(item);
-            lstSelectOne->addItem(item);
-        }
+        if (!item.isEmpty() && item.contains(search, Qt::CaseInsensitive))
+            shown << item;
     }
+    // Added at once: one by one, each row is announced to the list's view on its own.
+    lstItems->addItems(shown);
+    lstSelectOne->addItems(shown);
 }
 
 // Enter takes the first row that matches; with none, it does nothing.
