@@ -171,7 +171,9 @@ QDateTime ReadDateText(const QString &text, const QLocale &locale)
 
 LocalDateTime DateTextReader::Read(const QString &text)
 {
-    if (const std::optional<LocalDateTime> stored = storedForm(text); stored && SteadyDay(stored->date()))
+    const std::optional<LocalDateTime> stored =
+        text == kNoDateText ? LocalDateTime(QDate(1000, 1, 1), QTime(0, 0)) : storedForm(text);
+    if (stored && SteadyDay(stored->date()))
         return *stored;
     return LocalDateTime(ReadDateText(text, m_locale));
 }

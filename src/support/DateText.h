@@ -38,8 +38,8 @@ QString TimeText(const QTime &value, const QLocale &locale = QLocale::system());
 QDateTime ReadDateText(const QString &text, const QLocale &locale = QLocale::system());
 
 // Reads many stored texts (the last logins of a user list) to exactly the date and time that
-// ReadDateText gives, but quickly: a text in the stored form is read digit by digit, and only the
-// other texts go through ReadDateText, which parses through the locale and makes a local
+// ReadDateText gives, but quickly: a text in the stored form is read digit by digit, the no-date
+// text is known, and only the other texts go through ReadDateText, which parses through the locale and makes a local
 // QDateTime each time. A time of day is a date only where the local clock shows it: on a day
 // whose clock is put forward or back, the reader asks ReadDateText too. Which days those are it
 // works out once per day and keeps, so one reader serves one list.
