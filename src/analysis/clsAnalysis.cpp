@@ -79,7 +79,7 @@ QString directoryAndRightFilter(const QString &strDirectories, const QString &st
 // read like any error the message table has no row for.
 support::LocalDateTime dateOf(const db::Field &field, support::DateTextReader &reader)
 {
-    const support::LocalDateTime value = reader.Read(field.Text());
+    const support::LocalDateTime value = reader.Read(field.Utf8());
     if (!value.isValid())
         throw support::Error(13, QStringLiteral("Type mismatch"), db::kErrorSource);
     return value;
@@ -239,8 +239,8 @@ int32_t clsAnalysis::GetUsers(const QString &DbasePath, QList<clsUser> &colOutpu
             clsUser user;
             skipOnNull([&] { user.setUsername(UnescapeQuotes(records.Fields(0).Text())); });
             skipOnNull([&] { user.setUserPath(UnescapeQuotes(records.Fields(1).Text())); });
-            skipOnNull([&] { user.setAccountDisabled(records.Fields(2).Text() == QStringLiteral("True")); });
-            skipOnNull([&] { user.setPasswordNeverExpires(records.Fields(3).Text() == QStringLiteral("True")); });
+            skipOnNull([&] { user.setAccountDisabled(records.Fields(2).Utf8() == "True"); });
+            skipOnNull([&] { user.setPasswordNeverExpires(records.Fields(3).Utf8() == "True"); });
             skipOnNull([&] { user.setLastLogin(dateOf(records.Fields(4), dates)); });
             colOutputUsers.append(user);
         });

@@ -30,3 +30,6 @@ private:
     QString m_InstallSource;
     support::LocalDateTime m_InstallDate = support::ZeroDate();
 };
+
+// Its members move as plain bytes: a list of many thousands grows without copying each record.
+Q_DECLARE_TYPEINFO(clsProgram, Q_RELOCATABLE_TYPE);

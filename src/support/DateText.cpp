@@ -83,30 +83,30 @@ const QString StoredDate = QStringLiteral("yyyy-MM-dd");
 const QString StoredDateAndTime = QStringLiteral("yyyy-MM-dd HH:mm:ss");
 
 // The number written with count ASCII digits at position at, -1 when one is no such digit.
-int digitsAt(QStringView text, qsizetype at, qsizetype count)
+int digitsAt(QByteArrayView text, qsizetype at, qsizetype count)
 {
     int value = 0;
     for (qsizetype i = at; i < at + count; ++i) {
-        const char16_t c = text[i].unicode();
-        if (c < u'0' || c > u'9')
+        const char c = text[i];
+        if (c < '0' || c > '9')
             return -1;
-        value = value * 10 + (c - u'0');
+        value = value * 10 + (c - '0');
     }
     return value;
 }
 
 // The date and time of a text exactly in the stored form ("2005-03-07 14:05:09", or the date
 // alone for midnight) that names a day and a time of day; nothing for any other text.
-std::optional<LocalDateTime> storedForm(QStringView text)
+std::optional<LocalDateTime> storedForm(QByteArrayView text)
 {
-    if ((text.size() != 10 && text.size() != 19) || text[4] != u'-' || text[7] != u'-')
+    if ((text.size() != 10 && text.size() != 19) || text[4] != '-' || text[7] != '-')
         return std::nullopt;
     const int year = digitsAt(text, 0, 4), month = digitsAt(text, 5, 2), day = digitsAt(text, 8, 2);
     if (year < 0 || month < 0 || day < 0 || !QDate::isValid(year, month, day))
         return std::nullopt;
     if (text.size() == 10)
         return LocalDateTime(QDate(year, month, day), QTime(0, 0));
-    if (text[10] != u' ' || text[13] != u':' || text[16] != u':')
+    if (text[10] != ' ' || text[13] != ':' || text[16] != ':')
         return std::nullopt;
     const int hour = digitsAt(text, 11, 2), minute = digitsAt(text, 14, 2), second = digitsAt(text, 17, 2);
     if (hour < 0 || minute < 0 || second < 0 || !QTime::isValid(hour, minute, second))
@@ -169,13 +169,13 @@ QDateTime ReadDateText(const QString &text, const QLocale &locale)
     return value;
 }
 
-LocalDateTime DateTextReader::Read(const QString &text)
+LocalDateTime DateTextReader::Read(QByteArrayView text)
 {
     const std::optional<LocalDateTime> stored =
-        text == kNoDateText ? LocalDateTime(QDate(1000, 1, 1), QTime(0, 0)) : storedForm(text);
+        QLatin1StringView(text.data(), text.size()) == kNoDateText ? LocalDateTime(QDate(1000, 1, 1), QTime(0, 0)) : storedForm(text);
     if (stored && SteadyDay(stored->date()))
         return *stored;
-    return LocalDateTime(ReadDateText(text, m_locale));
+    return LocalDateTime(ReadDateText(QString::fromUtf8(text), m_locale));
 }
 
 // A clock that is put forward skips times of that day, which then are no dates; zones change

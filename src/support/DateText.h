@@ -2,6 +2,7 @@
 
 #include "support/LocalDateTime.h"
 
+#include <QByteArrayView>
 #include <QDateTime>
 #include <QHash>
 #include <QLocale>
@@ -47,8 +48,9 @@ class DateTextReader {
 public:
     explicit DateTextReader(const QLocale &locale = QLocale::system()) : m_locale(locale) {}
 
-    // The date and time of text; invalid where ReadDateText finds no date.
-    LocalDateTime Read(const QString &text);
+    // The date and time of a text in UTF-8 (as the database holds it); invalid where
+    // ReadDateText finds no date.
+    LocalDateTime Read(QByteArrayView text);
 
 private:
     // Whether the local clock runs through day from midnight to midnight without a change.

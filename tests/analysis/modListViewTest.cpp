@@ -27,11 +27,17 @@ clsProgram program(const QString &computer, const QString &name)
     return record;
 }
 
+// Fills list with rows of texts, given as they are.
+void fill(ListItems &list, const std::vector<QStringList> &rows)
+{
+    list.Fill(int(rows.size()), [rows](int row, int column) { return rows[size_t(row)].value(column); });
+}
+
 QStringList column(const ListItems &list, int index)
 {
     QStringList texts;
     for (int i = 0; i < list.Count(); ++i)
-        texts << list.Item(i).value(index);
+        texts << list.Text(i, index);
     return texts;
 }
 
@@ -98,7 +104,7 @@ TEST(modListView, FiltersCompareExactlyAndAllClearsAFilter)
 TEST(modListView, SortsOnHeaderClicks)
 {
     ListItems list({"Name", "Size"});
-    list.Fill({{"beta", "2"}, {"Alpha", "10"}, {"alpha", "1"}, {"Gamma", "2"}});
+    fill(list, {{"beta", "2"}, {"Alpha", "10"}, {"alpha", "1"}, {"Gamma", "2"}});
     EXPECT_EQ(column(list, 0), QStringList({"Alpha", "alpha", "beta", "Gamma"}));
 
     int16_t last = 0;
@@ -116,11 +122,11 @@ TEST(modListView, SortsOnHeaderClicks)
         EXPECT_EQ(column(list, 0).join(u','), QString::fromLatin1(click.names)) << "click on " << click.number;
         EXPECT_EQ(last, click.number);
     }
-    list.Fill({{"x", "3"}, {"y", "1"}});
+    fill(list, {{"x", "3"}, {"y", "1"}});
     EXPECT_EQ(column(list, 0), QStringList({"y", "x"}));
 
     // Letters beyond ASCII fold too, also those written as two UTF-16 units.
-    list.Fill({{"Émile", ""}, {"zoë", ""}, {"émile", ""}, {"Adam", ""}, {"\U00010400b", ""}, {"\U00010428a", ""}});
+    fill(list, {{"Émile", ""}, {"zoë", ""}, {"émile", ""}, {"Adam", ""}, {"\U00010400b", ""}, {"\U00010428a", ""}});
     modListView::SortOnColumn(list, last, 1);
     EXPECT_EQ(column(list, 0), QStringList({"Adam", "zoë", "Émile", "émile", "\U00010428a", "\U00010400b"}));
 }
@@ -175,7 +181,7 @@ TEST_F(ExportTest, QuotedValuesReadBackAsTheSameColumns)
     const std::vector<QStringList> rows = {{"PC1", "Acme, Inc.", "-", "Say \"Hello\" 2.0"},
                                            {"東京", "two\r\nlines", "-", "Zoë"}};
     ListItems list({"Computer", "Publisher", "Version", "Program"});
-    list.Fill(rows);
+    fill(list, rows);
     const QString file = Export(modListView::ExportText(list, QStringLiteral("Computer,Publisher,Program"), {0, 1, 3}),
                                 folder.filePath("software.csv"));
 

@@ -97,14 +97,14 @@ TEST(DateText, ListReaderAgreesWithTheGeneralReader)
         for (const char *text : texts) {
             const QString value = QString::fromLatin1(text);
             const support::LocalDateTime general(ReadDateText(value, QLocale::c()));
-            EXPECT_TRUE(reader.Read(value) == general) << zone << ": " << text;
+            EXPECT_TRUE(reader.Read(value.toUtf8()) == general) << zone << ": " << text;
         }
     }
     // The clock put forward skips the time, and put back shows it twice.
     const LocalZone local(zones[1]);
     support::DateTextReader reader;
-    EXPECT_FALSE(reader.Read(u"2005-03-27 02:30:00"_qs).isValid());
-    EXPECT_EQ(reader.Read(u"2005-10-30 02:30:00"_qs), support::LocalDateTime(QDate(2005, 10, 30), QTime(2, 30)));
+    EXPECT_FALSE(reader.Read("2005-03-27 02:30:00").isValid());
+    EXPECT_EQ(reader.Read("2005-10-30 02:30:00"), support::LocalDateTime(QDate(2005, 10, 30), QTime(2, 30)));
 }
 
 // The scan log's date and time are regional. The system locale is read once per process, so each

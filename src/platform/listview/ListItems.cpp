@@ -43,14 +43,22 @@ ListItems::ListItems(QStringList columnHeaders, QObject *parent)
 {
 }
 
-void ListItems::Fill(std::vector<QStringList> rows)
+void ListItems::Fill(int count, Texts texts)
 {
     beginResetModel();
-    m_rows = std::move(rows);
-    m_order.resize(m_rows.size());
+    m_texts = std::move(texts);
+    m_order.resize(size_t(count));
     std::iota(m_order.begin(), m_order.end(), 0);
     Sort(false);
     endResetModel();
+}
+
+QStringList ListItems::Item(int index) const
+{
+    QStringList texts;
+    for (int column = 0; column < m_headers.size(); ++column)
+        texts << Text(index, column);
+    return texts;
 }
 
 void ListItems::setSortKey(int column)
@@ -79,12 +87,12 @@ std::vector<int> ListItems::SortedOrder() const
         int row;
     };
     std::string folded;
-    folded.reserve(m_rows.size() * 16);
+    folded.reserve(m_order.size() * 16);
     std::vector<Key> keyOfRow;
-    keyOfRow.reserve(m_rows.size());
-    for (size_t row = 0; row < m_rows.size(); ++row) {
+    keyOfRow.reserve(m_order.size());
+    for (size_t row = 0; row < m_order.size(); ++row) {
         const size_t start = folded.size();
-        appendSortKey(m_rows[row].value(m_sortKey), folded);
+        appendSortKey(m_texts(int(row), m_sortKey), folded);
         keyOfRow.push_back({start, folded.size() - start, int(row)});
     }
     // Starting from the order shown, so that rows with equal texts keep it.
@@ -112,7 +120,7 @@ void ListItems::Sort(bool notify)
         return;
     }
     emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
-    std::vector<int> shownAt(m_rows.size());
+    std::vector<int> shownAt(m_order.size());
     for (size_t i = 0; i < order.size(); ++i)
         shownAt[size_t(order[i])] = int(i);
     const QModelIndexList before = persistentIndexList();
@@ -133,7 +141,7 @@ QVariant ListItems::data(const QModelIndex &index, int role) const
     if (!index.isValid() || index.row() >= Count())
         return {};
     if (role == Qt::DisplayRole || role == Qt::ToolTipRole)
-        return Item(index.row()).value(index.column());
+        return Text(index.row(), index.column());
     if (role == Qt::DecorationRole && index.column() == 0)
         return m_image;
     return {};
