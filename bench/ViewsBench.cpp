@@ -85,14 +85,17 @@ private:
     mutable std::function<void(const Folder &)> m_fill;
 };
 
-// Users as a scan writes them: a tenth never logged in, a few logged in at midnight (the date
-// alone), the others at some second of the last years.
+// Users as a scan writes them, in no order of their names: a tenth never logged in, a few
+// logged in at midnight (the date alone), the others at some second of the last years.
 void fillUsers(const Folder &folder, int users)
 {
-    folder.Fill(users, "insert into Users select 'user' || printf('%06d', i), 'WinNT://HOST/user' || printf('%06d', i), "
-                       "case when i % 9 = 0 then 'True' else 'False' end, case when i % 4 = 0 then 'True' else 'False' end, "
-                       "case when i % 10 = 0 then '01/01/1000' when i % 10 = 5 then date(1100000000 + i * 977, 'unixepoch') "
-                       "else datetime(1100000000 + i * 1733, 'unixepoch') end from n");
+    const std::string name = "printf('%06d', i * 7919 % " + std::to_string(users) + ")";
+    folder.Fill(users, "insert into Users select 'user' || " + name + ", 'WinNT://HOST/user' || " + name +
+                           ", case when i % 9 = 0 then 'True' else 'False' end, "
+                           "case when i % 4 = 0 then 'True' else 'False' end, "
+                           "case when i % 10 = 0 then '01/01/1000' when i % 10 = 5 then "
+                           "date(1100000000 + i * 977, 'unixepoch') else datetime(1100000000 + i * 1733, 'unixepoch') "
+                           "end from n");
 }
 
 // Computers with their programs, as the installed-software scan writes them.

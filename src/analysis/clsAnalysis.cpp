@@ -2,6 +2,7 @@
 
 #include "platform/database/DatabaseError.h"
 #include "platform/database/Recordset.h"
+#include "platform/database/TextPool.h"
 #include "scan/modDatabase.h"
 #include "support/DoEvents.h"
 
@@ -153,6 +154,7 @@ int32_t clsAnalysis::ReadRights(const QString &DbasePath, const QString &strFilt
 {
     colOutputDirectories = QStringList();
     colOutputRights = QStringList();
+    db::TextPool rights(UnescapeQuotes); // a handful of rights over many rows
     return ReadList(
         DbasePath, QStringLiteral("Permissions"), QStringLiteral("Filling the list with directories..."), Progress,
         ProgressLabel,
@@ -166,7 +168,7 @@ int32_t clsAnalysis::ReadRights(const QString &DbasePath, const QString &strFilt
             // Both values or neither, so that the two lists stay parallel.
             skipOnNull([&] {
                 const QString path = UnescapeQuotes(records.Fields(0).Text());
-                const QString right = UnescapeQuotes(records.Fields(2).Text());
+                const QString right = rights.Text(records.Fields(2));
                 colOutputDirectories.append(path);
                 colOutputRights.append(right);
             });
@@ -251,6 +253,9 @@ int32_t clsAnalysis::GetInstalledSoftware(const QString &DbasePath, QList<clsPro
 {
     colOutputPrograms = QList<clsProgram>();
     Progress.setValue(0);
+    // Computers, programs, publishers and install sources repeat from row to row; versions
+    // mostly differ, and are made one by one.
+    db::TextPool texts(UnescapeQuotes);
     return ReadList(
         DbasePath, QStringLiteral("InstalledSoftware"), QStringLiteral("Filling the list with programs..."), Progress,
         ProgressLabel,
@@ -259,11 +264,11 @@ int32_t clsAnalysis::GetInstalledSoftware(const QString &DbasePath, QList<clsPro
         },
         [&](const db::Recordset &records) {
             clsProgram program;
-            skipOnNull([&] { program.setComputer(UnescapeQuotes(records.Fields(0).Text())); });
-            skipOnNull([&] { program.setProgram(UnescapeQuotes(records.Fields(1).Text())); });
+            skipOnNull([&] { program.setComputer(texts.Text(records.Fields(0))); });
+            skipOnNull([&] { program.setProgram(texts.Text(records.Fields(1))); });
             skipOnNull([&] { program.setVersion(UnescapeQuotes(records.Fields(2).Text())); });
-            skipOnNull([&] { program.setPublisher(UnescapeQuotes(records.Fields(3).Text())); });
-            skipOnNull([&] { program.setInstallSource(UnescapeQuotes(records.Fields(4).Text())); });
+            skipOnNull([&] { program.setPublisher(texts.Text(records.Fields(3))); });
+            skipOnNull([&] { program.setInstallSource(texts.Text(records.Fields(4))); });
             colOutputPrograms.append(program);
         });
 }

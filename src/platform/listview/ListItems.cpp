@@ -102,9 +102,10 @@ std::vector<int> ListItems::SortedOrder() const
         keys.push_back(keyOfRow[size_t(row)]);
     const auto text = [&folded](const Key &key) { return std::string_view(folded).substr(key.start, key.length); };
     const bool descending = m_sortOrder == lvwDescending;
-    std::stable_sort(keys.begin(), keys.end(), [&](const Key &a, const Key &b) {
-        return descending ? text(b) < text(a) : text(a) < text(b);
-    });
+    const auto before = [&](const Key &a, const Key &b) { return descending ? text(b) < text(a) : text(a) < text(b); };
+    // Rows mostly come in the order of the first column already (the scan writes them so).
+    if (!std::is_sorted(keys.begin(), keys.end(), before))
+        std::stable_sort(keys.begin(), keys.end(), before);
     std::vector<int> order;
     order.reserve(keys.size());
     for (const Key &key : keys)
