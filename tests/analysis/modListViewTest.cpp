@@ -129,6 +129,9 @@ TEST(modListView, SortsOnHeaderClicks)
     fill(list, {{"Émile", ""}, {"zoë", ""}, {"émile", ""}, {"Adam", ""}, {"\U00010400b", ""}, {"\U00010428a", ""}});
     modListView::SortOnColumn(list, last, 1);
     EXPECT_EQ(column(list, 0), QStringList({"Adam", "zoë", "Émile", "émile", "\U00010428a", "\U00010400b"}));
+    // Texts that begin alike are told apart further on.
+    fill(list, {{"Alexandra Z", ""}, {"alexander B", ""}, {"ALEXANDER", ""}, {"Alexander a", ""}});
+    EXPECT_EQ(column(list, 0), QStringList({"ALEXANDER", "Alexander a", "alexander B", "Alexandra Z"}));
 }
 
 TEST(modListView, CsvValueQuotesOnlyWhatNeedsIt)
