@@ -9,12 +9,13 @@
 namespace {
 // The bar's scale: fine enough for any item count, within the widget's int range.
 constexpr double Steps = 10000;
-// The least time between two paintings of the bar in the middle of a step.
+// How long a step runs without the message loop before the bar is painted at once.
 constexpr qint64 PaintIntervalMs = 100;
 } // namespace
 
 ProgressBarView::ProgressBarView(QProgressBar *bar) : m_bar(bar)
 {
+    m_painted.start();
     m_bar->setRange(0, int(Steps));
     m_bar->setTextVisible(false);
     show();
@@ -33,20 +34,23 @@ void ProgressBarView::setValue(double value)
 }
 
 // The widget works its chunk out anew for every new value and paints itself at once when the
-// chunk grows: a step of many thousands of items would spend more there than on its items. So a
-// change of less than a pixel is not handed on, and the bar is painted at once a few times a
-// second at most (a long step still shows its progress); in between it is painted when the
-// message loop runs next. The ends are always shown at once.
+// chunk grows, and with it everything else of the window that waits for painting: a step of
+// many thousands of items would spend more there than on its items. So a change of less than a
+// pixel is not handed on, and a new value is painted when the message loop runs next; only a
+// step that has run a while without letting the loop run (a tenth of a second since it started
+// from 0, or since the bar was last painted) has the bar painted at once, to show its progress.
 void ProgressBarView::show()
 {
     if (!m_bar)
         return;
     const double share = m_max > 0 ? std::clamp(m_value / m_max, 0.0, 1.0) : 0.0;
     const int value = int(std::lround(share * Steps));
-    const bool end = value == 0 || value == int(Steps);
-    if (!end && std::abs(value - m_bar->value()) * std::max(m_bar->width(), 1) < int(Steps))
+    const bool inBetween = value != 0 && value != int(Steps);
+    if (inBetween && std::abs(value - m_bar->value()) * std::max(m_bar->width(), 1) < int(Steps))
         return;
-    if (end || !m_painted.isValid() || m_painted.hasExpired(PaintIntervalMs)) {
+    if (value == 0)
+        m_painted.start();
+    if (inBetween && m_painted.hasExpired(PaintIntervalMs)) {
         m_bar->setValue(value);
         m_painted.start();
         return;

@@ -24,7 +24,7 @@ private:
     void show();
 
     QPointer<QProgressBar> m_bar;
-    QElapsedTimer m_painted; // since the bar was last painted at once
+    QElapsedTimer m_painted; // since the bar was last painted at once, or a step started
     double m_max = 100;
     double m_value = 0;
 };
