@@ -77,6 +77,19 @@ TEST(frmSelect, OkWithoutAChoiceAndTheCloseBox)
         EXPECT_FALSE(dialog.isVisible());
         EXPECT_FALSE(dialog.selected()) << "the close box counts as Cancel";
     }
+    {
+        frmSelect dialog;
+        dialog.SetCollection(&groups, "Select a network group", true);
+        dialog.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+        const QRect row = dialog.lstSelectOne->visualRect(dialog.lstSelectOne->model()->index(1, 0));
+        QTest::mouseClick(dialog.lstSelectOne->viewport(), Qt::LeftButton, {}, row.center());
+        QTest::mouseDClick(dialog.lstSelectOne->viewport(), Qt::LeftButton, {}, row.center());
+        EXPECT_FALSE(dialog.isVisible());
+        EXPECT_TRUE(dialog.selected()) << "a double-click on a row is OK";
+        EXPECT_EQ(dialog.FirstSelected(), "staff");
+        EXPECT_EQ(dialog.lstItems->ListIndex(), 1);
+    }
 }
 
 TEST(frmSelect, ListModePutsAllIntoTheCallersListAndKeepsItsMinimumSize)
