@@ -31,8 +31,10 @@ int KeyedTreeModel::Child(int parent, QStringView text) const
 {
     const std::vector<int> &children = ChildrenOf(parent);
     // Paths mostly come in order, so the child sought is mostly the one added last.
-    if (children.empty() || At(children.back()).text == text)
-        return children.empty() ? 0 : children.back();
+    if (children.empty())
+        return 0;
+    if (At(children.back()).text == text)
+        return children.back();
     if (children.size() > FewChildren)
         return m_index[SlotOf(parent, text, childHash(parent, text))].node;
     for (int child : children)

@@ -82,7 +82,7 @@ QDateTime readIn(const QString &text, const QLocale &locale)
 const QString StoredDate = QStringLiteral("yyyy-MM-dd");
 const QString StoredDateAndTime = QStringLiteral("yyyy-MM-dd HH:mm:ss");
 
-// The number written with count ASCII digits at position at, -1 when one is no such digit.
+// The number that count ASCII digits at position at write, -1 when one of them is no digit.
 int digitsAt(QByteArrayView text, qsizetype at, qsizetype count)
 {
     int value = 0;
