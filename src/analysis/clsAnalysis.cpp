@@ -2,6 +2,7 @@
 
 #include "platform/database/DatabaseError.h"
 #include "platform/database/Recordset.h"
+#include "platform/database/TextPool.h"
 #include "scan/modDatabase.h"
 #include "support/DoEvents.h"
 
@@ -77,9 +78,9 @@ QString directoryAndRightFilter(const QString &strDirectories, const QString &st
 
 // The text of a date field as a date; a text that is no date is a type mismatch, which ends the
 // read like any error the message table has no row for.
-QDateTime dateOf(const db::Field &field)
+support::LocalDateTime dateOf(const db::Field &field, support::DateTextReader &reader)
 {
-    const QDateTime value = support::ReadDateText(field.Text());
+    const support::LocalDateTime value = reader.Read(field.Utf8());
     if (!value.isValid())
         throw support::Error(13, QStringLiteral("Type mismatch"), db::kErrorSource);
     return value;
@@ -153,6 +154,7 @@ int32_t clsAnalysis::ReadRights(const QString &DbasePath, const QString &strFilt
 {
     colOutputDirectories = QStringList();
     colOutputRights = QStringList();
+    db::TextPool rights(UnescapeQuotes); // a handful of rights over many rows
     return ReadList(
         DbasePath, QStringLiteral("Permissions"), QStringLiteral("Filling the list with directories..."), Progress,
         ProgressLabel,
@@ -166,7 +168,7 @@ int32_t clsAnalysis::ReadRights(const QString &DbasePath, const QString &strFilt
             // Both values or neither, so that the two lists stay parallel.
             skipOnNull([&] {
                 const QString path = UnescapeQuotes(records.Fields(0).Text());
-                const QString right = UnescapeQuotes(records.Fields(2).Text());
+                const QString right = rights.Text(records.Fields(2));
                 colOutputDirectories.append(path);
                 colOutputRights.append(right);
             });
@@ -231,6 +233,7 @@ int32_t clsAnalysis::GetUsers(const QString &DbasePath, QList<clsUser> &colOutpu
 {
     colOutputUsers = QList<clsUser>();
     Progress.setValue(0);
+    support::DateTextReader dates;
     return ReadList(
         DbasePath, QStringLiteral("Users"), QStringLiteral("Filling the list with users..."), Progress, ProgressLabel,
         [](db::Connection &connection, db::Recordset &records) { openRows(records, QStringLiteral("Users"), connection); },
@@ -238,9 +241,9 @@ int32_t clsAnalysis::GetUsers(const QString &DbasePath, QList<clsUser> &colOutpu
             clsUser user;
             skipOnNull([&] { user.setUsername(UnescapeQuotes(records.Fields(0).Text())); });
             skipOnNull([&] { user.setUserPath(UnescapeQuotes(records.Fields(1).Text())); });
-            skipOnNull([&] { user.setAccountDisabled(records.Fields(2).Text() == QStringLiteral("True")); });
-            skipOnNull([&] { user.setPasswordNeverExpires(records.Fields(3).Text() == QStringLiteral("True")); });
-            skipOnNull([&] { user.setLastLogin(dateOf(records.Fields(4))); });
+            skipOnNull([&] { user.setAccountDisabled(records.Fields(2).Utf8() == "True"); });
+            skipOnNull([&] { user.setPasswordNeverExpires(records.Fields(3).Utf8() == "True"); });
+            skipOnNull([&] { user.setLastLogin(dateOf(records.Fields(4), dates)); });
             colOutputUsers.append(user);
         });
 }
@@ -250,6 +253,9 @@ int32_t clsAnalysis::GetInstalledSoftware(const QString &DbasePath, QList<clsPro
 {
     colOutputPrograms = QList<clsProgram>();
     Progress.setValue(0);
+    // Computers, programs, publishers and install sources repeat from row to row; versions
+    // mostly differ, and are made one by one.
+    db::TextPool texts(UnescapeQuotes);
     return ReadList(
         DbasePath, QStringLiteral("InstalledSoftware"), QStringLiteral("Filling the list with programs..."), Progress,
         ProgressLabel,
@@ -258,11 +264,11 @@ int32_t clsAnalysis::GetInstalledSoftware(const QString &DbasePath, QList<clsPro
         },
         [&](const db::Recordset &records) {
             clsProgram program;
-            skipOnNull([&] { program.setComputer(UnescapeQuotes(records.Fields(0).Text())); });
-            skipOnNull([&] { program.setProgram(UnescapeQuotes(records.Fields(1).Text())); });
+            skipOnNull([&] { program.setComputer(texts.Text(records.Fields(0))); });
+            skipOnNull([&] { program.setProgram(texts.Text(records.Fields(1))); });
             skipOnNull([&] { program.setVersion(UnescapeQuotes(records.Fields(2).Text())); });
-            skipOnNull([&] { program.setPublisher(UnescapeQuotes(records.Fields(3).Text())); });
-            skipOnNull([&] { program.setInstallSource(UnescapeQuotes(records.Fields(4).Text())); });
+            skipOnNull([&] { program.setPublisher(texts.Text(records.Fields(3))); });
+            skipOnNull([&] { program.setInstallSource(texts.Text(records.Fields(4))); });
             colOutputPrograms.append(program);
         });
 }

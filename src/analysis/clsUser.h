@@ -2,7 +2,6 @@
 
 #include "support/DateText.h"
 
-#include <QDateTime>
 #include <QString>
 
 // One network user as the user list shows it: a row of the Users table.
@@ -12,18 +11,21 @@ public:
     QString UserPath() const { return m_UserPath; }
     bool AccountDisabled() const { return m_AccountDisabled; }
     bool PasswordNeverExpires() const { return m_PasswordNeverExpires; }
-    QDateTime LastLogin() const { return m_LastLogin; }
+    support::LocalDateTime LastLogin() const { return m_LastLogin; }
 
     void setUsername(const QString &value) { m_Username = value; }
     void setUserPath(const QString &value) { m_UserPath = value; }
     void setAccountDisabled(bool value) { m_AccountDisabled = value; }
     void setPasswordNeverExpires(bool value) { m_PasswordNeverExpires = value; }
-    void setLastLogin(const QDateTime &value) { m_LastLogin = value; }
+    void setLastLogin(const support::LocalDateTime &value) { m_LastLogin = value; }
 
 private:
     QString m_Username;
     QString m_UserPath;
     bool m_AccountDisabled = false;
     bool m_PasswordNeverExpires = false;
-    QDateTime m_LastLogin = support::ZeroDate();
+    support::LocalDateTime m_LastLogin = support::ZeroDate();
 };
+
+// Its members move as plain bytes: a list of many thousands grows without copying each record.
+Q_DECLARE_TYPEINFO(clsUser, Q_RELOCATABLE_TYPE);

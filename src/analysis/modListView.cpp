@@ -17,22 +17,43 @@ QString yesNo(bool flag) { return flag ? QStringLiteral("Yes") : QStringLiteral(
 
 } // namespace
 
-QString LastLoginText(const QDateTime &LastLogin)
+QString LastLoginText(const support::LocalDateTime &LastLogin)
 {
-    if (LastLogin == QDateTime(QDate(1000, 1, 1), QTime(0, 0)))
+    if (LastLogin == support::LocalDateTime(QDate(1000, 1, 1), QTime(0, 0)))
         return QStringLiteral("0 (unknown)");
-    return LastLogin.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    return support::DateAndTimeText(LastLogin);
 }
 
-QStringList UserRow(const clsUser &user)
+QString UserText(const clsUser &user, int column)
 {
-    return {user.Username(), user.UserPath(), yesNo(user.AccountDisabled()), yesNo(user.PasswordNeverExpires()),
-            LastLoginText(user.LastLogin())};
+    switch (column) {
+    case 0:
+        return user.Username();
+    case 1:
+        return user.UserPath();
+    case 2:
+        return yesNo(user.AccountDisabled());
+    case 3:
+        return yesNo(user.PasswordNeverExpires());
+    default:
+        return LastLoginText(user.LastLogin());
+    }
 }
 
-QStringList ProgramRow(const clsProgram &program)
+QString ProgramText(const clsProgram &program, int column)
 {
-    return {program.Computer(), program.Program(), program.version(), program.Publisher(), program.InstallSource()};
+    switch (column) {
+    case 0:
+        return program.Computer();
+    case 1:
+        return program.Program();
+    case 2:
+        return program.version();
+    case 3:
+        return program.Publisher();
+    default:
+        return program.InstallSource();
+    }
 }
 
 QList<clsProgram> ProgramsShown(const QList<clsProgram> &colAllPrograms, const QString &strComputer,
@@ -70,10 +91,9 @@ QString ExportText(const platform::listview::ListItems &list, const QString &str
 {
     QString text = strHeader + kCrLf;
     for (int i = 0; i < list.Count(); ++i) {
-        const QStringList &row = list.Item(i);
         QStringList values;
         for (int column : columns)
-            values << CsvValue(row.value(column));
+            values << CsvValue(list.Text(i, column));
         text += values.join(u',') + kCrLf;
     }
     return text;

@@ -3,7 +3,6 @@
 #include "analysis/clsProgram.h"
 #include "analysis/clsUser.h"
 
-#include <QDateTime>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -21,12 +20,13 @@ namespace modListView {
 
 // "Last login" as the user list shows it: "YYYY-MM-DD hh:mm:ss" (24-hour clock), or
 // "0 (unknown)" for an account that never logged in (1 January 1000, 00:00:00).
-QString LastLoginText(const QDateTime &LastLogin);
+QString LastLoginText(const support::LocalDateTime &LastLogin);
 
-// The five texts of a user's row: name, path, "Yes"/"No" twice, last login.
-QStringList UserRow(const clsUser &user);
-// The five texts of a program's row: computer, program, version, publisher, install source.
-QStringList ProgramRow(const clsProgram &program);
+// The texts of a user's row, by column from 0: name, path, "Yes"/"No" twice, last login.
+QString UserText(const clsUser &user, int column);
+// The texts of a program's row, by column from 0: computer, program, version, publisher,
+// install source.
+QString ProgramText(const clsProgram &program, int column);
 
 // The records of colAllPrograms, in order, whose Computer equals strComputer (or strComputer is
 // "All computers") and whose Program equals strProgram (or strProgram is "All programs");

@@ -4,8 +4,9 @@
 #include "analysis/modTree.h"
 #include "support/DoEvents.h"
 #include "support/NumericText.h"
+#include "support/TextHash.h"
 
-#include <QHash>
+#include <unordered_map>
 
 namespace modRightsTree {
 
@@ -13,7 +14,14 @@ namespace {
 
 constexpr std::array<const char *, 6> RightWords = {"List", "Read", "Execute", "Modify", "Write", "Full"};
 
-QString directoryPath(const QString &path) { return path.endsWith(u'/') ? path : path + u'/'; }
+// path with "/" at its end, in the buffer directory (which keeps its room from row to row).
+void directoryPath(const QString &path, QString &directory)
+{
+    directory.truncate(0);
+    directory.append(path);
+    if (!directory.endsWith(u'/'))
+        directory.append(u'/');
+}
 
 // Adds the node of one shown row (or run of rows) and tags it with tagRow.
 void addRow(KeyedTreeModel &tree, const QString &path, int picture, int tagRow)
@@ -47,7 +55,7 @@ bool DepthShows(const QString &path, double depth)
 {
     const bool rooted = path.startsWith(u'/') && !path.startsWith(QStringLiteral("//"));
     const double limit = depth + (rooted ? 1 : 3);
-    return double(path.count(u'/')) <= limit || depth == 99;
+    return depth == 99 || double(path.count(u'/')) <= limit;
 }
 
 void BuildTree(KeyedTreeModel &tree, const QStringList &paths, const QStringList &rights, const QString &depthText,
@@ -68,16 +76,17 @@ void BuildTree(KeyedTreeModel &tree, const QStringList &paths, const QStringList
     tree.Clear();
     tree.Reserve(paths.size());
     // Rights repeat from row to row: each text's picture is worked out once.
-    QHash<QString, int> pictures;
+    std::unordered_map<QString, int, support::TextHash> pictures;
     const auto pictureOf = [&pictures](const QString &right) {
-        auto found = pictures.constFind(right);
-        if (found == pictures.cend())
-            found = pictures.insert(right, RightPicture(right));
-        return *found;
+        auto found = pictures.find(right);
+        if (found == pictures.end())
+            found = pictures.emplace(right, RightPicture(right)).first;
+        return found->second;
     };
+    QString path;
     const qsizetype count = std::min(paths.size(), rights.size());
     for (qsizetype i = 0; i < count;) {
-        const QString path = directoryPath(paths[i]);
+        directoryPath(paths[i], path);
         if (!DepthShows(path, depth)) {
             progress.setValue(double(++i));
             continue;

@@ -2,8 +2,6 @@
 
 #include "analysis/KeyedTreeModel.h"
 
-#include <QVarLengthArray>
-
 namespace modTree {
 
 namespace {
@@ -13,42 +11,22 @@ const QString Separator = QStringLiteral("/");
 int AddPathToTree(const QString &strPath, KeyedTreeModel &objTree, const QString &strRootText, int16_t intImage,
                   int16_t intLeafImage)
 {
-    const QString working = Separator + strPath;
+    // The pieces of "/" + strPath are an empty one, which makes no node, and those of strPath.
     QList<QStringView> pieces;
-    SplitString(pieces, working, Separator);
-    const QString rootKey = strRootText + Separator;
-    if (!strRootText.isEmpty() && !NodeExists(rootKey, objTree))
-        objTree.Add(0, rootKey, strRootText, intImage);
-
-    // The key of a component's node is the key of its parent, the component and "/": every key
-    // of the chain is a beginning of the last one. Empty pieces make no node.
-    struct Component {
-        qsizetype piece;
-        qsizetype keyLength;
-    };
-    QString key = rootKey;
-    QVarLengthArray<Component, 16> chain;
-    for (qsizetype i = 1; i < pieces.size(); ++i) {
-        if (pieces[i].isEmpty())
-            continue;
-        key += pieces[i];
-        key += Separator;
-        chain.append({i, key.size()});
-    }
-    // Rows mostly share their parents, so the deepest node that exists is sought from the end.
-    qsizetype made = chain.size();
+    SplitString(pieces, strPath, Separator);
     int parent = 0;
-    while (made > 0 && (parent = objTree.Find(key.left(chain[made - 1].keyLength))) == 0)
-        --made;
-    if (made == 0)
-        parent = objTree.Find(rootKey);
+    bool made = false;
+    if (!strRootText.isEmpty())
+        parent = objTree.Make(0, strRootText, intImage, made);
+    // A node's key is its parent's key, its text and "/": each component is sought among the
+    // children of the one before. Empty pieces make no node.
     const qsizetype last = pieces.size() - 1;
     int result = 0;
-    for (qsizetype j = made; j < chain.size(); ++j) {
-        const qsizetype i = chain[j].piece;
-        parent = objTree.Add(parent, key.left(chain[j].keyLength), pieces[i].toString(),
-                             i < last ? intImage : intLeafImage);
-        if (i == last)
+    for (qsizetype i = 0; i < pieces.size(); ++i) {
+        if (pieces[i].isEmpty())
+            continue;
+        parent = objTree.Make(parent, pieces[i], i < last ? intImage : intLeafImage, made);
+        if (made && i == last)
             result = parent;
     }
     return result;
@@ -60,13 +38,15 @@ void SplitString(QList<QStringView> &arr, QStringView strText, QStringView strDe
 {
     if (strText.isEmpty())
         return;
+    // A delimiter of one character is sought as a character, which is quicker.
+    const auto find = [&](qsizetype from) {
+        return strDelimiter.size() == 1 ? strText.indexOf(strDelimiter.front(), from) : strText.indexOf(strDelimiter, from);
+    };
     QList<QStringView> pieces;
-    pieces.reserve(strText.count(strDelimiter) + 1);
     qsizetype start = 0;
     qsizetype lastCut = -1;
     // Every position is a candidate, so delimiters may overlap ("aaa" holds "aa" twice).
-    for (qsizetype at = strText.indexOf(strDelimiter); at >= 0 && at < strText.size();
-         at = strText.indexOf(strDelimiter, at + 1)) {
+    for (qsizetype at = find(0); at >= 0 && at < strText.size(); at = find(at + 1)) {
         pieces << strText.mid(start, std::max<qsizetype>(0, at - start));
         start = at + strDelimiter.size();
         lastCut = at;

@@ -61,9 +61,9 @@ ListView *AnalysisList::MakeList(const char *name, const QStringList &columnHead
     return m_list;
 }
 
-void AnalysisList::ShowRows(std::vector<QStringList> rows, const QString &strLoaded)
+void AnalysisList::ShowRows(int count, std::function<QString(int row, int column)> texts, const QString &strLoaded)
 {
-    m_list->Items().Fill(std::move(rows));
+    m_list->Items().Fill(count, std::move(texts));
     m_progress->setValue(m_progress->Max());
     m_progressLabel->setCaption(strLoaded);
 }

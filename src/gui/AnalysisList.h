@@ -6,6 +6,7 @@
 #include <QWidget>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -57,8 +58,9 @@ protected:
     // A further pair of rules, stretched with the title's.
     void MakeRules(const char *grey, const char *white, int top, QFrame *&greyLine, QFrame *&whiteLine);
 
-    // Fills the list with rows, then shows the full bar and the loaded text.
-    void ShowRows(std::vector<QStringList> rows, const QString &strLoaded);
+    // Fills the list with count rows whose texts come from texts, then shows the full bar and
+    // the loaded text.
+    void ShowRows(int count, std::function<QString(int row, int column)> texts, const QString &strLoaded);
 
     void resizeEvent(QResizeEvent *event) override;
 

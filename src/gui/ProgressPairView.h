@@ -2,6 +2,7 @@
 
 #include "support/ProgressPair.h"
 
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QPointer>
 #include <QProgressBar>
@@ -23,6 +24,7 @@ private:
     void show();
 
     QPointer<QProgressBar> m_bar;
+    QElapsedTimer m_painted; // since the bar was last painted at once, or a step started
     double m_max = 100;
     double m_value = 0;
 };

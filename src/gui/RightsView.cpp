@@ -5,6 +5,7 @@
 #include "gui/Resources.h"
 #include "gui/ViewLoad.h"
 #include "gui/frmSelect.h"
+#include "platform/listview/widgets/ListBox.h"
 #include "platform/shell/Shell.h"
 #include "shell/frmSettings.h"
 #include "support/Error.h"
@@ -14,7 +15,6 @@
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
@@ -280,10 +280,10 @@ void RightsView::cmdSelectDirectory_Click()
         return;
     // Nothing chosen leaves the box empty, which the query reads as every directory.
     QStringList chosen;
-    for (int i = 1; i < dialog.lstItems->count(); ++i)
-        if (dialog.lstItems->item(i)->isSelected())
-            chosen << dialog.lstItems->item(i)->text();
-    const bool all = dialog.lstItems->count() > 0 && dialog.lstItems->item(0)->isSelected();
+    for (int i = 1; i < dialog.lstItems->ListCount(); ++i)
+        if (dialog.lstItems->Selected(i))
+            chosen << dialog.lstItems->List(i);
+    const bool all = dialog.lstItems->ListCount() > 0 && dialog.lstItems->Selected(0);
     txtDirectories->setText(all ? QStringLiteral("All directories") : chosen.join(QStringLiteral(", ")));
 }
 

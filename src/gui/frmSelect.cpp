@@ -3,15 +3,16 @@
 #include "analysis/clsAnalysis.h"
 #include "gui/Design.h"
 #include "gui/Resources.h"
+#include "platform/listview/widgets/ListBox.h"
 #include "shell/frmSettings.h"
 
 #include <QCloseEvent>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QPushButton>
 
 using design::make;
 using design::px;
+using platform::listview::ListBox;
 
 namespace {
 const QString All = QStringLiteral("All");
@@ -30,9 +31,11 @@ frmSelect::frmSelect(QWidget *parent) : QDialog(parent)
     lblSearch = make<QLabel>(this, "lblSearch", "Search", 550, 480, 700, 285);
     txtSearch = make<QLineEdit>(this, "txtSearch", "", 1320, 480, 3855, 285);
     design::nameAfter(txtSearch, lblSearch);
-    lstItems = make<QListWidget>(this, "lstItems", "", 195, SearchListTop, 5050, 5165);
+    lstItems = make<ListBox>(this, "lstItems", "", 195, SearchListTop, 5050, 5165);
     lstItems->setSelectionMode(QAbstractItemView::MultiSelection);
-    lstSelectOne = make<QListWidget>(this, "lstSelectOne", "", 195, SearchListTop, 5050, 5165);
+    lstSelectOne = make<ListBox>(this, "lstSelectOne", "", 195, SearchListTop, 5050, 5165);
+    for (ListBox *list : {lstItems, lstSelectOne})
+        list->setModel(&m_rows);
     cmdOK = make<QPushButton>(this, "cmdOK", "&OK", 3000, 6000, 1050, 375);
     cmdCancel = make<QPushButton>(this, "cmdCancel", "&Cancel", 4200, 6000, 1050, 375);
     // Enter belongs to the search box: it must not press a default button when nothing matches.
@@ -43,7 +46,7 @@ frmSelect::frmSelect(QWidget *parent) : QDialog(parent)
 
     connect(txtSearch, &QLineEdit::textChanged, this, &frmSelect::FillLists);
     connect(txtSearch, &QLineEdit::returnPressed, this, &frmSelect::txtSearch_Enter);
-    connect(lstSelectOne, &QListWidget::itemDoubleClicked, this, &frmSelect::cmdOK_Click);
+    connect(lstSelectOne, &QAbstractItemView::doubleClicked, this, &frmSelect::cmdOK_Click);
     connect(cmdOK, &QPushButton::clicked, this, &frmSelect::cmdOK_Click);
     connect(cmdCancel, &QPushButton::clicked, this, &QDialog::reject);
     Form_Resize();
@@ -52,7 +55,7 @@ frmSelect::frmSelect(QWidget *parent) : QDialog(parent)
 void frmSelect::SetCollection(QStringList *colItems, const QString &strTitle, bool blnSearch)
 {
     lblTitle->setText(strTitle);
-    lstItems->clear();
+    m_rows.setStringList({});
     m_search = blnSearch;
     for (QWidget *searchOnly : std::initializer_list<QWidget *>{lblSearch, txtSearch, lstSelectOne, imgSearch})
         searchOnly->setVisible(blnSearch);
@@ -86,9 +89,9 @@ void frmSelect::LoadDistinct(bool programs)
 
 std::optional<QString> frmSelect::FirstSelected() const
 {
-    for (int i = 0; i < lstItems->count(); ++i)
-        if (lstItems->item(i)->isSelected())
-            return lstItems->item(i)->text();
+    for (int i = 0; i < lstItems->ListCount(); ++i)
+        if (lstItems->Selected(i))
+            return lstItems->List(i);
     return std::nullopt;
 }
 
@@ -96,26 +99,22 @@ std::optional<QString> frmSelect::FirstSelected() const
 // ignored. Empty items are never shown.
 void frmSelect::FillLists()
 {
-    lstItems->clear();
-    lstSelectOne->clear();
-    if (!colListItems)
-        return;
+    QStringList shown;
     const QString search = txtSearch->text();
-    for (const QString &item : *colListItems) {
-        if (!item.isEmpty() && item.contains(search, Qt::CaseInsensitive)) {
-            lstItems->addItem(item);
-            lstSelectOne->addItem(item);
-        }
+    for (const QString &item : colListItems ? *colListItems : QStringList()) {
+        if (!item.isEmpty() && item.contains(search, Qt::CaseInsensitive))
+            shown << item;
     }
+    m_rows.setStringList(shown);
 }
 
 // Enter takes the first row that matches; with none, it does nothing.
 void frmSelect::txtSearch_Enter()
 {
-    if (lstSelectOne->count() == 0)
+    if (lstSelectOne->ListCount() == 0)
         return;
-    lstSelectOne->setCurrentRow(0);
-    lstSelectOne->item(0)->setSelected(true);
+    lstSelectOne->setListIndex(0);
+    lstSelectOne->setSelected(0, true);
     cmdOK_Click();
 }
 
@@ -133,13 +132,13 @@ void frmSelect::CopySelection()
 {
     if (!colListItems || colListItems->isEmpty() || !m_search)
         return;
-    lstItems->setCurrentRow(-1, QItemSelectionModel::NoUpdate);
+    lstItems->setListIndex(-1);
     lstItems->clearSelection();
-    for (int i = 0; i < lstSelectOne->count() && i < lstItems->count(); ++i) {
-        if (!lstSelectOne->item(i)->isSelected())
+    for (int i = 0; i < lstSelectOne->ListCount(); ++i) {
+        if (!lstSelectOne->Selected(i))
             continue;
-        lstItems->item(i)->setSelected(true);
-        lstItems->setCurrentRow(i, QItemSelectionModel::NoUpdate);
+        lstItems->setSelected(i, true);
+        lstItems->setListIndex(i);
     }
 }
 
@@ -162,7 +161,7 @@ void frmSelect::Form_Resize()
     const int width = this->width() + px(design::ChromeWidth);
     const int height = this->height() + px(design::ChromeHeight);
     // The lists stop a little short of the buttons' line, which the rule lets them touch.
-    for (QListWidget *list : {lstItems, lstSelectOne})
+    for (ListBox *list : {lstItems, lstSelectOne})
         list->setGeometry(list->x(), list->y(), width - px(500), height - list->y() - px(1020 + ListGap));
     cmdCancel->move(width - cmdCancel->width() - px(300), height - cmdCancel->height() - px(650));
     cmdOK->move(cmdCancel->x() - cmdOK->width() - px(150), cmdCancel->y());

@@ -2,13 +2,17 @@
 
 #include <QDialog>
 #include <QStringList>
+#include <QStringListModel>
 
 #include <optional>
 
 class QLabel;
 class QLineEdit;
-class QListWidget;
 class QPushButton;
+
+namespace platform::listview {
+class ListBox;
+}
 
 // The modal pick list of the analysis views. In search mode it shows a search box over a
 // single-choice list that narrows as the user types; in list mode one list of several choices
@@ -39,8 +43,8 @@ public:
     QLabel *lblSearch = nullptr;
     QLineEdit *txtSearch = nullptr;
     QLabel *imgSearch = nullptr;
-    QListWidget *lstSelectOne = nullptr;
-    QListWidget *lstItems = nullptr; // the result, rows in the order of the collection
+    platform::listview::ListBox *lstSelectOne = nullptr;
+    platform::listview::ListBox *lstItems = nullptr; // the result, rows in the order of the collection
     QPushButton *cmdOK = nullptr;
     QPushButton *cmdCancel = nullptr;
 
@@ -57,6 +61,7 @@ private:
     void Form_Resize();
 
     QStringList *colListItems = nullptr;
+    QStringListModel m_rows; // the rows of both lists, which always hold the same
     QStringList m_loaded; // the list LoadComputers and LoadPrograms read
     bool m_search = false;
     bool m_selected = false;

@@ -108,11 +108,8 @@ void usrInstalledSoftware::FilterList()
 
 void usrInstalledSoftware::AddProgramsToList()
 {
-    std::vector<QStringList> rows;
-    rows.reserve(size_t(colShownPrograms ? colShownPrograms->size() : 0));
-    if (colShownPrograms) {
-        for (const clsProgram &program : *colShownPrograms)
-            rows.push_back(modListView::ProgramRow(program));
-    }
-    ShowRows(std::move(rows), QStringLiteral("List of installed programs loaded."));
+    const QList<clsProgram> shown = colShownPrograms.value_or(QList<clsProgram>());
+    ShowRows(
+        int(shown.size()), [shown](int row, int column) { return modListView::ProgramText(shown[row], column); },
+        QStringLiteral("List of installed programs loaded."));
 }

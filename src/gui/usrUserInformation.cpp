@@ -31,9 +31,7 @@ void usrUserInformation::FillUserList()
     QList<clsUser> colUsers;
     if (objAnalysis->GetUsers(frmSettings::Instance().GetDatabasePath(), colUsers, *m_progress, *m_progressLabel) == 0)
         return;
-    std::vector<QStringList> rows;
-    rows.reserve(size_t(colUsers.size()));
-    for (const clsUser &user : colUsers)
-        rows.push_back(modListView::UserRow(user));
-    ShowRows(std::move(rows), QStringLiteral("List of users loaded."));
+    ShowRows(
+        int(colUsers.size()), [colUsers](int row, int column) { return modListView::UserText(colUsers[row], column); },
+        QStringLiteral("List of users loaded."));
 }

@@ -1,5 +1,7 @@
 #include "support/DateText.h"
 
+#include <optional>
+
 namespace support {
 
 namespace {
@@ -80,6 +82,38 @@ QDateTime readIn(const QString &text, const QLocale &locale)
 const QString StoredDate = QStringLiteral("yyyy-MM-dd");
 const QString StoredDateAndTime = QStringLiteral("yyyy-MM-dd HH:mm:ss");
 
+// The number that count ASCII digits at position at write, -1 when one of them is no digit.
+int digitsAt(QByteArrayView text, qsizetype at, qsizetype count)
+{
+    int value = 0;
+    for (qsizetype i = at; i < at + count; ++i) {
+        const char c = text[i];
+        if (c < '0' || c > '9')
+            return -1;
+        value = value * 10 + (c - '0');
+    }
+    return value;
+}
+
+// The date and time of a text exactly in the stored form ("2005-03-07 14:05:09", or the date
+// alone for midnight) that names a day and a time of day; nothing for any other text.
+std::optional<LocalDateTime> storedForm(QByteArrayView text)
+{
+    if ((text.size() != 10 && text.size() != 19) || text[4] != '-' || text[7] != '-')
+        return std::nullopt;
+    const int year = digitsAt(text, 0, 4), month = digitsAt(text, 5, 2), day = digitsAt(text, 8, 2);
+    if (year < 0 || month < 0 || day < 0 || !QDate::isValid(year, month, day))
+        return std::nullopt;
+    if (text.size() == 10)
+        return LocalDateTime(QDate(year, month, day), QTime(0, 0));
+    if (text[10] != ' ' || text[13] != ':' || text[16] != ':')
+        return std::nullopt;
+    const int hour = digitsAt(text, 11, 2), minute = digitsAt(text, 14, 2), second = digitsAt(text, 17, 2);
+    if (hour < 0 || minute < 0 || second < 0 || !QTime::isValid(hour, minute, second))
+        return std::nullopt;
+    return LocalDateTime(QDate(year, month, day), QTime(hour, minute, second));
+}
+
 } // namespace
 
 QString DateText(const QDateTime &value)
@@ -87,6 +121,31 @@ QString DateText(const QDateTime &value)
     const QTime time = value.time();
     const bool midnight = time.hour() == 0 && time.minute() == 0 && time.second() == 0;
     return QLocale::c().toString(value, midnight ? StoredDate : StoredDateAndTime);
+}
+
+// Written digit by digit: a format is parsed anew on every call, which a list of many thousands
+// of dates feels. Years of other than four digits take the format's way (in UTC, which has no
+// zone to look up; the format shows none).
+QString DateAndTimeText(const LocalDateTime &value)
+{
+    if (!value.isValid())
+        return {};
+    const QDate date = value.date();
+    if (date.year() < 1000 || date.year() > 9999)
+        return QLocale::c().toString(QDateTime(date, value.time(), Qt::UTC), StoredDateAndTime);
+    const QTime time = value.time();
+    char16_t text[] = u"0000-00-00 00:00:00";
+    const auto put = [&text](qsizetype end, int number) {
+        for (qsizetype i = end; number > 0; --i, number /= 10)
+            text[i] = char16_t(u'0' + number % 10);
+    };
+    put(3, date.year());
+    put(6, date.month());
+    put(9, date.day());
+    put(12, time.hour());
+    put(15, time.minute());
+    put(18, time.second());
+    return QString(reinterpret_cast<const QChar *>(text), qsizetype(std::size(text) - 1));
 }
 
 QString ShortDateText(const QDate &value, const QLocale &locale) { return locale.toString(value, dateFormat(locale)); }
@@ -110,6 +169,30 @@ QDateTime ReadDateText(const QString &text, const QLocale &locale)
     return value;
 }
 
-QDateTime ZeroDate() { return QDateTime(QDate(1899, 12, 30), QTime(0, 0)); }
+LocalDateTime DateTextReader::Read(QByteArrayView text)
+{
+    const std::optional<LocalDateTime> stored =
+        QLatin1StringView(text.data(), text.size()) == kNoDateText ? LocalDateTime(QDate(1000, 1, 1), QTime(0, 0)) : storedForm(text);
+    if (stored && SteadyDay(stored->date()))
+        return *stored;
+    return LocalDateTime(ReadDateText(QString::fromUtf8(text), m_locale));
+}
+
+// A clock that is put forward skips times of that day, which then are no dates; zones change
+// their clock at most once a day, so a day whose two midnights lie 24 hours apart shows every
+// time once.
+bool DateTextReader::SteadyDay(QDate day)
+{
+    const qint64 key = day.toJulianDay();
+    if (const auto found = m_steadyDays.constFind(key); found != m_steadyDays.cend())
+        return *found;
+    const QDateTime start(day, QTime(0, 0));
+    const QDateTime end(day.addDays(1), QTime(0, 0));
+    const bool steady = start.isValid() && end.isValid() && start.secsTo(end) == 24 * 60 * 60;
+    m_steadyDays.insert(key, steady);
+    return steady;
+}
+
+LocalDateTime ZeroDate() { return LocalDateTime(QDate(1899, 12, 30), QTime(0, 0)); }
 
 } // namespace support

@@ -1,6 +1,10 @@
 #pragma once
 
+#include "support/LocalDateTime.h"
+
+#include <QByteArrayView>
 #include <QDateTime>
+#include <QHash>
 #include <QLocale>
 #include <QString>
 
@@ -22,6 +26,8 @@ inline const QString kNoDateText = QStringLiteral("01/01/1000");
 
 // The stored form of a date and time.
 QString DateText(const QDateTime &value);
+// "2005-03-07 14:05:09", the time also at midnight; "" for an invalid value.
+QString DateAndTimeText(const LocalDateTime &value);
 
 // The regional short date and time with seconds of the scan log.
 QString ShortDateText(const QDate &value, const QLocale &locale = QLocale::system());
@@ -32,7 +38,29 @@ QString TimeText(const QTime &value, const QLocale &locale = QLocale::system());
 // of one). An invalid QDateTime when the text is none of these.
 QDateTime ReadDateText(const QString &text, const QLocale &locale = QLocale::system());
 
+// Reads many stored texts (the last logins of a user list) to exactly the date and time that
+// ReadDateText gives, but quickly: a text in the stored form is read digit by digit, the no-date
+// text is known, and only the other texts go through ReadDateText, which parses through the locale and makes a local
+// QDateTime each time. A time of day is a date only where the local clock shows it: on a day
+// whose clock is put forward or back, the reader asks ReadDateText too. Which days those are it
+// works out once per day and keeps, so one reader serves one list.
+class DateTextReader {
+public:
+    explicit DateTextReader(const QLocale &locale = QLocale::system()) : m_locale(locale) {}
+
+    // The date and time of a text in UTF-8 (as the database holds it); invalid where
+    // ReadDateText finds no date.
+    LocalDateTime Read(QByteArrayView text);
+
+private:
+    // Whether the local clock runs through day from midnight to midnight without a change.
+    bool SteadyDay(QDate day);
+
+    QLocale m_locale;
+    QHash<qint64, bool> m_steadyDays; // by Julian day
+};
+
 // The date a date variable holds before anything is assigned: 30 December 1899, 00:00:00.
-QDateTime ZeroDate();
+LocalDateTime ZeroDate();
 
 } // namespace support

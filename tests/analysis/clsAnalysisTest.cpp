@@ -21,7 +21,7 @@ QStringList describe(const QList<clsUser> &users)
     QStringList lines;
     for (const clsUser &u : users)
         lines << QStringList{u.Username(), u.UserPath(), QString::number(u.AccountDisabled()),
-                             QString::number(u.PasswordNeverExpires()), u.LastLogin().toString(Qt::ISODate)}
+                             QString::number(u.PasswordNeverExpires()), u.LastLogin().toDateTime().toString(Qt::ISODate)}
                      .join(u'|');
     return lines;
 }

@@ -27,11 +27,17 @@ clsProgram program(const QString &computer, const QString &name)
     return record;
 }
 
+// Fills list with rows of texts, given as they are.
+void fill(ListItems &list, const std::vector<QStringList> &rows)
+{
+    list.Fill(int(rows.size()), [rows](int row, int column) { return rows[size_t(row)].value(column); });
+}
+
 QStringList column(const ListItems &list, int index)
 {
     QStringList texts;
     for (int i = 0; i < list.Count(); ++i)
-        texts << list.Item(i).value(index);
+        texts << list.Text(i, index);
     return texts;
 }
 
@@ -46,17 +52,28 @@ QByteArray readFile(const QString &path)
 TEST(modListView, LastLoginText)
 {
     const struct {
-        QDateTime value;
+        QDate day;
+        QTime time;
         const char *text;
     } cases[] = {
-        {QDateTime(QDate(1000, 1, 1), QTime(0, 0)), "0 (unknown)"},
-        {QDateTime(QDate(1000, 1, 1), QTime(0, 0, 1)), "1000-01-01 00:00:01"},
-        {QDateTime(QDate(2005, 3, 7), QTime(14, 5, 9)), "2005-03-07 14:05:09"},
-        {QDateTime(QDate(2005, 12, 31), QTime(0, 0)), "2005-12-31 00:00:00"},
-        {support::ZeroDate(), "1899-12-30 00:00:00"}, // a Null value in the database
+        {QDate(1000, 1, 1), QTime(0, 0), "0 (unknown)"},
+        {QDate(1000, 1, 1), QTime(0, 0, 1), "1000-01-01 00:00:01"},
+        {QDate(2005, 3, 7), QTime(14, 5, 9), "2005-03-07 14:05:09"},
+        {QDate(2005, 12, 31), QTime(0, 0), "2005-12-31 00:00:00"},
+        {QDate(9999, 12, 31), QTime(23, 59, 59), "9999-12-31 23:59:59"},
+        // Years of other than four digits, as the format writes them.
+        {QDate(999, 12, 31), QTime(23, 59, 59), "0999-12-31 23:59:59"},
+        {QDate(10000, 1, 1), QTime(0, 0), "10000-01-01 00:00:00"},
+        {QDate(), QTime(), ""},
     };
-    for (const auto &c : cases)
-        EXPECT_EQ(modListView::LastLoginText(c.value), QString::fromLatin1(c.text));
+    for (const auto &c : cases) {
+        EXPECT_EQ(modListView::LastLoginText(support::LocalDateTime(c.day, c.time)), QString::fromLatin1(c.text));
+        // Every date shows as the format writes it.
+        if (c.day.year() != 1000) {
+            EXPECT_EQ(QDateTime(c.day, c.time, Qt::UTC).toString(u"yyyy-MM-dd HH:mm:ss"_qs), QString::fromLatin1(c.text));
+        }
+    }
+    EXPECT_EQ(modListView::LastLoginText(support::ZeroDate()), u"1899-12-30 00:00:00"_qs); // a Null value in the database
 }
 
 TEST(modListView, FiltersCompareExactlyAndAllClearsAFilter)
@@ -87,7 +104,7 @@ TEST(modListView, FiltersCompareExactlyAndAllClearsAFilter)
 TEST(modListView, SortsOnHeaderClicks)
 {
     ListItems list({"Name", "Size"});
-    list.Fill({{"beta", "2"}, {"Alpha", "10"}, {"alpha", "1"}, {"Gamma", "2"}});
+    fill(list, {{"beta", "2"}, {"Alpha", "10"}, {"alpha", "1"}, {"Gamma", "2"}});
     EXPECT_EQ(column(list, 0), QStringList({"Alpha", "alpha", "beta", "Gamma"}));
 
     int16_t last = 0;
@@ -105,13 +122,16 @@ TEST(modListView, SortsOnHeaderClicks)
         EXPECT_EQ(column(list, 0).join(u','), QString::fromLatin1(click.names)) << "click on " << click.number;
         EXPECT_EQ(last, click.number);
     }
-    list.Fill({{"x", "3"}, {"y", "1"}});
+    fill(list, {{"x", "3"}, {"y", "1"}});
     EXPECT_EQ(column(list, 0), QStringList({"y", "x"}));
 
     // Letters beyond ASCII fold too, also those written as two UTF-16 units.
-    list.Fill({{"Émile", ""}, {"zoë", ""}, {"émile", ""}, {"Adam", ""}, {"\U00010400b", ""}, {"\U00010428a", ""}});
+    fill(list, {{"Émile", ""}, {"zoë", ""}, {"émile", ""}, {"Adam", ""}, {"\U00010400b", ""}, {"\U00010428a", ""}});
     modListView::SortOnColumn(list, last, 1);
     EXPECT_EQ(column(list, 0), QStringList({"Adam", "zoë", "Émile", "émile", "\U00010428a", "\U00010400b"}));
+    // Texts that begin alike are told apart further on.
+    fill(list, {{"Alexandra Z", ""}, {"alexander B", ""}, {"ALEXANDER", ""}, {"Alexander a", ""}});
+    EXPECT_EQ(column(list, 0), QStringList({"ALEXANDER", "Alexander a", "alexander B", "Alexandra Z"}));
 }
 
 TEST(modListView, CsvValueQuotesOnlyWhatNeedsIt)
@@ -164,7 +184,7 @@ TEST_F(ExportTest, QuotedValuesReadBackAsTheSameColumns)
     const std::vector<QStringList> rows = {{"PC1", "Acme, Inc.", "-", "Say \"Hello\" 2.0"},
                                            {"東京", "two\r\nlines", "-", "Zoë"}};
     ListItems list({"Computer", "Publisher", "Version", "Program"});
-    list.Fill(rows);
+    fill(list, rows);
     const QString file = Export(modListView::ExportText(list, QStringLiteral("Computer,Publisher,Program"), {0, 1, 3}),
                                 folder.filePath("software.csv"));
 

@@ -18,7 +18,7 @@ QStringList Nodes(const KeyedTreeModel &tree)
     QStringList nodes;
     for (int i = 1; i <= tree.Count(); ++i) {
         const auto &node = tree.At(i);
-        nodes << QStringLiteral("%1|%2|%3|%4").arg(node.key, node.text).arg(node.image).arg(node.parent);
+        nodes << QStringLiteral("%1|%2|%3|%4").arg(tree.Key(i), node.text).arg(node.image).arg(node.parent);
     }
     return nodes;
 }
@@ -44,7 +44,7 @@ TEST(modTree, PathsBecomeChainsOfNodesKeptExactlyAsNamed)
     // Doubled separators and the leading "//" of a share path add no empty nodes.
     const int dir = AddPathToTree("//server/share//dir/", tree, Root, 1, 5);
     ASSERT_NE(dir, 0);
-    EXPECT_EQ(tree.At(dir).key, "Scanned directories/server/share/dir/");
+    EXPECT_EQ(tree.Key(dir), "Scanned directories/server/share/dir/");
     EXPECT_EQ(tree.At(tree.At(tree.At(dir).parent).parent).parent, 1);
     EXPECT_TRUE(modTree::NodeExists("Scanned directories/srv/data/", tree));
     EXPECT_FALSE(modTree::NodeExists("Scanned directories/SRV/", tree));
@@ -52,6 +52,26 @@ TEST(modTree, PathsBecomeChainsOfNodesKeptExactlyAsNamed)
     QAbstractItemModelTester tester(&tree, QAbstractItemModelTester::FailureReportingMode::Fatal);
     AddPathToTree("/srv/new/deep/", tree, Root, 1, 4); // added while a view watches
     EXPECT_EQ(tree.rowCount(tree.IndexOf(2)), 4);
+}
+
+// Directories with a few and with many subdirectories, added in no order: every path makes its
+// node once, however its siblings were added, and every key finds its node.
+TEST(modTree, WideDirectoriesInAnyOrderKeepOneNodePerPath)
+{
+    QStringList paths;
+    for (int i = 0; i < 300; ++i)
+        paths << QStringLiteral("/wide/d%1/").arg((i * 7919) % 300) << QStringLiteral("/few/f%1/").arg(i % 5);
+    KeyedTreeModel tree;
+    int made = 0;
+    for (const QString &path : paths)
+        made += AddPathToTree(path, tree, Root, 1, 2) != 0;
+    EXPECT_EQ(made, 305);
+    EXPECT_EQ(tree.Count(), 308);
+    for (const QString &path : paths)
+        EXPECT_EQ(AddPathToTree(path, tree, Root, 1, 2), 0) << path.toStdString();
+    for (int node = 1; node <= tree.Count(); ++node)
+        EXPECT_EQ(tree.Find(tree.Key(node)), node) << tree.Key(node).toStdString();
+    EXPECT_EQ(tree.Find(Root + "/wide/d300/"), 0);
 }
 
 TEST(modTree, TheEmptyTreeNodeStandsAlone)

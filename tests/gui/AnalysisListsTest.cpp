@@ -10,7 +10,6 @@
 
 #include <QApplication>
 #include <QFile>
-#include <QListWidget>
 #include <QTabWidget>
 #include <QTimer>
 #include <QHeaderView>

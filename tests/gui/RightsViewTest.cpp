@@ -6,6 +6,7 @@
 #include "gui/frmSelect.h"
 #include "gui/usrGroupsRight.h"
 #include "gui/usrUserRight.h"
+#include "platform/listview/widgets/ListBox.h"
 #include "scan/modScanDirs.h"
 #include "scan/modSearchDirs.h"
 
@@ -13,7 +14,6 @@
 #include <QCheckBox>
 #include <QKeyEvent>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTest>
@@ -163,9 +163,9 @@ TEST_F(RightsViewTest, DirectoryPickerJoinsTheChosenRoots)
     const auto pick = [&](std::vector<int> rows) {
         AnswerPickList(&view, [rows](frmSelect &dialog) {
             EXPECT_EQ(dialog.windowTitle(), "Directories");
-            EXPECT_EQ(dialog.lstItems->count(), 3);
+            EXPECT_EQ(dialog.lstItems->ListCount(), 3);
             for (int row : rows)
-                dialog.lstItems->item(row)->setSelected(true);
+                dialog.lstItems->setSelected(row, true);
             dialog.cmdOK->click();
         });
         view.cmdSelectDirectory->click();

@@ -1,10 +1,10 @@
 #include "common/ResultsDatabase.h"
 #include "common/TestSupport.h"
 #include "gui/frmSelect.h"
+#include "platform/listview/widgets/ListBox.h"
 
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QPushButton>
 #include <QTest>
 
@@ -12,11 +12,11 @@
 
 namespace {
 
-QStringList Rows(const QListWidget *list)
+QStringList Rows(const platform::listview::ListBox *list)
 {
     QStringList rows;
-    for (int i = 0; i < list->count(); ++i)
-        rows << list->item(i)->text();
+    for (int i = 0; i < list->ListCount(); ++i)
+        rows << list->List(i);
     return rows;
 }
 
@@ -44,7 +44,7 @@ TEST(frmSelect, SearchNarrowsWithoutRegardToCaseAndEnterTakesTheFirstMatch)
     EXPECT_FALSE(dialog.isVisible());
     EXPECT_TRUE(dialog.selected());
     EXPECT_EQ(dialog.FirstSelected(), "Lab-PC");
-    EXPECT_EQ(dialog.lstItems->currentRow(), 0);
+    EXPECT_EQ(dialog.lstItems->ListIndex(), 0);
     EXPECT_EQ(computers.size(), 5) << "search mode leaves the caller's list as it is";
 }
 
@@ -58,7 +58,7 @@ TEST(frmSelect, OkWithoutAChoiceAndTheCloseBox)
         dialog.cmdOK->click();
         EXPECT_TRUE(dialog.selected());
         EXPECT_FALSE(dialog.FirstSelected());
-        EXPECT_EQ(dialog.lstItems->currentRow(), -1);
+        EXPECT_EQ(dialog.lstItems->ListIndex(), -1);
     }
     {
         frmSelect dialog;
@@ -72,10 +72,23 @@ TEST(frmSelect, OkWithoutAChoiceAndTheCloseBox)
         frmSelect dialog;
         dialog.SetCollection(&groups, "Select a network group", true);
         dialog.show();
-        dialog.lstSelectOne->item(1)->setSelected(true);
+        dialog.lstSelectOne->setSelected(1, true);
         dialog.close();
         EXPECT_FALSE(dialog.isVisible());
         EXPECT_FALSE(dialog.selected()) << "the close box counts as Cancel";
+    }
+    {
+        frmSelect dialog;
+        dialog.SetCollection(&groups, "Select a network group", true);
+        dialog.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+        const QRect row = dialog.lstSelectOne->visualRect(dialog.lstSelectOne->model()->index(1, 0));
+        QTest::mouseClick(dialog.lstSelectOne->viewport(), Qt::LeftButton, {}, row.center());
+        QTest::mouseDClick(dialog.lstSelectOne->viewport(), Qt::LeftButton, {}, row.center());
+        EXPECT_FALSE(dialog.isVisible());
+        EXPECT_TRUE(dialog.selected()) << "a double-click on a row is OK";
+        EXPECT_EQ(dialog.FirstSelected(), "staff");
+        EXPECT_EQ(dialog.lstItems->ListIndex(), 1);
     }
 }
 
@@ -89,10 +102,10 @@ TEST(frmSelect, ListModePutsAllIntoTheCallersListAndKeepsItsMinimumSize)
     EXPECT_TRUE(dialog.lstItems->isVisibleTo(&dialog));
     EXPECT_FALSE(dialog.txtSearch->isVisibleTo(&dialog));
     dialog.show();
-    dialog.lstItems->item(0)->setSelected(true);
-    dialog.lstItems->item(2)->setSelected(true);
+    dialog.lstItems->setSelected(0, true);
+    dialog.lstItems->setSelected(2, true);
     dialog.cmdOK->click();
-    EXPECT_TRUE(dialog.lstItems->item(0)->isSelected() && dialog.lstItems->item(2)->isSelected());
+    EXPECT_TRUE(dialog.lstItems->Selected(0) && dialog.lstItems->Selected(2));
 
     QStringList none;
     frmSelect empty;

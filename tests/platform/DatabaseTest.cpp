@@ -187,6 +187,7 @@ TEST_F(DatabaseRecordset, ReadsATableOrAStatementByPositionInTheDatabasesOrder)
     QStringList seen;
     for (; !records.Eof(); records.MoveNext()) {
         seen << records.Fields(0).Text() + u' ' + records.Fields(4).Text();
+        EXPECT_EQ(records.Fields(4).Utf8(), records.Fields(4).Text().toUtf8());
         EXPECT_EQ(raised([&] { records.Fields(5); }).Number(), kNoSuchField);
     }
     EXPECT_EQ(seen, (QStringList{u"bob 01/01/1000"_qs, u"al|ce 7 Mar 2005 14:05:09"_qs}));
@@ -201,10 +202,12 @@ TEST_F(DatabaseRecordset, ReadsATableOrAStatementByPositionInTheDatabasesOrder)
     const auto null = raised([&] { records.Fields(1).Text(); });
     EXPECT_EQ(null.Number(), kInvalidUseOfNull);
     EXPECT_EQ(null.Description(), u"Invalid use of Null"_qs);
+    EXPECT_EQ(raised([&] { records.Fields(1).Utf8(); }).Number(), kInvalidUseOfNull);
     records.Close();
     records.Open(u"select count(*) from Users where Username = ? or UserPath like ?"_qs, {u"it's"_qs, u"host\\AL%"_qs},
                  connection);
     EXPECT_EQ(records.Fields(0).Text(), u"1"_qs);
+    EXPECT_EQ(records.Fields(0).Utf8(), "1");
 }
 
 TEST_F(DatabaseRecordset, AnActionStatementRunsAtOpenAndLeavesTheRecordsetClosed)

@@ -45,6 +45,13 @@ QString Field::Text() const
     return Value().toString();
 }
 
+QByteArray Field::Utf8() const
+{
+    if (m_kind == Kind::Text)
+        return QByteArray::fromRawData(m_data, m_size);
+    return Text().toUtf8();
+}
+
 const char *Recordset::Keep(const char *data, int size)
 {
     constexpr size_t kBlock = 1 << 20;

@@ -25,6 +25,9 @@ public:
     bool IsNull() const { return m_kind == Kind::Null; }
     // The value as text; Null raises error 94 "Invalid use of Null".
     QString Text() const;
+    // The same text in UTF-8, for a caller that needs no QString of it. The bytes of a text value
+    // are not copied: they are valid as long as the field.
+    QByteArray Utf8() const;
 
 private:
     friend class Recordset;

@@ -1,6 +1,7 @@
 #include "platform/listview/ListItems.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <numeric>
 #include <string>
 #include <string_view>
@@ -43,14 +44,22 @@ ListItems::ListItems(QStringList columnHeaders, QObject *parent)
 {
 }
 
-void ListItems::Fill(std::vector<QStringList> rows)
+void ListItems::Fill(int count, Texts texts)
 {
     beginResetModel();
-    m_rows = std::move(rows);
-    m_order.resize(m_rows.size());
+    m_texts = std::move(texts);
+    m_order.resize(size_t(count));
     std::iota(m_order.begin(), m_order.end(), 0);
     Sort(false);
     endResetModel();
+}
+
+QStringList ListItems::Item(int index) const
+{
+    QStringList texts;
+    for (int column = 0; column < m_headers.size(); ++column)
+        texts << Text(index, column);
+    return texts;
 }
 
 void ListItems::setSortKey(int column)
@@ -71,32 +80,43 @@ void ListItems::setSortOrder(int order)
 
 std::vector<int> ListItems::SortedOrder() const
 {
-    // Every row's text folded once into one buffer, in the order the rows lie in memory, so that
-    // the comparisons touch little memory.
+    // Every row's text folded once into one buffer, in the order the rows were given, so that
+    // the comparisons touch little memory. The first eight bytes of each also go into its key as
+    // one number, which decides most comparisons without reading the buffer.
     struct Key {
+        uint64_t head;
         size_t start;
         size_t length;
         int row;
     };
     std::string folded;
-    folded.reserve(m_rows.size() * 16);
+    folded.reserve(m_order.size() * 16);
     std::vector<Key> keyOfRow;
-    keyOfRow.reserve(m_rows.size());
-    for (size_t row = 0; row < m_rows.size(); ++row) {
+    keyOfRow.reserve(m_order.size());
+    for (size_t row = 0; row < m_order.size(); ++row) {
         const size_t start = folded.size();
-        appendSortKey(m_rows[row].value(m_sortKey), folded);
-        keyOfRow.push_back({start, folded.size() - start, int(row)});
+        appendSortKey(m_texts(int(row), m_sortKey), folded);
+        uint64_t head = 0;
+        for (size_t i = 0; i < 8; ++i)
+            head = head << 8 | (start + i < folded.size() ? uint8_t(folded[start + i]) : 0);
+        keyOfRow.push_back({head, start, folded.size() - start, int(row)});
     }
     // Starting from the order shown, so that rows with equal texts keep it.
     std::vector<Key> keys;
     keys.reserve(m_order.size());
     for (int row : m_order)
         keys.push_back(keyOfRow[size_t(row)]);
-    const auto text = [&folded](const Key &key) { return std::string_view(folded).substr(key.start, key.length); };
+    const auto less = [&folded](const Key &a, const Key &b) {
+        if (a.head != b.head)
+            return a.head < b.head;
+        const std::string_view texts(folded);
+        return texts.substr(a.start, a.length) < texts.substr(b.start, b.length);
+    };
     const bool descending = m_sortOrder == lvwDescending;
-    std::stable_sort(keys.begin(), keys.end(), [&](const Key &a, const Key &b) {
-        return descending ? text(b) < text(a) : text(a) < text(b);
-    });
+    const auto before = [&](const Key &a, const Key &b) { return descending ? less(b, a) : less(a, b); };
+    // Rows mostly come in the order of the first column already (the scan writes them so).
+    if (!std::is_sorted(keys.begin(), keys.end(), before))
+        std::stable_sort(keys.begin(), keys.end(), before);
     std::vector<int> order;
     order.reserve(keys.size());
     for (const Key &key : keys)
@@ -112,7 +132,7 @@ void ListItems::Sort(bool notify)
         return;
     }
     emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
-    std::vector<int> shownAt(m_rows.size());
+    std::vector<int> shownAt(m_order.size());
     for (size_t i = 0; i < order.size(); ++i)
         shownAt[size_t(order[i])] = int(i);
     const QModelIndexList before = persistentIndexList();
@@ -133,7 +153,7 @@ QVariant ListItems::data(const QModelIndex &index, int role) const
     if (!index.isValid() || index.row() >= Count())
         return {};
     if (role == Qt::DisplayRole || role == Qt::ToolTipRole)
-        return Item(index.row()).value(index.column());
+        return Text(index.row(), index.column());
     if (role == Qt::DecorationRole && index.column() == 0)
         return m_image;
     return {};

@@ -4,6 +4,7 @@
 #include <QStringList>
 #include <QVariant>
 
+#include <functional>
 #include <vector>
 
 namespace platform::listview {
@@ -14,17 +15,25 @@ enum ListSortOrder : int { lvwAscending = 0, lvwDescending = 1 };
 // per column. Sorting is always on: the rows are kept ordered by the text of column SortKey in
 // the direction SortOrder, comparing without regard to letter case. Rows with equal texts keep
 // their order, so sorting on one column and then another orders by both.
+//
+// The texts are asked for when they are needed (the rows in view, a sort, an export): a list of
+// many thousands of records is filled without making every text of every row.
 class ListItems : public QAbstractTableModel {
     Q_OBJECT
 
 public:
+    // The text of a row (counted from 0 in the order of the fill) in a column.
+    using Texts = std::function<QString(int row, int column)>;
+
     explicit ListItems(QStringList columnHeaders, QObject *parent = nullptr);
 
-    // Replaces every row with rows, in the list's sort order.
-    void Fill(std::vector<QStringList> rows);
+    // Replaces every row with count rows whose texts come from texts, in the list's sort order.
+    void Fill(int count, Texts texts);
     int Count() const { return int(m_order.size()); }
-    // The row shown at index (from 0), in the current order.
-    const QStringList &Item(int index) const { return m_rows[size_t(m_order[size_t(index)])]; }
+    // The text in column of the row shown at index (from 0), in the current order.
+    QString Text(int index, int column) const { return m_texts(m_order[size_t(index)], column); }
+    // Every text of the row shown at index.
+    QStringList Item(int index) const;
 
     int SortKey() const { return m_sortKey; }
     void setSortKey(int column);
@@ -46,9 +55,9 @@ private:
     std::vector<int> SortedOrder() const;
 
     QStringList m_headers;
-    // The rows as they were added, and the order in which they are shown: sorting moves only
-    // positions, and reads the rows in the order they lie in memory.
-    std::vector<QStringList> m_rows;
+    // The texts of the rows as they were given, and the order in which they are shown: sorting
+    // moves only positions, and reads the rows in the order they were given.
+    Texts m_texts;
     std::vector<int> m_order;
     int m_sortKey = 0;
     int m_sortOrder = lvwAscending;
