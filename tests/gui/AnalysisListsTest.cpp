@@ -10,14 +10,15 @@
 
 #include <QApplication>
 #include <QFile>
-#include <QTabWidget>
-#include <QTimer>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScrollBar>
+#include <QTabWidget>
 #include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -220,13 +221,18 @@ TEST_F(SoftwareTest, AFailedReadKeepsRecordsFiltersAndRows)
 // A maintainer with a mail address makes a wide publisher: the columns after it stay in view.
 TEST_F(SoftwareTest, AtTheDefaultSizeEveryColumnIsInViewAndLongTextsAreElided)
 {
-    db.Exec(u"insert into InstalledSoftware values ('PC1','gir1.2-gst-plugins-bad-1.0','1.22.0-4+deb12u5',"
-            "'Maintainers of GStreamer packages <gstreamer1.0@packages.debian.org>','')"_qs);
+    // Enough rows for a vertical scroll bar, which shows only after the columns got their widths.
+    for (int i = 0; i < 40; ++i)
+        db.Exec(u"insert into InstalledSoftware values ('PC1','gir1.2-gst-plugins-bad-1.0','1.22.0-4+deb12u5',"
+                "'Maintainers of GStreamer packages <gstreamer1.0@packages.debian.org>','')"_qs);
     frmAnalysis window;
     window.show();
     window.AnalysisTabPage->setCurrentIndex(4);
     const platform::listview::ListView *list = window.usrInstalledSoftware->lstViewSoftware;
-    ASSERT_EQ(list->Items().Count(), 5);
+    ASSERT_EQ(list->Items().Count(), 44);
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(list->verticalScrollBar()->isVisible());
+    EXPECT_EQ(list->horizontalScrollBar()->maximum(), 0) << "nothing to scroll sideways";
     const QHeaderView *header = list->header();
     const auto wanted = [list](int column) {
         return static_cast<const QAbstractItemView *>(list)->sizeHintForColumn(column);

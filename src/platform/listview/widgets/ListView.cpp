@@ -2,6 +2,8 @@
 
 #include <QHeaderView>
 #include <QIcon>
+#include <QScrollBar>
+#include <QStyle>
 
 #include <algorithm>
 
@@ -47,7 +49,9 @@ void ListView::FitColumns()
     std::vector<int> wanted;
     for (int column = 0; column < columns; ++column)
         wanted.push_back(std::max(sizeHintForColumn(column), header()->sectionSizeHint(column)));
-    const int widest = WidestColumn(wanted, viewport()->width());
+    // The first rows arrive before the vertical scroll bar shows: its room is kept free.
+    const int scrollBar = verticalScrollBar()->isVisible() ? 0 : style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+    const int widest = WidestColumn(wanted, viewport()->width() - scrollBar);
     // The last column too: it stretches over what is left, but never below the width it had.
     for (int column = 0; column < columns; ++column)
         setColumnWidth(column, std::min(wanted[size_t(column)], widest));
