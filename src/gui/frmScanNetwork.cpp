@@ -548,9 +548,9 @@ void frmScanNetwork::RunTasks()
         SetLabelState(4, LabelState::Done);
         if (!Stopped())
             SetTitle(QStringLiteral("Progress  (done)"));
+        // The database the run claimed, even when the setting has changed meanwhile.
         clsAnalysis analysis;
-        analysis.SetLastScanDate(frmSettings::Instance().GetDatabasePath(),
-                                 support::DateText(QDateTime::currentDateTime()));
+        analysis.SetLastScanDate(databasePath, support::DateText(QDateTime::currentDateTime()));
     } catch (const support::Error &error) {
         display.labels[4].setCaption(QStringLiteral("Unknown error: ") + error.Description());
         m_run = nullptr;
