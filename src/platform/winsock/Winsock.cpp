@@ -1,5 +1,6 @@
 #include "platform/winsock/Winsock.h"
 
+#include "platform/sockets/SocketErrors.h"
 #include "support/Error.h"
 
 #include <QTcpSocket>
@@ -13,17 +14,18 @@ const QString Source = QStringLiteral("Winsock");
 // The Windows Sockets numbers the control reports its failures with.
 int32_t errorNumber(QAbstractSocket::SocketError error)
 {
+    using namespace platform::sockets;
     switch (error) {
     case QAbstractSocket::ConnectionRefusedError:
-        return 10061;
+        return WSAECONNREFUSED;
     case QAbstractSocket::HostNotFoundError:
-        return 11001;
+        return WSAHOST_NOT_FOUND;
     case QAbstractSocket::SocketTimeoutError:
-        return 10060;
+        return WSAETIMEDOUT;
     case QAbstractSocket::NetworkError:
-        return 10051;
+        return WSAENETUNREACH;
     default:
-        return 10053;
+        return WSAECONNABORTED;
     }
 }
 
