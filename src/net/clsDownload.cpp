@@ -186,13 +186,14 @@ void clsDownload::moSocket_Connect()
     else if (m_resume)
         m_resumeLength = destination.size();
 
+    const QByteArray host = GetHost(m_url).toLatin1();
     QByteArray request = "GET " + GetPath(m_url).toLatin1() + " HTTP/1.0\r\n";
     request += "Accept: " + AcceptTypes + "\r\n";
-    request += "Referer: " + GetHost(m_url).toLatin1() + "\r\n";
+    request += "Referer: " + host + "\r\n";
     request += "User-Agent: " + UserAgent + "\r\n";
     if (m_resume && m_resumeLength >= 1)
         request += "Range: bytes=" + QByteArray::number(m_resumeLength) + "-\r\n";
-    request += "Host: " + GetHost(m_url).toLatin1() + "\r\n\r\n";
+    request += "Host: " + host + "\r\n\r\n";
     moSocket->SendData(request);
 }
 
