@@ -649,12 +649,12 @@ void clsSocketMaster::ReadData(QVariant &Data, int32_t *varType, QVariant *maxLe
         *maxLen = available;
     else if (maxLen && NumberOf(*maxLen) < 0)
         raise(sckBadArgument, BadArgumentText, procedure);
-    RecvData(Data, blnPeek, varType, maxLen);
+    RecvData(Data, blnPeek, varType, maxLen, available);
 }
 
-void clsSocketMaster::RecvData(QVariant &Data, bool blnPeek, int32_t *varType, QVariant *maxLen)
+// available: what BytesReceived gave the caller just before (for UDP a call to the system).
+void clsSocketMaster::RecvData(QVariant &Data, bool blnPeek, int32_t *varType, QVariant *maxLen, int32_t available)
 {
-    const int32_t available = BytesReceived();
     int32_t type = vbByteArray;
     if (Data.isValid())
         type = VarTypeOf(Data);

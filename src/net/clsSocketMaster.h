@@ -174,7 +174,7 @@ private:
     int32_t GetPendingBytes() const;
     void DiscardDatagram();
     void ReadData(QVariant &Data, int32_t *varType, QVariant *maxLen, bool blnPeek, const char *procedure);
-    void RecvData(QVariant &Data, bool blnPeek, int32_t *varType, QVariant *maxLen);
+    void RecvData(QVariant &Data, bool blnPeek, int32_t *varType, QVariant *maxLen, int32_t available);
     QByteArray BuildArray(int32_t lngSize, bool blnPeek, int32_t &lngError);
     bool IsUDP() const { return m_protocol == sckUDPProtocol; }
 
