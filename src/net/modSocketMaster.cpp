@@ -2,7 +2,6 @@
 
 #include "net/clsSocketMaster.h"
 #include "platform/sockets/MessageWindow.h"
-#include "platform/sockets/SocketErrors.h"
 #include "platform/sockets/Sockets.h"
 #include "platform/sockets/SocketWatch.h"
 #include "support/Error.h"
@@ -33,7 +32,7 @@ struct ModuleState {
     bool started = false;
     int32_t userCount = 0;
     std::optional<std::set<int32_t>> registeredSockets;
-    std::optional<std::map<int32_t, std::shared_ptr<clsSocketMaster>>> acceptHolders;
+    std::map<int32_t, std::shared_ptr<clsSocketMaster>> acceptHolders;
     int32_t window = 0;
     Table lookups;
     Table sockets;
@@ -251,37 +250,25 @@ void UnregisterResolution(int32_t lngAsynHandle) { delFromTable(state().lookups,
 
 void RegisterAccept(int32_t lngSocket)
 {
-    ModuleState &module = state();
-    if (!module.acceptHolders)
-        module.acceptHolders.emplace();
     const std::shared_ptr<clsSocketMaster> holder = clsSocketMaster::Create();
     holder->Accept(lngSocket);
-    module.acceptHolders->emplace(lngSocket, holder);
+    state().acceptHolders.emplace(lngSocket, holder);
 }
 
-bool IsAcceptRegistered(int32_t lngSocket)
-{
-    const ModuleState &module = state();
-    return module.acceptHolders && module.acceptHolders->contains(lngSocket);
-}
+bool IsAcceptRegistered(int32_t lngSocket) { return state().acceptHolders.contains(lngSocket); }
 
 std::shared_ptr<clsSocketMaster> GetAcceptClass(int32_t lngSocket)
 {
-    if (!IsAcceptRegistered(lngSocket))
-        return nullptr;
-    return state().acceptHolders->at(lngSocket);
+    const auto &holders = state().acceptHolders;
+    const auto found = holders.find(lngSocket);
+    return found == holders.end() ? nullptr : found->second;
 }
 
 void UnregisterAccept(int32_t lngSocket)
 {
-    ModuleState &module = state();
-    if (!module.acceptHolders)
-        return;
     // The holder goes only once the collection is in order again: its release runs module code.
     const std::shared_ptr<clsSocketMaster> holder = GetAcceptClass(lngSocket);
-    module.acceptHolders->erase(lngSocket);
-    if (module.acceptHolders->empty())
-        module.acceptHolders.reset();
+    state().acceptHolders.erase(lngSocket);
 }
 
 void UnregisterObject(clsSocketMaster *objSocket)
