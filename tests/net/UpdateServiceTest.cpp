@@ -3,8 +3,6 @@
 #include "net/UpdateService.h"
 #include "platform/signature/Ed25519.h"
 
-#include <QFile>
-
 #include <gtest/gtest.h>
 
 using platform::signature::VerifyFileSignature;
