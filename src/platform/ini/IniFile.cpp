@@ -285,8 +285,9 @@ bool WriteValue(const QString &section, const QString &key, const QString &value
 // search of the lines written so far for every entry.
 bool RewriteFile(const QList<Entry> &entries, const QString &file)
 {
-    if (!load(file))
-        return false; // what could not be read is not replaced
+    // What could not be read is not replaced; the old content itself is not needed.
+    if (QFile old(file); old.exists() && !old.open(QIODevice::ReadOnly))
+        return false;
     struct Section {
         QString header;
         QStringList lines;
