@@ -120,7 +120,8 @@ QString DateText(const QDateTime &value)
 {
     const QTime time = value.time();
     const bool midnight = time.hour() == 0 && time.minute() == 0 && time.second() == 0;
-    return QLocale::c().toString(value, midnight ? StoredDate : StoredDateAndTime);
+    const QString text = DateAndTimeText(LocalDateTime(value));
+    return midnight ? text.chopped(9) : text; // without " 00:00:00"
 }
 
 // Written digit by digit: a format is parsed anew on every call, which a list of many thousands

@@ -39,13 +39,14 @@ int OpenLockFile(const QByteArray &path)
     }
 }
 
-} // namespace
-
-QString DatabaseClaim::LockFile(const QString &databasePath)
+// The lock file of a database ("" for a database that is not there).
+QString LockFile(const QString &databasePath)
 {
     const QFileInfo file(databasePath);
     return file.isFile() ? file.canonicalFilePath() + QStringLiteral(".lock") : QString();
 }
+
+} // namespace
 
 DatabaseClaim::DatabaseClaim(const QString &databasePath)
 {

@@ -32,9 +32,6 @@ public:
     DatabaseClaim(const DatabaseClaim &) = delete;
     DatabaseClaim &operator=(const DatabaseClaim &) = delete;
 
-    // The lock file of a database ("" for a database that is not there).
-    static QString LockFile(const QString &databasePath);
-
 private:
     int m_fd = -1;
 };

@@ -243,10 +243,13 @@ bool NssDirectory::IsThisHost(const QString &computer)
 {
     if (computer.isEmpty() || computer == u"." || computer.compare(QStringLiteral("localhost"), Qt::CaseInsensitive) == 0)
         return true;
+    // Without a host name HostShortName() says "localhost", which is handled above.
     std::array<char, 256> name{};
-    const QString full = gethostname(name.data(), name.size() - 1) == 0 ? QString::fromUtf8(name.data()) : QString();
-    return computer.compare(HostShortName(), Qt::CaseInsensitive) == 0 ||
-           (!full.isEmpty() && computer.compare(full, Qt::CaseInsensitive) == 0);
+    if (gethostname(name.data(), name.size() - 1) != 0)
+        return false;
+    const QString full = QString::fromUtf8(name.data());
+    return computer.compare(full.section(u'.', 0, 0), Qt::CaseInsensitive) == 0 ||
+           computer.compare(full, Qt::CaseInsensitive) == 0;
 }
 
 QStringList NssDirectory::Domains() { return {HostShortName()}; }

@@ -257,7 +257,16 @@ QStringList Snapshot::Keys(const QString &section) const
 QString ReadValue(const QString &section, const QString &key, const QString &defaultValue, const QString &file,
                   Qt::CaseSensitivity names)
 {
-    return Snapshot(file, names).Value(section, key, defaultValue);
+    // One key needs no index of the whole file (a Snapshot of a settings file with thousands of
+    // directories costs ten times the reading): the search stops at the end of the section.
+    const auto doc = load(file);
+    if (!doc)
+        return defaultValue;
+    const SectionSpan span = findSection(doc->lines, section, names);
+    if (span.header < 0)
+        return defaultValue;
+    const qsizetype at = findKey(doc->lines, span.header, key, names);
+    return at < 0 ? defaultValue : valueOf(doc->lines.at(at));
 }
 
 bool WriteValue(const QString &section, const QString &key, const QString &value, const QString &file,
@@ -276,8 +285,9 @@ bool WriteValue(const QString &section, const QString &key, const QString &value
 // search of the lines written so far for every entry.
 bool RewriteFile(const QList<Entry> &entries, const QString &file)
 {
-    if (!load(file))
-        return false; // what could not be read is not replaced
+    // What could not be read is not replaced; the old content itself is not needed.
+    if (QFile old(file); old.exists() && !old.open(QIODevice::ReadOnly))
+        return false;
     struct Section {
         QString header;
         QStringList lines;

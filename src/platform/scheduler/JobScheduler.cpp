@@ -116,12 +116,6 @@ std::optional<AT_ENUM> parseJob(const QByteArray &line)
     return job;
 }
 
-bool isThisComputer(const QString &server)
-{
-    return server.isEmpty()
-           || server.section(u'.', 0, 0).compare(directory::NssDirectory::HostShortName(), Qt::CaseInsensitive) == 0;
-}
-
 } // namespace
 
 // A line break would end the line early. Cron refuses a command field (the command and our
@@ -135,7 +129,7 @@ bool CronCanCarry(const QString &command)
 
 JobScheduler::JobScheduler(const QString &server)
 {
-    if (!isThisComputer(server)) {
+    if (!directory::NssDirectory::IsThisHost(server)) {
         m_status = ERROR_BAD_NETPATH;
         return;
     }

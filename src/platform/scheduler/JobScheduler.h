@@ -53,7 +53,8 @@ bool CronCanCarry(const QString &command);
 // failed read every call returns the failure and nothing is ever written.
 class JobScheduler {
 public:
-    // server: this computer's name, or "" for this computer.
+    // server: this computer as NssDirectory::IsThisHost names it ("" included); any other server
+    // gives ERROR_BAD_NETPATH from every call.
     explicit JobScheduler(const QString &server);
 
     uint32_t Enum(std::vector<AT_ENUM> &jobs) const;
