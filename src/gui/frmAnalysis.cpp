@@ -239,8 +239,7 @@ void frmAnalysis::Form_Resize()
     for (QFrame *line : {Line1, Line2})
         line->resize(tabWidth - px(300) - line->x(), line->height());
     for (QWidget *view : m_views)
-        if (view)
-            view->setGeometry(px(ViewInset), px(ViewInset), tabWidth - px(465), tabHeight - px(720));
+        view->setGeometry(px(ViewInset), px(ViewInset), tabWidth - px(465), tabHeight - px(720));
     const int left = qRound((tabWidth - fraAnalysis->width()) / 2.0);
     fraAnalysis->move(left, fraAnalysis->y());
     for (QGroupBox *frame : fraExplanation)
