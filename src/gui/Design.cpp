@@ -82,6 +82,14 @@ void makeTitle(QLabel *title)
     setColour(title, QPalette::WindowText, title->palette().color(QPalette::Active, QPalette::Highlight));
 }
 
+void highlightPicture(std::span<QLabel *const> pictures, int index)
+{
+    for (size_t k = 0; k < pictures.size(); ++k) {
+        pictures[k]->setAutoFillBackground(true);
+        setColour(pictures[k], QPalette::Window, int(k) == index ? Highlighted : Plain);
+    }
+}
+
 bool LayoutSkipped(const QWidget *child)
 {
     const QWidget *frame = qobject_cast<QMdiSubWindow *>(child->parentWidget());

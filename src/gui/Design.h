@@ -8,6 +8,7 @@
 #include <QPalette>
 
 #include <initializer_list>
+#include <span>
 #include <type_traits>
 
 // Helpers for building a window from its design: measures in twips (15 to a pixel at 96 dpi),
@@ -67,6 +68,15 @@ void makeTitle(QLabel *title);
 
 // A colour written as the design's &HBBGGRR number.
 inline QColor bgr(unsigned value) { return QColor(int(value & 0xFF), int((value >> 8) & 0xFF), int(value >> 16)); }
+
+// The pale background of the pictures that act as buttons (and of the boxes and frames beside
+// them), and the background of such a picture while the mouse is over it.
+inline const QColor Plain = bgr(0xFBF2EE);
+inline const QColor Highlighted = bgr(0xC0E0FF);
+
+// Gives the picture at index the highlighted background and the others the plain one; -1
+// highlights none. The pictures fill their background from then on.
+void highlightPicture(std::span<QLabel *const> pictures, int index);
 
 // Child windows of the main window do no layout while either of them is minimised. A child
 // maximised inside a main window of normal size is laid out like any other.

@@ -28,9 +28,6 @@ using namespace design;
 
 namespace {
 
-const QColor Highlighted = bgr(0xC0E0FF);
-const QColor Plain = bgr(0xFBF2EE);
-
 const std::array<const char *, 7> NodePictures = {
     ":/icons/node-list.png",  ":/icons/node-read.png", ":/icons/node-execute.png", ":/icons/node-modify.png",
     ":/icons/node-write.png", ":/icons/node-full.png", ":/icons/node-unknown.png"};
@@ -203,11 +200,10 @@ void RightsView::CreateTreeTools()
         picTreeNodes[i]->setObjectName(QStringLiteral("picTreeNodes%1").arg(i));
         picTreeNodes[i]->setPixmap(toolPicture(i, font()));
         picTreeNodes[i]->setAccessibleName(QString::fromLatin1(ToolWords[size_t(i)]));
-        picTreeNodes[i]->setAutoFillBackground(true);
-        setColour(picTreeNodes[i], QPalette::Window, Plain);
         picTreeNodes[i]->setMouseTracking(true);
         picTreeNodes[i]->installEventFilter(this);
     }
+    highlightPicture(picTreeNodes, -1);
     picTreeNodes[1]->hide();
     picTreeNodesFrame->hide();
 }
@@ -350,19 +346,11 @@ void RightsView::picTreeNodes_MouseMove(int index)
 {
     if (index == intLastPicture)
         return;
-    for (int k = 0; k < 6; ++k)
-        setColour(picTreeNodes[k], QPalette::Window, k == index ? Highlighted : Plain);
+    highlightPicture(picTreeNodes, index);
     intLastPicture = index;
 }
 
-void RightsView::treeMaps_MouseMove()
-{
-    if (intLastPicture == -1)
-        return;
-    for (QLabel *picture : picTreeNodes)
-        setColour(picture, QPalette::Window, Plain);
-    intLastPicture = -1;
-}
+void RightsView::treeMaps_MouseMove() { picTreeNodes_MouseMove(-1); }
 
 // A node without children counts as not expanded, as a tree control reports it.
 bool RightsView::Expanded(int node) const

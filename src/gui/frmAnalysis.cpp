@@ -19,9 +19,6 @@ using namespace design;
 
 namespace {
 
-const QColor Highlighted = bgr(0xC0E0FF);
-const QColor Plain = bgr(0xFBF2EE);
-
 constexpr int DesignWidth = 12600;
 constexpr int DesignHeight = 8700;
 constexpr int TabLeft = 360;
@@ -123,13 +120,12 @@ void frmAnalysis::CreateOverview(QWidget *page)
         picAnalysis[i]->setObjectName(QStringLiteral("picAnalysis%1").arg(i));
         lblAnalysis[i]->setObjectName(QStringLiteral("lblAnalysis%1").arg(i));
         lblAnalysis[i]->setFont(boldened(font()));
-        picAnalysis[i]->setAutoFillBackground(true);
-        setColour(picAnalysis[i], QPalette::Window, Plain);
         for (QLabel *entry : {picAnalysis[i], lblAnalysis[i]}) {
             entry->setMouseTracking(true);
             entry->installEventFilter(this);
         }
     }
+    highlightPicture(picAnalysis, -1);
 
     for (int i = 0; i < 5; ++i) {
         QGroupBox *frame = make<QGroupBox>(page, "fraExplanation", "Explanation", 240, 2520, 7800, 2400);
@@ -198,10 +194,9 @@ void frmAnalysis::lblAnalysis_MouseMove(int index)
     fraExplanation[4]->hide();
     if (index == intLastLabel)
         return;
-    for (int j = 0; j < 4; ++j) {
-        setColour(picAnalysis[j], QPalette::Window, j == index ? Highlighted : Plain);
+    highlightPicture(picAnalysis, index);
+    for (int j = 0; j < 4; ++j)
         fraExplanation[j]->setVisible(j == index);
-    }
     intLastLabel = index;
 }
 
@@ -244,8 +239,7 @@ void frmAnalysis::Form_Resize()
     for (QFrame *line : {Line1, Line2})
         line->resize(tabWidth - px(300) - line->x(), line->height());
     for (QWidget *view : m_views)
-        if (view)
-            view->setGeometry(px(ViewInset), px(ViewInset), tabWidth - px(465), tabHeight - px(720));
+        view->setGeometry(px(ViewInset), px(ViewInset), tabWidth - px(465), tabHeight - px(720));
     const int left = qRound((tabWidth - fraAnalysis->width()) / 2.0);
     fraAnalysis->move(left, fraAnalysis->y());
     for (QGroupBox *frame : fraExplanation)

@@ -270,19 +270,16 @@ void frmScanNetwork::Form_Load()
 void frmScanNetwork::GetSettings()
 {
     const platform::ini::Snapshot settings(frmSettings::Instance().SettingsFile());
-    const auto read = [&settings](const QString &section, const QString &key, const QString &defaultValue) {
-        return settings.Value(section, key, defaultValue);
-    };
     for (const QString &entry : frmSettings::DirectoriesIn(settings)) {
         if (!entry.isEmpty())
             lstDirs->addItem(entry);
     }
-    txtSubCount->setText(read(Options, QStringLiteral("SubdirectoryCount"), QStringLiteral("2")));
-    setCheckValue(chkAll, read(Options, QStringLiteral("AllSubdirectories"), QString()));
+    txtSubCount->setText(settings.Value(Options, QStringLiteral("SubdirectoryCount"), QStringLiteral("2")));
+    setCheckValue(chkAll, settings.Value(Options, QStringLiteral("AllSubdirectories"), QString()));
     chkAll_Click();
-    setCheckValue(chkUsers, read(Options, QStringLiteral("ScanUsers"), QStringLiteral("1")));
-    setCheckValue(chkDirectories, read(Options, QStringLiteral("ScanDirectories"), QStringLiteral("1")));
-    setCheckValue(chkPrograms, read(Options, QStringLiteral("ScanPrograms"), QStringLiteral("1")));
+    setCheckValue(chkUsers, settings.Value(Options, QStringLiteral("ScanUsers"), QStringLiteral("1")));
+    setCheckValue(chkDirectories, settings.Value(Options, QStringLiteral("ScanDirectories"), QStringLiteral("1")));
+    setCheckValue(chkPrograms, settings.Value(Options, QStringLiteral("ScanPrograms"), QStringLiteral("1")));
 }
 
 // The whole file is written anew in one step, so a crash in the middle never loses the settings.

@@ -6,7 +6,6 @@
 
 #include <memory>
 
-class QAction;
 class QMenu;
 class QSystemTrayIcon;
 
