@@ -9,6 +9,7 @@
 #include "common/TestSupport.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -266,6 +267,20 @@ TEST(DatabaseClaim, OneClaimPerDatabaseFileUntilItGoes)
     EXPECT_TRUE(QFile::exists(db.Path() + u".lock"_qs));
     EXPECT_EQ(raised([&] { DatabaseClaim none(db.File(u"missing.mdb"_qs)); }).Number(), 0);
     EXPECT_FALSE(QFile::exists(db.File(u"missing.mdb.lock"_qs)));
+}
+
+// A lock file that is a link to nothing can be neither opened nor made: the claim gives up at
+// once, names the file and leaves the link as it is.
+TEST(DatabaseClaim, ALockFileLinkedToNothingIsRefusedAtOnce)
+{
+    testing_support::ResultsDatabase db;
+    const QString lock = db.Path() + u".lock"_qs;
+    ASSERT_TRUE(QFile::link(db.File(u"no-such-folder/x"_qs), lock));
+    const support::Error failed = raised([&] { DatabaseClaim claim(db.Path()); });
+    EXPECT_EQ(failed.Number(), support::ResultCode(0x80070000u | ENOENT));
+    EXPECT_TRUE(failed.Description().contains(lock + u": "_qs)) << failed.what();
+    EXPECT_EQ(QFileInfo(lock).symLinkTarget(), db.File(u"no-such-folder/x"_qs));
+    EXPECT_FALSE(QFile::exists(db.File(u"no-such-folder"_qs)));
 }
 
 // Root's scheduled run and a user's run share one lock file: the one root made, even under the

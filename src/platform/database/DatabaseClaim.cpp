@@ -23,9 +23,13 @@ const QString Source = QStringLiteral("DatabaseClaim");
 constexpr int OpenFlags = O_RDONLY | O_CLOEXEC | O_NONBLOCK;
 
 // Opens the lock file, making it when it is not there; -1 with errno set when that fails.
+// The two opens can disagree for good: a symbolic link to a missing file is not there to the
+// first and there to the second. A real race (another run making or removing the file between
+// them) settles within a few rounds, so the rounds are few; after them the file counts as missing.
 int OpenLockFile(const QByteArray &path)
 {
-    while (true) {
+    constexpr int Rounds = 8;
+    for (int round = 0; round < Rounds; ++round) {
         if (const int fd = open(path.constData(), OpenFlags); fd >= 0 || errno != ENOENT)
             return fd;
         // Made here, so the mode is ours to set: readable for every user, whatever the umask.
@@ -37,6 +41,8 @@ int OpenLockFile(const QByteArray &path)
             return -1;
         // Another run made it in the meantime: open that one.
     }
+    errno = ENOENT;
+    return -1;
 }
 
 // The lock file of a database ("" for a database that is not there).
