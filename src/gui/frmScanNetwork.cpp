@@ -135,7 +135,7 @@ struct frmScanNetwork::RunDisplay {
     std::array<StatusLabelView, 5> labels;
     bool attached = true;
     QStringList failures; // the closing texts of the tasks that failed or were cancelled
-    std::vector<modScanDirs::UnreadableDirectory> unreadable; // directories whose rights could not be read
+    std::vector<UnreadableDirectory> unreadable; // directories passed over: not listed, or their rights not read
 };
 
 frmScanNetwork::frmScanNetwork(QWidget *parent) : QWidget(parent)
@@ -512,7 +512,7 @@ void frmScanNetwork::RunTasks()
                     return list;
                 }();
                 for (const QString &root : roots)
-                    modSearchDirs::SearchDirs(root, depth, colDirs);
+                    modSearchDirs::SearchDirs(root, depth, colDirs, &display.unreadable);
                 SetTitle(QStringLiteral("Progress  (task 3/5)"));
                 display.labels[1].setCaption(QStringLiteral("Directories listed successfully."));
                 return 1;
@@ -583,7 +583,7 @@ std::unique_ptr<platform::database::DatabaseClaim> frmScanNetwork::ClaimDatabase
 // The end of an unattended run: cron, systemd timers and monitoring tell a run in which anything
 // failed by its exit code. Directories that could not be read are listed but fail nothing.
 void frmScanNetwork::EndUnattended(const QStringList &failures,
-                                   const std::vector<modScanDirs::UnreadableDirectory> &unreadable)
+                                   const std::vector<UnreadableDirectory> &unreadable)
 {
     QStringList lines;
     for (const auto &[path, reason] : unreadable)

@@ -125,7 +125,7 @@ private:
     void RunTask(int label, QCheckBox *marker, const std::function<int32_t()> &task, bool log);
     std::unique_ptr<platform::database::DatabaseClaim> ClaimDatabase(const QString &databasePath);
     [[noreturn]] void EndUnattended(const QStringList &failures,
-                                    const std::vector<modScanDirs::UnreadableDirectory> &unreadable);
+                                    const std::vector<UnreadableDirectory> &unreadable);
     void SetTitle(const QString &title);
     void SetLabelState(int index, LabelState state);
     void ShowMarker(QCheckBox *beside);

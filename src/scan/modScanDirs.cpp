@@ -7,6 +7,7 @@
 #include "support/Error.h"
 
 #include <QHash>
+#include <QSet>
 
 #include <cmath>
 
@@ -81,15 +82,18 @@ private:
 
 // The descriptor of a directory, or nothing when it cannot be read (gone since the search, no
 // access, a path too long for the system): like the directory search, the scan passes over such a
-// directory and goes on, and only database failures end it. The directory is noted in unreadable.
+// directory and goes on, and only database failures end it. The directory is noted in unreadable,
+// unless the search could not list it and noted it there already.
 std::optional<platform::security::SecurityDescriptor> ReadableDescriptor(platform::security::ADsSecurity &security,
                                                                        const QString &dir,
-                                                                       std::vector<UnreadableDirectory> &unreadable)
+                                                                       std::vector<UnreadableDirectory> &unreadable,
+                                                                       const QSet<QString> &noted)
 {
     try {
         return security.GetSecurityDescriptor(QStringLiteral("FILE://") + dir);
     } catch (const support::Error &error) {
-        unreadable.push_back({dir, error.Description()});
+        if (!noted.contains(dir))
+            unreadable.push_back({dir, error.Description()});
         return std::nullopt;
     }
 }
@@ -126,7 +130,9 @@ int32_t ScanDirs(const QStringList &Dirs, support::ProgressBar &Bar, support::St
 {
     std::vector<UnreadableDirectory> own;
     std::vector<UnreadableDirectory> &unreadable = Unreadable ? *Unreadable : own;
-    const size_t unreadableBefore = unreadable.size();
+    QSet<QString> noted;
+    for (const UnreadableDirectory &passedOver : unreadable)
+        noted.insert(passedOver.Path);
     platform::database::Connection connection;
     try {
         platform::security::ADsSecurity security;
@@ -140,7 +146,7 @@ int32_t ScanDirs(const QStringList &Dirs, support::ProgressBar &Bar, support::St
 
         for (const QString &dir : Dirs) {
             // An object the security layer has no descriptor for only has no rows.
-            if (const auto descriptor = ReadableDescriptor(security, dir, unreadable))
+            if (const auto descriptor = ReadableDescriptor(security, dir, unreadable, noted))
                 rights.Store(dir, *descriptor);
             Bar.setValue(Bar.Value() + 1);
             // Multiplied first, so that whole numbers divide exactly (29 of 100 is 29%, not 28%).
@@ -155,7 +161,7 @@ int32_t ScanDirs(const QStringList &Dirs, support::ProgressBar &Bar, support::St
             }
         }
         rights.RaiseIfRowsLeftOut();
-        Status.setCaption(FinishedText(unreadable.size() - unreadableBefore));
+        Status.setCaption(FinishedText(unreadable.size()));
         connection.Close();
         return 1;
     } catch (const support::Error &error) {

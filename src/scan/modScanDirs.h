@@ -1,5 +1,6 @@
 #pragma once
 
+#include "scan/UnreadableDirectory.h"
 #include "support/ProgressPair.h"
 
 #include <QString>
@@ -12,22 +13,17 @@
 // (Path, Member, Right) in the results database.
 namespace modScanDirs {
 
-// A directory whose rights could not be read, and why (the system's message).
-struct UnreadableDirectory {
-    QString Path;
-    QString Reason;
-};
-
 // Reads the access rights of each directory of Dirs, in order, into Table of the database at
 // DbPath (emptied first). Within one directory, a run of consecutive entries for the same trustee
 // gives one row, with the right of its first entry. Bar counts the directories; Status ends with
 // "Directories scanned successfully." (result 1), "Scan cancelled." or the error's message
 // (result 0). Rows stored before a stop or an error stay. A directory whose rights cannot be read
 // (gone, no access, a path too long) adds no rows and the scan goes on: it is appended to
-// Unreadable (when given), and the scan ends with "Directories scanned; <n> directories could not
-// be read." (result 1). A row with a value too long for its column is left out and ends the step
-// only at its end (modDatabase::LeftOutRows). Symbolic links are not followed: the directory
-// search lists none.
+// Unreadable (when given; once, when the directory search noted it there already). Unreadable may
+// hold the directories the search passed over; when it holds any at the end, the scan ends with
+// "Directories scanned; <n> directories could not be read." (result 1), counting them all. A row
+// with a value too long for its column is left out and ends the step only at its end
+// (modDatabase::LeftOutRows). Symbolic links are not followed: the directory search lists none.
 int32_t ScanDirs(const QStringList &Dirs, support::ProgressBar &Bar, support::StatusLabel &Status,
                  const QString &DbPath, const QString &Table, std::vector<UnreadableDirectory> *Unreadable = nullptr);
 

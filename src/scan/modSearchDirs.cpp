@@ -8,6 +8,9 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <deque>
 
 namespace modSearchDirs {
@@ -59,57 +62,115 @@ bool StandsForItself(const QString &name, const char *bytes)
     return !name.contains(QChar::ReplacementCharacter) || QFile::encodeName(name) == bytes;
 }
 
+// The length of the UTF-8 sequence that bytes begin with, 0 when they begin with no valid one: a
+// valid sequence decodes and encodes back to itself.
+qsizetype SequenceLength(QByteArrayView bytes)
+{
+    for (qsizetype length = 1; length <= std::min<qsizetype>(4, bytes.size()); ++length)
+        if (QString::fromUtf8(bytes.first(length)).toUtf8() == bytes.first(length))
+            return length;
+    return 0;
+}
+
+// A name for people to read: each byte that is no part of valid UTF-8 as "\xHH".
+QString Escaped(QByteArrayView name)
+{
+    QString text;
+    while (!name.isEmpty()) {
+        const qsizetype length = SequenceLength(name);
+        text += length > 0 ? QString::fromUtf8(name.first(length)) : QString::asprintf("\\x%02X", uchar(name.front()));
+        name = name.sliced(std::max<qsizetype>(length, 1));
+    }
+    return text;
+}
+
+// One search, level by level. A directory is listed only when its subdirectories lie within the
+// depth: one on the deepest level is never opened, so that one that cannot be listed there, which
+// would lose nothing, is not reported.
+class Search {
+public:
+    Search(int32_t maxDepth, QStringList &dirs, std::vector<UnreadableDirectory> &unreadable)
+        : m_maxDepth(maxDepth), m_dirs(dirs), m_unreadable(unreadable)
+    {
+    }
+
+    void Run(const QString &root)
+    {
+        if (Opens(0))
+            m_queue.push_back({root, 0});
+        while (!m_queue.empty()) {
+            const auto [dir, level] = std::move(m_queue.front());
+            m_queue.pop_front();
+            List(dir, level);
+        }
+    }
+
+private:
+    bool Opens(int32_t level) const { return m_maxDepth >= UnlimitedDepth || level < m_maxDepth; }
+
+    void List(const QString &dir, int32_t level)
+    {
+        const QString prefix = dir.endsWith(u'/') ? dir : dir + u'/';
+        Listing listing(prefix);
+        if (!listing)
+            return PassOver(dir, errno); // unreadable or gone: the search goes on
+        bool serve = false; // not before the first entry
+        while (true) {
+            if (serve)
+                support::DoEvents();
+            errno = 0;
+            const dirent *entry = listing.Next();
+            if (!entry) {
+                if (errno != 0)
+                    PassOver(dir, errno); // what was found before the break stays
+                return;
+            }
+            // The loop is served before each further entry, but not after "." and "..": every
+            // listing has them, and in a tree of leaf directories serving it for them would
+            // triple the cost of the search without making the window any more responsive.
+            serve = !IsDotOrDotDot(entry->d_name);
+            if (entry->d_name[0] != '.' && IsDirectory(listing, *entry))
+                Found(prefix, entry->d_name, level + 1);
+        }
+    }
+
+    void Found(const QString &prefix, const char *bytes, int32_t level)
+    {
+        const QString name = QFile::decodeName(bytes);
+        if (!StandsForItself(name, bytes)) {
+            m_unreadable.push_back({prefix + Escaped(bytes), QStringLiteral("Name is not valid UTF-8")});
+            return;
+        }
+        QString path = prefix + name;
+        m_dirs.append(path);
+        if (Opens(level))
+            m_queue.push_back({std::move(path), level});
+    }
+
+    void PassOver(const QString &dir, int error)
+    {
+        m_unreadable.push_back({dir, QString::fromLocal8Bit(std::strerror(error))});
+    }
+
+    const int32_t m_maxDepth;
+    QStringList &m_dirs;
+    std::vector<UnreadableDirectory> &m_unreadable;
+    std::deque<std::pair<QString, int32_t>> m_queue;
+};
+
 } // namespace
 
-void SearchDirs(const QString &RootDir, int32_t MaxDepth, QStringList &Dirs)
+void SearchDirs(const QString &RootDir, int32_t MaxDepth, QStringList &Dirs, std::vector<UnreadableDirectory> *Unreadable)
 {
     // Blanks before a typed root are a slip of the keyboard (a root is an absolute path); at its
     // end they belong to the last directory's name, as everywhere below it.
     QString root = RootDir;
     while (root.startsWith(u' ') || root.startsWith(u'\t'))
         root.remove(0, 1);
-    if (!root.endsWith(u'/'))
-        root += u'/';
-    const qsizetype rootLength = root.size();
-    const bool limited = MaxDepth < UnlimitedDepth;
-
-    std::deque<QString> queue{root};
-    while (!queue.empty()) {
-        QString current = std::move(queue.front());
-        queue.pop_front();
-        if (!current.endsWith(u'/'))
-            current += u'/';
-
-        Listing listing(current);
-        if (!listing)
-            continue; // unreadable or gone: it adds nothing, the search goes on
-
-        bool serve = false; // not before the first entry
-        while (true) {
-            if (serve)
-                support::DoEvents();
-            const dirent *entry = listing.Next();
-            if (!entry)
-                break;
-            // The loop is served before each further entry, but not after "." and "..": every
-            // listing has them, and in a tree of leaf directories serving it for them would
-            // triple the cost of the search without making the window any more responsive.
-            serve = !IsDotOrDotDot(entry->d_name);
-            if (entry->d_name[0] == '.' || !IsDirectory(listing, *entry))
-                continue;
-
-            const QString name = QFile::decodeName(entry->d_name);
-            if (!StandsForItself(name, entry->d_name))
-                continue;
-            QString path = current + name;
-            // The queue is worked off level by level, so the first entry below the limit means
-            // that everything still queued lies on the deepest admitted level: stop here.
-            if (limited && QStringView(path).mid(rootLength).count(u'/') >= MaxDepth)
-                return;
-            Dirs.append(path);
-            queue.push_back(std::move(path));
-        }
-    }
+    if (root.size() > 1 && root.endsWith(u'/'))
+        root.chop(1);
+    std::vector<UnreadableDirectory> ignored;
+    Search(MaxDepth, Dirs, Unreadable ? *Unreadable : ignored).Run(root);
 }
 
 } // namespace modSearchDirs

@@ -1,9 +1,12 @@
 #pragma once
 
+#include "scan/UnreadableDirectory.h"
+
 #include <QString>
 #include <QStringList>
 
 #include <cstdint>
+#include <vector>
 
 namespace modSearchDirs {
 
@@ -13,11 +16,15 @@ inline constexpr int32_t UnlimitedDepth = 100;
 // Appends to Dirs the directories below RootDir, breadth first, down to MaxDepth levels (level 1
 // is the root's own subdirectories; 0 or less lists nothing, UnlimitedDepth or more every level).
 // Paths are full, with no trailing "/", in the order found; the root itself is never added (blanks
-// before it are dropped, blanks at its end belong to its name). Names that begin with "." and
-// names that are no valid UTF-8 (a text would stand for another path) are skipped with
-// everything below them, symbolic links are never followed, and a directory that cannot be
-// listed adds nothing. The message loop is served while
-// listing, before each further entry (not after "." and ".."). Raises no error of its own.
-void SearchDirs(const QString &RootDir, int32_t MaxDepth, QStringList &Dirs);
+// before it are dropped, blanks at its end belong to its name). Names that begin with "." are
+// skipped with everything below them, and symbolic links are never followed. Only directories
+// whose subdirectories lie within MaxDepth are listed. What the search has to pass over is
+// appended to Unreadable (when given), with its reason: a directory (the root included) that
+// cannot be listed, or whose listing breaks off, adds what was found before; a directory whose
+// name is no valid UTF-8 (a text would stand for another path) is left out with everything below
+// it. The message loop is served while listing, before each further entry (not after "." and
+// ".."). Raises no error of its own.
+void SearchDirs(const QString &RootDir, int32_t MaxDepth, QStringList &Dirs,
+                std::vector<UnreadableDirectory> *Unreadable = nullptr);
 
 } // namespace modSearchDirs

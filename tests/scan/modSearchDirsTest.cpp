@@ -5,6 +5,8 @@
 #include <QFile>
 #include <QTimer>
 
+#include <sys/stat.h>
+
 #include <gtest/gtest.h>
 
 using modSearchDirs::SearchDirs;
@@ -109,18 +111,46 @@ TEST_F(SearchDirsTest, SymbolicLinksAreNeverFollowed)
               "a a/a1 a/a1/a11 a/a2 b b/b1 b/b1/b11 b/b1/b11/b111 c");
 }
 
-TEST_F(SearchDirsTest, UnreadableDirectoryIsListedButAddsNothing)
+// A directory that cannot be listed is listed itself but adds nothing, and is reported, unless
+// it lies on the deepest level, where nothing below it is lost. So is a root that cannot be listed.
+TEST_F(SearchDirsTest, DirectoryThatCannotBeListedIsReportedWhereItLosesWhatLiesBelow)
 {
-    tree.Chmod("b/b1", 0);
-    QStringList dirs;
+    tree.Chmod("b", 0700);
+    QStringList dirs, shallow;
+    std::vector<UnreadableDirectory> unreadable, none;
     {
         testing_support::Unprivileged nobody;
         if (!nobody.Active())
             GTEST_SKIP() << "cannot run unprivileged here";
-        SearchDirs(tree.Root(), UnlimitedDepth, dirs);
+        SearchDirs(tree.Root(), UnlimitedDepth, dirs, &unreadable);
+        SearchDirs(tree.Root(), 1, shallow, &none);
+        SearchDirs(tree.Path("b/b1"), UnlimitedDepth, shallow, &unreadable);
     }
-    tree.Chmod("b/b1", 0755);
-    EXPECT_EQ(Relative(dirs, tree.Root()), "a a/a1 a/a1/a11 a/a2 b b/b1 c");
+    tree.Chmod("b", 0755);
+    EXPECT_EQ(Relative(dirs, tree.Root()), "a a/a1 a/a1/a11 a/a2 b c");
+    EXPECT_EQ(Relative(shallow, tree.Root()), "a b c");
+    EXPECT_TRUE(none.empty());
+    ASSERT_EQ(unreadable.size(), 2u);
+    EXPECT_EQ(unreadable[0].Path, tree.Path("b"));
+    EXPECT_EQ(unreadable[0].Reason, "Permission denied");
+    EXPECT_EQ(unreadable[1].Path, tree.Path("b/b1"));
+}
+
+// A name that is no UTF-8 would be stored as another path: it is left out with what lies below
+// and reported with its bad bytes escaped; valid UTF-8 in the same name is shown as it is.
+TEST_F(SearchDirsTest, NameThatIsNoUtf8IsReportedWithItsBadBytesEscaped)
+{
+    const QByteArray root = QFile::encodeName(tree.Path("c"));
+    for (const QByteArray &name : {QByteArray("/lat\xe9n"), QByteArray("/lat\xe9n/below"), QByteArray("/caf\xc3\xa9-\xc3")})
+        ASSERT_EQ(mkdir(root + name, 0755), 0);
+    QStringList dirs;
+    std::vector<UnreadableDirectory> unreadable;
+    SearchDirs(tree.Path("c"), UnlimitedDepth, dirs, &unreadable);
+    EXPECT_TRUE(dirs.isEmpty());
+    QStringList reported;
+    for (const auto &[path, reason] : unreadable)
+        reported << path.mid(tree.Path("c").size()) + u' ' + reason;
+    EXPECT_EQ(Sorted(reported), "/caf\u00e9-\\xC3 Name is not valid UTF-8 /lat\\xE9n Name is not valid UTF-8");
 }
 
 TEST_F(SearchDirsTest, ServesTheMessageLoopWhileListing)
