@@ -77,6 +77,12 @@ qsizetype headerEnd(const QByteArray &text, qsizetype from)
     return -1;
 }
 
+// "HTTP/" or, cut off sooner, its first bytes.
+bool beginsAsStatusLine(const QByteArray &text)
+{
+    return !text.isEmpty() && QByteArray("HTTP/").startsWith(text.left(5));
+}
+
 } // namespace
 
 clsDownload::clsDownload(QObject *parent) : QObject(parent)
@@ -331,22 +337,32 @@ qsizetype clsDownload::BytesLeft() const
 
 void clsDownload::moSocket_CloseSck()
 {
-    if (!m_headerComplete) {
-        // A resumed file is not emptied for a reply that brought nothing at all.
-        if (m_resume && m_header.isEmpty())
-            return Fail(ErrIncomplete, QStringLiteral("The server closed the connection without a reply."));
-        // Everything received is the file: a reply without a header.
-        const QByteArray body = m_header;
-        m_header.clear();
-        OpenDestination();
-        if (m_resume)
-            ReopenDestination();
-        emit Starting(static_cast<int32_t>(std::min<qsizetype>(body.size(), std::numeric_limits<int32_t>::max())), QString());
-        WriteBody(body);
-    } else if (m_chunks || m_expectedLength >= 0) { // a complete body has ended the transfer already
-        // The file and its marker stay, so that a resume can fetch the rest.
+    if (!m_headerComplete)
+        return EndWithoutHeader();
+    // A complete body has ended the transfer already. The file and its marker stay, so that a
+    // resume can fetch the rest.
+    if (m_chunks || m_expectedLength >= 0)
         return Fail(ErrIncomplete, QStringLiteral("The connection closed before the whole file arrived."));
-    }
+    CloseAll();
+    emit Completed();
+}
+
+// The connection closed before a header's empty line. Bytes that begin as a status line does are
+// a reply cut off (RFC 9112 section 8), and the file stays as it was; any others are a reply
+// without a header: the file itself.
+void clsDownload::EndWithoutHeader()
+{
+    // A resumed file is not emptied for a reply that brought nothing at all.
+    if (m_resume && m_header.isEmpty())
+        return Fail(ErrIncomplete, QStringLiteral("The server closed the connection without a reply."));
+    if (beginsAsStatusLine(m_header))
+        return Fail(ErrIncomplete, QStringLiteral("The connection closed before the reply's header was complete."));
+    const QByteArray body = std::exchange(m_header, {});
+    OpenDestination();
+    if (m_resume)
+        ReopenDestination();
+    emit Starting(static_cast<int32_t>(std::min<qsizetype>(body.size(), std::numeric_limits<int32_t>::max())), QString());
+    WriteBody(body);
     CloseAll();
     emit Completed();
 }

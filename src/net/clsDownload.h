@@ -93,6 +93,7 @@ private:
     void moSocket_Connect();
     void moSocket_DataArrival();
     void moSocket_CloseSck();
+    void EndWithoutHeader();
     void moSocket_Error(int32_t Number, const QString &Description);
 
     std::shared_ptr<clsSocketMaster> moSocket;

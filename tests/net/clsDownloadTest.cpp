@@ -227,6 +227,8 @@ TEST(clsDownload, ConnectionsThatCloseEarly)
             return Reply{{"no header, just text"}};
         if (request.target == "/short")
             return Reply{{"HTTP/1.0 200 OK\r\nContent-Length: 10\r\n\r\nfour"}};
+        if (request.target == "/cut")
+            return Reply{{request.Header("Range").isEmpty() ? "HTTP/1.0 200 OK\r\nContent-Len" : "HTTP/1.1 206 Partial Content\r\nContent-Ra"}};
         return Reply{};
     };
     Transfer t;
@@ -237,6 +239,10 @@ TEST(clsDownload, ConnectionsThatCloseEarly)
     EXPECT_EQ(t.File(), "no header, just text");
     EXPECT_TRUE(t.Get(server.Url("/short")).last().startsWith("Error 2 "));
     EXPECT_EQ(t.File(), "four") << "kept for a resume";
+    // A header cut off is no reply.
+    for (const bool resume : {false, true})
+        EXPECT_TRUE(t.Get(server.Url("/cut"), resume).last().startsWith("Error 2 ")) << resume;
+    EXPECT_EQ(t.File(), "four");
 }
 
 // A server that never answers, or stops sending, ends the transfer; a partial file stays for a resume.
