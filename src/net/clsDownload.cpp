@@ -77,6 +77,9 @@ qsizetype headerEnd(const QByteArray &text, qsizetype from)
     return -1;
 }
 
+// The status code of a status line "HTTP/1.1 200 OK".
+int statusOf(const QByteArray &header) { return header.mid(9, 3).toInt(); }
+
 // "HTTP/" or, cut off sooner, its first bytes.
 bool beginsAsStatusLine(const QByteArray &text)
 {
@@ -208,21 +211,37 @@ void clsDownload::moSocket_DataArrival()
     m_idle.start();
     QVariant received = QByteArray();
     moSocket->GetData(received);
-    QByteArray data = received.toByteArray();
-    if (!m_headerComplete) {
-        const qsizetype searched = std::max<qsizetype>(m_header.size() - 2, 0);
-        m_header += data;
+    const QByteArray data = received.toByteArray();
+    if (m_headerComplete)
+        TakeBody(data);
+    else
+        TakeHeader(data);
+}
+
+// Collects the reply's header until its empty line and hands what follows to the body. An
+// interim reply (1xx) is passed over: its header is dropped, and the final reply's follows it
+// (RFC 9110 section 15.2).
+void clsDownload::TakeHeader(const QByteArray &data)
+{
+    qsizetype searched = std::max<qsizetype>(m_header.size() - 2, 0);
+    m_header += data;
+    for (;;) {
         const qsizetype end = headerEnd(m_header, searched);
         if ((end < 0 ? m_header.size() : end) > MaxHeader)
             return Fail(ErrHeaderTooLarge, QStringLiteral("The reply's header is too large."));
         if (end < 0)
             return;
-        data = m_header.mid(end);
+        QByteArray rest = m_header.mid(end);
         m_header.truncate(end);
-        if (!HeaderAccepted())
+        if (statusOf(m_header) / 100 != 1) {
+            if (HeaderAccepted())
+                TakeBody(rest);
             return;
+        }
+        m_interimPassed = true;
+        m_header = std::move(rest);
+        searched = 0;
     }
-    TakeBody(data);
 }
 
 // Examines a complete header: false when the reply ends the transfer (an error status, a
@@ -231,7 +250,7 @@ void clsDownload::moSocket_DataArrival()
 // so a failed request never damages it.
 bool clsDownload::HeaderAccepted()
 {
-    const int status = m_header.mid(9, 3).toInt();
+    const int status = statusOf(m_header);
     if (!StatusAccepted(status))
         return false;
     m_headerComplete = true;
@@ -347,15 +366,15 @@ void clsDownload::moSocket_CloseSck()
     emit Completed();
 }
 
-// The connection closed before a header's empty line. Bytes that begin as a status line does are
-// a reply cut off (RFC 9112 section 8), and the file stays as it was; any others are a reply
-// without a header: the file itself.
+// The connection closed before a header's empty line. After an interim reply, or in bytes that
+// begin as a status line does, that is a reply cut off (RFC 9112 section 8), and the file stays
+// as it was; any other bytes are a reply without a header: the file itself.
 void clsDownload::EndWithoutHeader()
 {
     // A resumed file is not emptied for a reply that brought nothing at all.
     if (m_resume && m_header.isEmpty())
         return Fail(ErrIncomplete, QStringLiteral("The server closed the connection without a reply."));
-    if (beginsAsStatusLine(m_header))
+    if (m_interimPassed || beginsAsStatusLine(m_header))
         return Fail(ErrIncomplete, QStringLiteral("The connection closed before the reply's header was complete."));
     const QByteArray body = std::exchange(m_header, {});
     OpenDestination();
@@ -422,6 +441,7 @@ void clsDownload::CloseAll()
     m_chunks.reset();
     m_header.clear();
     m_headerComplete = false;
+    m_interimPassed = false;
     m_resume = false;
     m_resumeLength = 0;
     m_file.reset();

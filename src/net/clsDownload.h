@@ -75,6 +75,7 @@ private:
     QString GetHost(const QString &url) const;
     QString GetPath(const QString &url) const;
     static QString GetHeaderValue(const QByteArray &header, const QByteArray &name);
+    void TakeHeader(const QByteArray &data);
     bool HeaderAccepted();
     bool StatusAccepted(int status);
     bool FramingKnown();
@@ -106,6 +107,7 @@ private:
 
     QByteArray m_header; // the reply until its empty line, then its header
     bool m_headerComplete = false;
+    bool m_interimPassed = false; // an interim reply came: a final one must follow
     bool m_resume = false;
     int64_t m_resumeLength = 0;
     std::unique_ptr<QFile> m_file;

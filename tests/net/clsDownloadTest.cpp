@@ -108,6 +108,11 @@ TEST(clsDownload, EndsTheBodyWhereItsFramingSays)
         {"other coding", {{"HTTP/1.1 200 OK\r\nTransfer-Encoding: gzip, chunked\r\n\r\n" + chunked}}, "old", "Error 7"},
         {"more than announced", {{"HTTP/1.0 200 OK\r\nContent-Length: 10\r\n\r\n" + body}}, body.left(10), "Completed"},
         {"announced length, kept open", {{"HTTP/1.1 200 OK\r\nContent-Length: 4\r\n\r\nfour"}, 0, false}, "four", "Completed"},
+        {"interim replies first",
+         {{"HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 103 Early Hints\r\nLink: </a.css>; rel=preload\r\n\r\nHTTP/1.1 2",
+           "00 OK\r\nContent-Length: 4\r\n\r\nfour"}},
+         "four", "Completed"},
+        {"an interim reply, then the close", {{"HTTP/1.1 100 Continue\r\n\r\n"}}, "old", "Error 2"},
     };
     HttpServer server;
     for (const auto &c : cases) {
