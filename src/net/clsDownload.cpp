@@ -264,7 +264,7 @@ bool clsDownload::HeaderAccepted()
         StartAnew(m_url);
         return false;
     }
-    if (!FramingKnown())
+    if (!FramingKnown(status))
         return false;
     OpenDestination();
     if (m_resume && status != 206)
@@ -294,10 +294,16 @@ bool clsDownload::StatusAccepted(int status)
     return status < 400;
 }
 
-// How the body's end is found: by its last chunk, its announced length, or the connection's
-// close. False, after Error, for a transfer coding other than chunked.
-bool clsDownload::FramingKnown()
+// How the body's end is found: by its status, its last chunk, its announced length, or the
+// connection's close. False, after Error, for a transfer coding other than chunked.
+bool clsDownload::FramingKnown(int status)
 {
+    // These have no body, whatever their header says (RFC 9112 section 6.3): waiting for one
+    // would hold a connection that the server keeps open.
+    if (status == 204 || status == 304) {
+        m_expectedLength = 0;
+        return true;
+    }
     const QString coding = GetHeaderValue(m_header, "Transfer-Encoding");
     if (coding.compare(u"chunked", Qt::CaseInsensitive) == 0) {
         m_chunks.emplace();

@@ -78,7 +78,7 @@ private:
     void TakeHeader(const QByteArray &data);
     bool HeaderAccepted();
     bool StatusAccepted(int status);
-    bool FramingKnown();
+    bool FramingKnown(int status);
     QString Resolved(const QString &location) const;
     void StartAnew(const QString &url);
     void TakeBody(const QByteArray &piece);

@@ -113,12 +113,15 @@ TEST(clsDownload, EndsTheBodyWhereItsFramingSays)
            "00 OK\r\nContent-Length: 4\r\n\r\nfour"}},
          "four", "Completed"},
         {"an interim reply, then the close", {{"HTTP/1.1 100 Continue\r\n\r\n"}}, "old", "Error 2"},
+        {"no body by status, kept open", {{"HTTP/1.1 204 No Content\r\n\r\n"}, 0, false}, "", "Completed"},
+        {"no body whatever the length, kept open", {{"HTTP/1.1 304 Not Modified\r\nContent-Length: 4\r\n\r\n"}, 0, false}, "", "Completed"},
     };
     HttpServer server;
     for (const auto &c : cases) {
         server.handler = [&c](const HttpServer::Request &) { return c.reply; };
         Transfer t;
         t.folder.Write("f", "old");
+        t.download.setIdleTimeout(2000);
         EXPECT_EQ(t.Get(server.Url("/f")).last().section(' ', 0, 1), c.end) << c.name;
         EXPECT_EQ(t.File(), c.file) << c.name;
     }
