@@ -23,6 +23,7 @@ constexpr int32_t ErrInvalidURL = 5;
 constexpr int32_t ErrTimedOut = 6;
 constexpr int32_t ErrTransferCoding = 7;
 constexpr int32_t ErrDamagedChunks = 8;
+constexpr int32_t ErrInvalidLength = 9;
 constexpr int32_t ErrFileAccess = 75;
 
 constexpr int MaxRedirects = 10;
@@ -46,12 +47,37 @@ bool holdsControlCharacters(const QString &text)
     return std::any_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x20 || c.unicode() == 0x7f; });
 }
 
-// A length written in decimal digits alone; -1 for anything else.
-int64_t decimalLength(const QString &text)
+// A length written in decimal digits alone, within 64 bits; -1 for anything else.
+int64_t decimalLength(const QByteArray &text)
 {
-    bool ok = !text.isEmpty() && std::all_of(text.begin(), text.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
+    bool ok = !text.isEmpty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
     const qlonglong value = ok ? text.toLongLong(&ok) : 0;
     return ok ? value : -1;
+}
+
+// The elements of comma-separated lists, over all the lines given, trimmed; empty ones are left
+// out (RFC 9110 section 5.6.1).
+QList<QByteArray> listElements(const QList<QByteArray> &values)
+{
+    QList<QByteArray> elements;
+    for (const QByteArray &value : values) {
+        for (const QByteArray &element : value.split(',')) {
+            if (!element.trimmed().isEmpty())
+                elements << element.trimmed();
+        }
+    }
+    return elements;
+}
+
+// The length that Content-Length lines give: one length, alone or repeated in a list (RFC 9110
+// section 8.6); -1 when any element is no length or two differ.
+int64_t agreedLength(const QList<QByteArray> &values)
+{
+    const QList<QByteArray> elements = listElements(values);
+    const int64_t length = elements.isEmpty() ? -1 : decimalLength(elements.first());
+    const bool agreed = std::all_of(elements.begin(), elements.end(),
+                                    [length](const QByteArray &element) { return decimalLength(element) == length; });
+    return agreed ? length : -1;
 }
 
 // A number of a Content-Range value: the first byte's position of "bytes 1000-1499/1500"
@@ -173,17 +199,25 @@ QString clsDownload::GetPath(const QString &url) const
     return slash < 0 ? QStringLiteral("/") : rest.mid(slash);
 }
 
-// Header names match at the start of a line, in any letter case, followed by ":".
-QString clsDownload::GetHeaderValue(const QByteArray &header, const QByteArray &name)
+// The values of the header's lines of that name, in their order. Names match at the start of a
+// line, in any letter case, followed by ":".
+QList<QByteArray> clsDownload::GetHeaderValues(const QByteArray &header, const QByteArray &name)
 {
+    QList<QByteArray> values;
     const QList<QByteArray> lines = header.split('\n');
     for (qsizetype i = 1; i < lines.size(); ++i) {
         const QByteArray &line = lines[i];
         if (line.size() > name.size() && line.at(name.size()) == ':' &&
             line.left(name.size()).compare(name, Qt::CaseInsensitive) == 0)
-            return QString::fromLatin1(line.mid(name.size() + 1).trimmed());
+            values << line.mid(name.size() + 1).trimmed();
     }
-    return {};
+    return values;
+}
+
+// The first line's value; empty when the header has no line of that name.
+QString clsDownload::GetHeaderValue(const QByteArray &header, const QByteArray &name)
+{
+    return QString::fromLatin1(GetHeaderValues(header, name).value(0));
 }
 
 void clsDownload::moSocket_Connect()
@@ -295,23 +329,40 @@ bool clsDownload::StatusAccepted(int status)
 }
 
 // How the body's end is found: by its status, its last chunk, its announced length, or the
-// connection's close. False, after Error, for a transfer coding other than chunked.
+// connection's close (RFC 9112 section 6.3). False, after Error, when the header does not say it
+// in one way this program reads: every Transfer-Encoding line counts, and chunked must be the
+// only coding.
 bool clsDownload::FramingKnown(int status)
 {
-    // These have no body, whatever their header says (RFC 9112 section 6.3): waiting for one
-    // would hold a connection that the server keeps open.
+    // These have no body, whatever their header says: waiting for one would hold a connection
+    // that the server keeps open.
     if (status == 204 || status == 304) {
         m_expectedLength = 0;
         return true;
     }
-    const QString coding = GetHeaderValue(m_header, "Transfer-Encoding");
-    if (coding.compare(u"chunked", Qt::CaseInsensitive) == 0) {
+    const QList<QByteArray> codings = listElements(GetHeaderValues(m_header, "Transfer-Encoding"));
+    if (codings.size() == 1 && codings.first().compare("chunked", Qt::CaseInsensitive) == 0) {
         m_chunks.emplace();
-    } else if (!coding.isEmpty()) {
-        Fail(ErrTransferCoding, QStringLiteral("The server sent the file in a form this program cannot read: ") + coding);
+        return true;
+    }
+    if (codings.isEmpty())
+        return LengthKnown();
+    Fail(ErrTransferCoding,
+         QStringLiteral("The server sent the file in a form this program cannot read: ") + QString::fromLatin1(codings.join(", ")));
+    return false;
+}
+
+// A body without a transfer coding ends after its Content-Length, or at the close when there is
+// none. False, after Error, for lengths that differ or are not lengths: guessing one would cut
+// the file short or wait for bytes that never come.
+bool clsDownload::LengthKnown()
+{
+    const QList<QByteArray> lengths = GetHeaderValues(m_header, "Content-Length");
+    m_expectedLength = lengths.isEmpty() ? -1 : agreedLength(lengths);
+    if (!lengths.isEmpty() && m_expectedLength < 0) {
+        Fail(ErrInvalidLength, QStringLiteral("The reply names no valid length: ") + QString::fromLatin1(lengths.join(", ")));
         return false;
     }
-    m_expectedLength = m_chunks ? -1 : decimalLength(GetHeaderValue(m_header, "Content-Length"));
     // Sizes beyond the 32-bit property count as unknown.
     m_fileSize = m_expectedLength > 0 && m_expectedLength <= std::numeric_limits<int32_t>::max()
                      ? static_cast<int32_t>(m_expectedLength) : 0;

@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QFile>
+#include <QList>
 #include <QObject>
 #include <QString>
 #include <QTimer>
@@ -74,11 +75,13 @@ private:
     static std::pair<QString, int32_t> ServerOf(const QString &hostAndPort);
     QString GetHost(const QString &url) const;
     QString GetPath(const QString &url) const;
+    static QList<QByteArray> GetHeaderValues(const QByteArray &header, const QByteArray &name);
     static QString GetHeaderValue(const QByteArray &header, const QByteArray &name);
     void TakeHeader(const QByteArray &data);
     bool HeaderAccepted();
     bool StatusAccepted(int status);
     bool FramingKnown(int status);
+    bool LengthKnown();
     QString Resolved(const QString &location) const;
     void StartAnew(const QString &url);
     void TakeBody(const QByteArray &piece);

@@ -95,6 +95,7 @@ TEST(clsDownload, EndsTheBodyWhereItsFramingSays)
     for (const char c : QByteArray("HTTP/1.1 200 OK\nTransfer-Encoding: Chunked\r\nContent-Length: 3\n\n"
                                    "5;name=value\r\nchunk\n3 \r\n ed\r\n0\r\nTrailer: x\r\n\r\nafter"))
         bytes << QByteArray(1, c);
+    const auto length = [](const QByteArray &value) { return Reply{{"HTTP/1.1 200 OK\r\nContent-Length: " + value + "\r\n\r\nfour"}}; };
     const struct {
         const char *name;
         Reply reply;
@@ -115,6 +116,13 @@ TEST(clsDownload, EndsTheBodyWhereItsFramingSays)
         {"an interim reply, then the close", {{"HTTP/1.1 100 Continue\r\n\r\n"}}, "old", "Error 2"},
         {"no body by status, kept open", {{"HTTP/1.1 204 No Content\r\n\r\n"}, 0, false}, "", "Completed"},
         {"no body whatever the length, kept open", {{"HTTP/1.1 304 Not Modified\r\nContent-Length: 4\r\n\r\n"}, 0, false}, "", "Completed"},
+        {"chunked, then another coding on a second line",
+         {{"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\nTransfer-Encoding: gzip\r\n\r\n" + chunked + "0\r\n\r\n"}}, "old", "Error 7"},
+        {"lengths that differ", length("4\r\nContent-Length: 5"), "old", "Error 9"},
+        {"negative length", length("-4"), "old", "Error 9"},
+        {"length not in digits", length("4x"), "old", "Error 9"},
+        {"length beyond 64 bits", length("18446744073709551616"), "old", "Error 9"},
+        {"one length repeated, kept open", {{"HTTP/1.1 200 OK\r\nContent-Length: 4, 4\r\nContent-Length: 4\r\n\r\nfour"}, 0, false}, "four", "Completed"},
     };
     HttpServer server;
     for (const auto &c : cases) {
