@@ -290,12 +290,12 @@ bool clsDownload::HeaderAccepted()
     m_headerComplete = true;
     const QString location = m_disableRedirection ? QString() : GetHeaderValue(m_header, "Location");
     if (!location.isEmpty()) {
-        StartAnew(Resolved(location));
+        RequestAgain(Resolved(location), m_resume); // a resume goes on at the new location
         return false;
     }
     // Appending a part that does not begin where the file ends would make another file of it.
     if (m_resume && status == 206 && rangeNumber(GetHeaderValue(m_header, "Content-Range"), 1) != m_resumeLength) {
-        StartAnew(m_url);
+        RequestAgain(m_url, false);
         return false;
     }
     if (!FramingKnown(status))
@@ -320,7 +320,7 @@ bool clsDownload::StatusAccepted(int status)
             CloseAll();
             emit Completed();
         } else {
-            StartAnew(m_url);
+            RequestAgain(m_url, false);
         }
     } else if (status >= 400) {
         Fail(status, QString::fromLatin1(m_header.left(m_header.indexOf('\n')).trimmed()));
@@ -376,13 +376,15 @@ QString clsDownload::Resolved(const QString &location) const
     return base.resolved(QUrl(location)).toString(QUrl::FullyEncoded | QUrl::RemoveFragment);
 }
 
-// Begins the file anew from url: a redirect's target, or the same URL when a resumed reply
-// cannot continue the file.
-void clsDownload::StartAnew(const QString &url)
+// Asks for the file again at url: a redirect's target, or the same URL when a resumed reply
+// cannot continue the file. With resume the request asks for what the file lacks; without, the
+// file is begun anew.
+void clsDownload::RequestAgain(const QString &url, bool resume)
 {
     if (++m_redirects > MaxRedirects)
         return Fail(ErrTooManyRedirects, QStringLiteral("Too many redirects: ") + url);
     CloseAll();
+    m_resume = resume;
     m_url = url;
     StartDownload(std::nullopt, std::nullopt);
 }

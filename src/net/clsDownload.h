@@ -83,7 +83,7 @@ private:
     bool FramingKnown(int status);
     bool LengthKnown();
     QString Resolved(const QString &location) const;
-    void StartAnew(const QString &url);
+    void RequestAgain(const QString &url, bool resume);
     void TakeBody(const QByteArray &piece);
     qsizetype BytesLeft() const;
     void OpenDestination();

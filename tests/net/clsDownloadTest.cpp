@@ -168,6 +168,10 @@ TEST(clsDownload, FollowsRedirectsUpToTen)
     t.Get(server.Url("/absolute"));
     EXPECT_EQ(t.File(), "over there");
     EXPECT_EQ(t.download.URL(), other.Url("/there"));
+    t.folder.Write("f", "over");
+    t.Get(server.Url("/absolute"), true);
+    EXPECT_EQ(other.requests.back().Header("Range"), "bytes=4-") << "a resume goes on at the new location";
+    EXPECT_EQ(t.File(), "over there");
     EXPECT_EQ(t.Get(server.Url("/relative"), true).first(), "Starting 0 HTTP/1.0 200 OK") << "a redirecting reply raises nothing";
     EXPECT_EQ(t.File(), "right here");
     t.Get(server.Url("/dir/reference"));
