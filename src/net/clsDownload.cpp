@@ -27,6 +27,9 @@ constexpr int32_t ErrInvalidLength = 9;
 constexpr int32_t ErrFileAccess = 75;
 
 constexpr int MaxRedirects = 10;
+// Requests for the rest after parts that stop short of the file's end: a server that cuts it
+// finer is not worth holding the transfer for, and the next attempt goes on from there.
+constexpr int MaxParts = 10;
 constexpr qsizetype MaxHeader = 64 * 1024;
 constexpr int IdleTimeoutMs = 60 * 1000;
 
@@ -126,6 +129,7 @@ clsDownload::~clsDownload() { CloseAll(); }
 void clsDownload::Download(const std::optional<QString> &URL, const std::optional<QString> &Destination)
 {
     m_redirects = 0;
+    m_parts = 0;
     StartDownload(URL, Destination);
 }
 
@@ -301,7 +305,9 @@ bool clsDownload::HeaderAccepted()
     if (!FramingKnown(status))
         return false;
     OpenDestination();
-    if (m_resume && status != 206)
+    if (m_resume && status == 206)
+        m_completeLength = rangeNumber(GetHeaderValue(m_header, "Content-Range"), 2);
+    else if (m_resume)
         ReopenDestination(); // the server sent the whole file instead of the rest
     emit Starting(m_fileSize, QString::fromLatin1(m_header));
     return true;
@@ -383,6 +389,11 @@ void clsDownload::RequestAgain(const QString &url, bool resume)
 {
     if (++m_redirects > MaxRedirects)
         return Fail(ErrTooManyRedirects, QStringLiteral("Too many redirects: ") + url);
+    Reconnect(url, resume);
+}
+
+void clsDownload::Reconnect(const QString &url, bool resume)
+{
     CloseAll();
     m_resume = resume;
     m_url = url;
@@ -401,9 +412,21 @@ void clsDownload::TakeBody(const QByteArray &piece)
     if (!data)
         return Fail(ErrDamagedChunks, QStringLiteral("The server's reply breaks its chunked form."));
     WriteBody(*data);
-    if (m_chunks ? m_chunks->Done() : BytesLeft() == 0) {
+    if (m_chunks ? m_chunks->Done() : BytesLeft() == 0)
+        BodyEnded();
+}
+
+// A part that leaves the file short of the length the server named (RFC 9110 section 14.4) is
+// followed by a request for the rest: the file is Completed only at that length.
+void clsDownload::BodyEnded()
+{
+    if (m_resumeLength + m_bodyLength >= m_completeLength) {
         CloseAll();
         emit Completed();
+    } else if (++m_parts > MaxParts) {
+        Fail(ErrIncomplete, QStringLiteral("The server sent the rest of the file in more parts than this program asks for."));
+    } else {
+        Reconnect(m_url, true);
     }
 }
 
@@ -421,8 +444,7 @@ void clsDownload::moSocket_CloseSck()
     // resume can fetch the rest.
     if (m_chunks || m_expectedLength >= 0)
         return Fail(ErrIncomplete, QStringLiteral("The connection closed before the whole file arrived."));
-    CloseAll();
-    emit Completed();
+    BodyEnded();
 }
 
 // The connection closed before a header's empty line. After an interim reply, or in bytes that
@@ -506,5 +528,6 @@ void clsDownload::CloseAll()
     m_file.reset();
     m_fileSize = 0;
     m_expectedLength = -1;
+    m_completeLength = -1;
     m_bodyLength = 0;
 }

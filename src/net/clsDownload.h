@@ -17,11 +17,11 @@
 
 class clsSocketMaster;
 
-// Fetches one URL into one local file with a single HTTP/1.0 GET: from the beginning
-// (Download) or continuing a partly written file with a byte-range request (ResumeDownload).
-// Follows redirects, can go through a proxy, and reports the outcome through exactly one of
-// Completed or Error per transfer (none after Cancel). Failures never reach the caller as
-// exceptions.
+// Fetches one URL into one local file with an HTTP/1.0 GET: from the beginning (Download) or
+// continuing a partly written file with a byte-range request (ResumeDownload), which is asked
+// again for the rest when the server's part stops short of the file's end. Follows redirects,
+// can go through a proxy, and reports the outcome through exactly one of Completed or Error per
+// transfer (none after Cancel). Failures never reach the caller as exceptions.
 class clsDownload : public QObject {
     Q_OBJECT
 
@@ -84,8 +84,10 @@ private:
     bool LengthKnown();
     QString Resolved(const QString &location) const;
     void RequestAgain(const QString &url, bool resume);
+    void Reconnect(const QString &url, bool resume);
     void TakeBody(const QByteArray &piece);
     qsizetype BytesLeft() const;
+    void BodyEnded();
     void OpenDestination();
     void ReopenDestination();
     void WriteBody(const QByteArray &body);
@@ -116,8 +118,10 @@ private:
     std::unique_ptr<QFile> m_file;
     int32_t m_fileSize = 0;
     int64_t m_expectedLength = -1; // Content-Length, -1 when none
+    int64_t m_completeLength = -1; // the whole file's length that a part names, -1 when none
     std::optional<ChunkedBody> m_chunks; // while the body comes in chunks
     QTimer m_idle; // runs while the transfer waits for the server
     int64_t m_bodyLength = 0;
     int m_redirects = 0;
+    int m_parts = 0; // requests for the rest after a part
 };

@@ -224,6 +224,33 @@ TEST(clsDownload, ResumesFromTheFilesLength)
     }
 }
 
+// A part that stops short of the file's end is followed by requests for the rest, a bounded number
+// of them: the file is never Completed short of the length the server named.
+TEST(clsDownload, AsksForWhatAPartLeftOut)
+{
+    QByteArray whole;
+    for (int i = 0; i < 16384; ++i)
+        whole += char(i * 13);
+    HttpServer server;
+    qsizetype firstPart = 100, laterParts = -1;
+    server.handler = [&](const HttpServer::Request &request) {
+        return HttpServer::FileReply(whole, request, server.requests.size() == 1 ? firstPart : laterParts);
+    };
+    Transfer t;
+    t.folder.Write("f", whole.left(1000));
+    EXPECT_EQ(t.Get(server.Url("/f"), true).last(), "Completed");
+    EXPECT_EQ(server.requests.size(), 2u);
+    EXPECT_EQ(server.requests.back().Header("Range"), "bytes=1100-");
+    EXPECT_EQ(t.File(), whole);
+
+    firstPart = laterParts = 1;
+    server.requests.clear();
+    t.folder.Write("f", whole.left(1000));
+    EXPECT_TRUE(t.Get(server.Url("/f"), true).last().startsWith("Error 2 "));
+    EXPECT_EQ(server.requests.size(), 11u);
+    EXPECT_EQ(t.File(), whole.left(1011)) << "kept for a resume";
+}
+
 TEST(clsDownload, ReplacesAReadOnlyFileAndCancelLeavesThePartialOne)
 {
     HttpServer server;
