@@ -85,12 +85,12 @@ int64_t agreedLength(const QList<QByteArray> &values)
 
 // A number of a Content-Range value: the first byte's position of "bytes 1000-1499/1500"
 // (field 1) or the file's whole length of it or of "bytes */1500" (field 2); -1 when it has none.
-int64_t rangeNumber(const QString &contentRange, int field)
+int64_t rangeNumber(const QByteArray &contentRange, int field)
 {
     static const QRegularExpression form(QStringLiteral(R"(^bytes\s+(?:(\d+)-\d+|\*)/(\d+|\*)$)"),
                                          QRegularExpression::CaseInsensitiveOption);
     bool ok = false;
-    const qlonglong value = form.match(contentRange).captured(field).toLongLong(&ok);
+    const qlonglong value = form.match(QString::fromLatin1(contentRange)).captured(field).toLongLong(&ok);
     return ok ? value : -1;
 }
 
@@ -104,6 +104,30 @@ qsizetype headerEnd(const QByteArray &text, qsizetype from)
             return next + 1;
     }
     return -1;
+}
+
+// A URL without its scheme, which may be written in any letter case (RFC 3986 section 3.1).
+QString withoutScheme(const QString &url)
+{
+    return url.startsWith(Scheme, Qt::CaseInsensitive) ? url.mid(Scheme.size()) : url;
+}
+
+// Where the host (with its port) ends in a URL without its scheme: at the path or, when the path
+// is empty, at the query. -1 when nothing follows the host.
+qsizetype hostEnd(const QString &rest)
+{
+    static const QRegularExpression end(QStringLiteral("[/?]"));
+    return rest.indexOf(end);
+}
+
+// A URL from a header as text, its bytes beyond ASCII (raw UTF-8, say) percent-encoded as they
+// stand (RFC 3986 section 2.1): read as characters first, they would be encoded a second time.
+QString beyondAsciiEncoded(const QByteArray &url)
+{
+    QString text;
+    for (const char c : url)
+        text += uchar(c) < 0x80 ? QString(QLatin1Char(c)) : u'%' + QString::number(uchar(c), 16).toUpper();
+    return text;
 }
 
 // The status code of a status line "HTTP/1.1 200 OK".
@@ -187,20 +211,19 @@ std::pair<QString, int32_t> clsDownload::ServerOf(const QString &hostAndPort)
 
 QString clsDownload::GetHost(const QString &url) const
 {
-    QString host = url.trimmed();
-    if (host.startsWith(Scheme))
-        host.remove(0, Scheme.size());
-    const qsizetype slash = host.indexOf(u'/');
-    return slash < 0 ? host : host.left(slash);
+    const QString rest = withoutScheme(url.trimmed());
+    return rest.left(hostEnd(rest));
 }
 
+// The path with the query; an empty path is "/" (RFC 3986 section 6.2.3), also before a query.
 QString clsDownload::GetPath(const QString &url) const
 {
     if (m_accessType == 1)
         return url;
-    const QString rest = url.startsWith(Scheme) ? url.mid(Scheme.size()) : url;
-    const qsizetype slash = rest.indexOf(u'/');
-    return slash < 0 ? QStringLiteral("/") : rest.mid(slash);
+    const QString rest = withoutScheme(url);
+    const qsizetype end = hostEnd(rest);
+    const QString path = end < 0 ? QString() : rest.mid(end);
+    return path.startsWith(u'/') ? path : u'/' + path;
 }
 
 // The values of the header's lines of that name, in their order. Names match at the start of a
@@ -219,9 +242,9 @@ QList<QByteArray> clsDownload::GetHeaderValues(const QByteArray &header, const Q
 }
 
 // The first line's value; empty when the header has no line of that name.
-QString clsDownload::GetHeaderValue(const QByteArray &header, const QByteArray &name)
+QByteArray clsDownload::GetHeaderValue(const QByteArray &header, const QByteArray &name)
 {
-    return QString::fromLatin1(GetHeaderValues(header, name).value(0));
+    return GetHeaderValues(header, name).value(0);
 }
 
 void clsDownload::moSocket_Connect()
@@ -292,7 +315,7 @@ bool clsDownload::HeaderAccepted()
     if (!StatusAccepted(status))
         return false;
     m_headerComplete = true;
-    const QString location = m_disableRedirection ? QString() : GetHeaderValue(m_header, "Location");
+    const QByteArray location = m_disableRedirection ? QByteArray() : GetHeaderValue(m_header, "Location");
     if (!location.isEmpty()) {
         RequestAgain(Resolved(location), m_resume); // a resume goes on at the new location
         return false;
@@ -376,10 +399,10 @@ bool clsDownload::LengthKnown()
 }
 
 // A Location is a reference relative to the URL it answers.
-QString clsDownload::Resolved(const QString &location) const
+QString clsDownload::Resolved(const QByteArray &location) const
 {
-    const QUrl base(m_url.startsWith(Scheme) ? m_url : Scheme + m_url);
-    return base.resolved(QUrl(location)).toString(QUrl::FullyEncoded | QUrl::RemoveFragment);
+    const QUrl base(m_url.startsWith(Scheme, Qt::CaseInsensitive) ? m_url : Scheme + m_url);
+    return base.resolved(QUrl(beyondAsciiEncoded(location))).toString(QUrl::FullyEncoded | QUrl::RemoveFragment);
 }
 
 // Asks for the file again at url: a redirect's target, or the same URL when a resumed reply

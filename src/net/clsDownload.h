@@ -76,13 +76,13 @@ private:
     QString GetHost(const QString &url) const;
     QString GetPath(const QString &url) const;
     static QList<QByteArray> GetHeaderValues(const QByteArray &header, const QByteArray &name);
-    static QString GetHeaderValue(const QByteArray &header, const QByteArray &name);
+    static QByteArray GetHeaderValue(const QByteArray &header, const QByteArray &name);
     void TakeHeader(const QByteArray &data);
     bool HeaderAccepted();
     bool StatusAccepted(int status);
     bool FramingKnown(int status);
     bool LengthKnown();
-    QString Resolved(const QString &location) const;
+    QString Resolved(const QByteArray &location) const;
     void RequestAgain(const QString &url, bool resume);
     void Reconnect(const QString &url, bool resume);
     void TakeBody(const QByteArray &piece);

@@ -157,7 +157,8 @@ TEST(clsDownload, FollowsRedirectsUpToTen)
     HttpServer other, server;
     other.files["/there"] = "over there";
     const QMap<QByteArray, QByteArray> locations{
-        {"/absolute", other.Url("/there").toLatin1()}, {"/loop", "/loop"}, {"/dir/reference", "../here#part"}};
+        {"/absolute", other.Url("/there").toLatin1()}, {"/loop", "/loop"}, {"/dir/reference", "../here#part"},
+        {"/query", server.Url("?x=1").toLatin1()}, {"/utf-8", "/caf\xC3\xA9"}};
     server.handler = [&](const HttpServer::Request &request) {
         const QByteArray location = locations.value(request.target, "/here");
         if (request.target == "/here")
@@ -177,6 +178,14 @@ TEST(clsDownload, FollowsRedirectsUpToTen)
     t.Get(server.Url("/dir/reference"));
     EXPECT_EQ(t.download.URL(), server.Url("/here"));
     EXPECT_EQ(t.File(), "right here");
+    server.requests.clear();
+    t.Get(server.Url("/query"));
+    t.Get(server.Url("/utf-8"));
+    t.Get(server.Url("/capitals").replace("http://", "HTTP://"));
+    QList<QByteArray> targets;
+    for (const HttpServer::Request &request : server.requests)
+        targets << request.target;
+    EXPECT_EQ(targets, (QList<QByteArray>{"/query", "/?x=1", "/here", "/utf-8", "/caf%C3%A9", "/here", "/capitals", "/here"}));
     t.download.setDisableRedirection(true);
     t.Get(server.Url("/relative"));
     EXPECT_EQ(t.File(), "moved");
