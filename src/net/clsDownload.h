@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QFile>
+#include <QList>
 #include <QObject>
 #include <QString>
 #include <QTimer>
@@ -16,11 +17,11 @@
 
 class clsSocketMaster;
 
-// Fetches one URL into one local file with a single HTTP/1.0 GET: from the beginning
-// (Download) or continuing a partly written file with a byte-range request (ResumeDownload).
-// Follows redirects, can go through a proxy, and reports the outcome through exactly one of
-// Completed or Error per transfer (none after Cancel). Failures never reach the caller as
-// exceptions.
+// Fetches one URL into one local file with an HTTP/1.0 GET: from the beginning (Download) or
+// continuing a partly written file with a byte-range request (ResumeDownload), which is asked
+// again for the rest when the server's part stops short of the file's end. Follows redirects,
+// can go through a proxy, and reports the outcome through exactly one of Completed or Error per
+// transfer (none after Cancel). Failures never reach the caller as exceptions.
 class clsDownload : public QObject {
     Q_OBJECT
 
@@ -74,14 +75,19 @@ private:
     static std::pair<QString, int32_t> ServerOf(const QString &hostAndPort);
     QString GetHost(const QString &url) const;
     QString GetPath(const QString &url) const;
-    static QString GetHeaderValue(const QByteArray &header, const QByteArray &name);
+    static QList<QByteArray> GetHeaderValues(const QByteArray &header, const QByteArray &name);
+    static QByteArray GetHeaderValue(const QByteArray &header, const QByteArray &name);
+    void TakeHeader(const QByteArray &data);
     bool HeaderAccepted();
     bool StatusAccepted(int status);
-    bool FramingKnown();
-    QString Resolved(const QString &location) const;
-    void StartAnew(const QString &url);
+    bool FramingKnown(int status);
+    bool LengthKnown();
+    QString Resolved(const QByteArray &location) const;
+    void RequestAgain(const QString &url, bool resume);
+    void Reconnect(const QString &url, bool resume);
     void TakeBody(const QByteArray &piece);
     qsizetype BytesLeft() const;
+    void BodyEnded();
     void OpenDestination();
     void ReopenDestination();
     void WriteBody(const QByteArray &body);
@@ -93,6 +99,7 @@ private:
     void moSocket_Connect();
     void moSocket_DataArrival();
     void moSocket_CloseSck();
+    void EndWithoutHeader();
     void moSocket_Error(int32_t Number, const QString &Description);
 
     std::shared_ptr<clsSocketMaster> moSocket;
@@ -105,13 +112,16 @@ private:
 
     QByteArray m_header; // the reply until its empty line, then its header
     bool m_headerComplete = false;
+    bool m_interimPassed = false; // an interim reply came: a final one must follow
     bool m_resume = false;
     int64_t m_resumeLength = 0;
     std::unique_ptr<QFile> m_file;
     int32_t m_fileSize = 0;
     int64_t m_expectedLength = -1; // Content-Length, -1 when none
+    int64_t m_completeLength = -1; // the whole file's length that a part names, -1 when none
     std::optional<ChunkedBody> m_chunks; // while the body comes in chunks
     QTimer m_idle; // runs while the transfer waits for the server
     int64_t m_bodyLength = 0;
     int m_redirects = 0;
+    int m_parts = 0; // requests for the rest after a part
 };

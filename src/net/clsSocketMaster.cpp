@@ -71,6 +71,13 @@ Resolved resolveHostSync(const QString &host)
     return {entry.addresses.front(), 0};
 }
 
+// A socket without a local port has not been bound yet.
+bool hasLocalPort(int32_t socket)
+{
+    sockets::Endpoint local;
+    return socket != -1 && sockets::LocalEndpoint(socket, local) == 0 && local.port != 0;
+}
+
 QVariant emptyOf(int32_t varType) { return varType == vbString ? QVariant(QString()) : QVariant(QByteArray()); }
 
 } // namespace
@@ -245,9 +252,11 @@ void clsSocketMaster::DestroySocket()
     }
 }
 
+// A socket bound already keeps its binding: a UDP socket that met an error (state 9) is bound,
+// and binding it again would fail with "Invalid argument" on every later send.
 bool clsSocketMaster::BindInternal(const QVariant &varLocalPort, const QVariant &varLocalIP)
 {
-    if (m_state == sckOpen)
+    if (m_state == sckOpen || hasLocalPort(m_socket))
         return true;
     const int32_t port = varLocalPort.isValid() ? portArgument(varLocalPort, 0, "BindInternal") : m_localPort;
     const Resolved local = resolveHostSync(varLocalIP.isValid() ? varLocalIP.toString() : QString());

@@ -32,7 +32,8 @@ struct HostEntry;
 // Events of one connection come in this order: Connect; SendProgress and SendComplete (inside
 // SendData when the network takes everything at once, else on later notifications);
 // DataArrival any number of times; CloseSck. Error may come at any point; after it the state
-// is 9 and nothing but CloseSck (the member) leaves that state.
+// is 9 and nothing but CloseSck (the member) leaves that state, except that a UDP socket's next
+// SendData sends as usual (state 1).
 //
 // Values cross the network as bytes: see SendData and GetData for the types. Text is one byte
 // per character (ISO 8859-1) both ways, so every byte value survives a round trip through text.

@@ -66,7 +66,7 @@ HttpServer::Reply HttpServer::Whole(const QByteArray &statusAndHeaders, const QB
     return Reply{{statusAndHeaders + "\r\n\r\n" + body}};
 }
 
-HttpServer::Reply HttpServer::FileReply(const QByteArray &content, const Request &request)
+HttpServer::Reply HttpServer::FileReply(const QByteArray &content, const Request &request, qsizetype most)
 {
     const QByteArray range = request.Header("Range");
     if (!range.startsWith("bytes="))
@@ -74,9 +74,9 @@ HttpServer::Reply HttpServer::FileReply(const QByteArray &content, const Request
     const qsizetype from = range.mid(6).chopped(1).toLongLong();
     if (from >= content.size())
         return Whole("HTTP/1.0 416 Range Not Satisfiable\r\nContent-Range: bytes */" + QByteArray::number(content.size()));
-    const QByteArray rest = content.mid(from);
+    const QByteArray rest = content.mid(from, most);
     return Whole("HTTP/1.0 206 Partial Content\r\nContent-Length: " + QByteArray::number(rest.size()) +
-                     "\r\nContent-Range: bytes " + QByteArray::number(from) + "-" + QByteArray::number(content.size() - 1) +
+                     "\r\nContent-Range: bytes " + QByteArray::number(from) + "-" + QByteArray::number(from + rest.size() - 1) +
                      "/" + QByteArray::number(content.size()),
                  rest);
 }

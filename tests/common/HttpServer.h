@@ -45,8 +45,9 @@ public:
     std::vector<Request> requests;
 
     // A reply for content as a server that honours "Range: bytes=N-" sends it: 206 with
-    // Content-Range from N, 416 when N is at or past the end, 200 with the whole file otherwise.
-    static Reply FileReply(const QByteArray &content, const Request &request);
+    // Content-Range from N (at most most bytes, when most is not -1), 416 when N is at or past
+    // the end, 200 with the whole file otherwise.
+    static Reply FileReply(const QByteArray &content, const Request &request, qsizetype most = -1);
     // A reply of status line, headers and body in one piece.
     static Reply Whole(const QByteArray &statusAndHeaders, const QByteArray &body = {});
 

@@ -247,3 +247,21 @@ TEST(UdpData, DatagramsCarryTheirSenderAndAreReadOneByOne)
     EXPECT_EQ(ErrorOf([&] { sender->SendData(QStringLiteral("x")); }),
               std::make_pair(40014, QStringLiteral("clsSocketMaster.SendBufferedDataUDP")));
 }
+
+// A datagram too long to send fails alone: the socket sends the next one as usual.
+TEST(UdpData, AFailedSendLeavesTheSocketSending)
+{
+    auto receiver = udpSocket();
+    receiver->Bind(0, QStringLiteral("127.0.0.1"));
+    testing_support::SocketEvents arrivals(*receiver);
+    QVariant datagram = QByteArray();
+    arrivals.then = [&](const QString &) { receiver->GetData(datagram); };
+    auto sender = udpSocket();
+    testing_support::SocketEvents sent(*sender);
+    sender->setRemoteHost(QStringLiteral("127.0.0.1"));
+    sender->setRemotePort(receiver->LocalPort());
+    sender->SendData(QByteArray(70000, 'x'));
+    EXPECT_EQ(sent.log, (QStringList{QStringLiteral("Error 10040 Message too long. clsSocketMaster.SendBufferedDataUDP")}));
+    EXPECT_EQ(ErrorOf([&] { sender->SendData(QByteArray(100, 'y')); }).first, 0);
+    ASSERT_TRUE(RunUntil([&] { return datagram.toByteArray().size() == 100; }, 5000));
+}

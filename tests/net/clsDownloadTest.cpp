@@ -95,6 +95,7 @@ TEST(clsDownload, EndsTheBodyWhereItsFramingSays)
     for (const char c : QByteArray("HTTP/1.1 200 OK\nTransfer-Encoding: Chunked\r\nContent-Length: 3\n\n"
                                    "5;name=value\r\nchunk\n3 \r\n ed\r\n0\r\nTrailer: x\r\n\r\nafter"))
         bytes << QByteArray(1, c);
+    const auto length = [](const QByteArray &value) { return Reply{{"HTTP/1.1 200 OK\r\nContent-Length: " + value + "\r\n\r\nfour"}}; };
     const struct {
         const char *name;
         Reply reply;
@@ -108,12 +109,27 @@ TEST(clsDownload, EndsTheBodyWhereItsFramingSays)
         {"other coding", {{"HTTP/1.1 200 OK\r\nTransfer-Encoding: gzip, chunked\r\n\r\n" + chunked}}, "old", "Error 7"},
         {"more than announced", {{"HTTP/1.0 200 OK\r\nContent-Length: 10\r\n\r\n" + body}}, body.left(10), "Completed"},
         {"announced length, kept open", {{"HTTP/1.1 200 OK\r\nContent-Length: 4\r\n\r\nfour"}, 0, false}, "four", "Completed"},
+        {"interim replies first",
+         {{"HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 103 Early Hints\r\nLink: </a.css>; rel=preload\r\n\r\nHTTP/1.1 2",
+           "00 OK\r\nContent-Length: 4\r\n\r\nfour"}},
+         "four", "Completed"},
+        {"an interim reply, then the close", {{"HTTP/1.1 100 Continue\r\n\r\n"}}, "old", "Error 2"},
+        {"no body by status, kept open", {{"HTTP/1.1 204 No Content\r\n\r\n"}, 0, false}, "", "Completed"},
+        {"no body whatever the length, kept open", {{"HTTP/1.1 304 Not Modified\r\nContent-Length: 4\r\n\r\n"}, 0, false}, "", "Completed"},
+        {"chunked, then another coding on a second line",
+         {{"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\nTransfer-Encoding: gzip\r\n\r\n" + chunked + "0\r\n\r\n"}}, "old", "Error 7"},
+        {"lengths that differ", length("4\r\nContent-Length: 5"), "old", "Error 9"},
+        {"negative length", length("-4"), "old", "Error 9"},
+        {"length not in digits", length("4x"), "old", "Error 9"},
+        {"length beyond 64 bits", length("18446744073709551616"), "old", "Error 9"},
+        {"one length repeated, kept open", {{"HTTP/1.1 200 OK\r\nContent-Length: 4, 4\r\nContent-Length: 4\r\n\r\nfour"}, 0, false}, "four", "Completed"},
     };
     HttpServer server;
     for (const auto &c : cases) {
         server.handler = [&c](const HttpServer::Request &) { return c.reply; };
         Transfer t;
         t.folder.Write("f", "old");
+        t.download.setIdleTimeout(2000);
         EXPECT_EQ(t.Get(server.Url("/f")).last().section(' ', 0, 1), c.end) << c.name;
         EXPECT_EQ(t.File(), c.file) << c.name;
     }
@@ -141,7 +157,8 @@ TEST(clsDownload, FollowsRedirectsUpToTen)
     HttpServer other, server;
     other.files["/there"] = "over there";
     const QMap<QByteArray, QByteArray> locations{
-        {"/absolute", other.Url("/there").toLatin1()}, {"/loop", "/loop"}, {"/dir/reference", "../here#part"}};
+        {"/absolute", other.Url("/there").toLatin1()}, {"/loop", "/loop"}, {"/dir/reference", "../here#part"},
+        {"/query", server.Url("?x=1").toLatin1()}, {"/utf-8", "/caf\xC3\xA9"}};
     server.handler = [&](const HttpServer::Request &request) {
         const QByteArray location = locations.value(request.target, "/here");
         if (request.target == "/here")
@@ -152,11 +169,23 @@ TEST(clsDownload, FollowsRedirectsUpToTen)
     t.Get(server.Url("/absolute"));
     EXPECT_EQ(t.File(), "over there");
     EXPECT_EQ(t.download.URL(), other.Url("/there"));
+    t.folder.Write("f", "over");
+    t.Get(server.Url("/absolute"), true);
+    EXPECT_EQ(other.requests.back().Header("Range"), "bytes=4-") << "a resume goes on at the new location";
+    EXPECT_EQ(t.File(), "over there");
     EXPECT_EQ(t.Get(server.Url("/relative"), true).first(), "Starting 0 HTTP/1.0 200 OK") << "a redirecting reply raises nothing";
     EXPECT_EQ(t.File(), "right here");
     t.Get(server.Url("/dir/reference"));
     EXPECT_EQ(t.download.URL(), server.Url("/here"));
     EXPECT_EQ(t.File(), "right here");
+    server.requests.clear();
+    t.Get(server.Url("/query"));
+    t.Get(server.Url("/utf-8"));
+    t.Get(server.Url("/capitals").replace("http://", "HTTP://"));
+    QList<QByteArray> targets;
+    for (const HttpServer::Request &request : server.requests)
+        targets << request.target;
+    EXPECT_EQ(targets, (QList<QByteArray>{"/query", "/?x=1", "/here", "/utf-8", "/caf%C3%A9", "/here", "/capitals", "/here"}));
     t.download.setDisableRedirection(true);
     t.Get(server.Url("/relative"));
     EXPECT_EQ(t.File(), "moved");
@@ -204,6 +233,33 @@ TEST(clsDownload, ResumesFromTheFilesLength)
     }
 }
 
+// A part that stops short of the file's end is followed by requests for the rest, a bounded number
+// of them: the file is never Completed short of the length the server named.
+TEST(clsDownload, AsksForWhatAPartLeftOut)
+{
+    QByteArray whole;
+    for (int i = 0; i < 16384; ++i)
+        whole += char(i * 13);
+    HttpServer server;
+    qsizetype firstPart = 100, laterParts = -1;
+    server.handler = [&](const HttpServer::Request &request) {
+        return HttpServer::FileReply(whole, request, server.requests.size() == 1 ? firstPart : laterParts);
+    };
+    Transfer t;
+    t.folder.Write("f", whole.left(1000));
+    EXPECT_EQ(t.Get(server.Url("/f"), true).last(), "Completed");
+    EXPECT_EQ(server.requests.size(), 2u);
+    EXPECT_EQ(server.requests.back().Header("Range"), "bytes=1100-");
+    EXPECT_EQ(t.File(), whole);
+
+    firstPart = laterParts = 1;
+    server.requests.clear();
+    t.folder.Write("f", whole.left(1000));
+    EXPECT_TRUE(t.Get(server.Url("/f"), true).last().startsWith("Error 2 "));
+    EXPECT_EQ(server.requests.size(), 11u);
+    EXPECT_EQ(t.File(), whole.left(1011)) << "kept for a resume";
+}
+
 TEST(clsDownload, ReplacesAReadOnlyFileAndCancelLeavesThePartialOne)
 {
     HttpServer server;
@@ -227,6 +283,8 @@ TEST(clsDownload, ConnectionsThatCloseEarly)
             return Reply{{"no header, just text"}};
         if (request.target == "/short")
             return Reply{{"HTTP/1.0 200 OK\r\nContent-Length: 10\r\n\r\nfour"}};
+        if (request.target == "/cut")
+            return Reply{{request.Header("Range").isEmpty() ? "HTTP/1.0 200 OK\r\nContent-Len" : "HTTP/1.1 206 Partial Content\r\nContent-Ra"}};
         return Reply{};
     };
     Transfer t;
@@ -237,6 +295,10 @@ TEST(clsDownload, ConnectionsThatCloseEarly)
     EXPECT_EQ(t.File(), "no header, just text");
     EXPECT_TRUE(t.Get(server.Url("/short")).last().startsWith("Error 2 "));
     EXPECT_EQ(t.File(), "four") << "kept for a resume";
+    // A header cut off is no reply.
+    for (const bool resume : {false, true})
+        EXPECT_TRUE(t.Get(server.Url("/cut"), resume).last().startsWith("Error 2 ")) << resume;
+    EXPECT_EQ(t.File(), "four");
 }
 
 // A server that never answers, or stops sending, ends the transfer; a partial file stays for a resume.
