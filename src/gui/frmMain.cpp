@@ -20,6 +20,7 @@
 
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QDialog>
 #include <QDir>
 #include <QFile>
 #include <QIcon>
@@ -48,6 +49,15 @@ QTimer *makeTimer(QObject *parent, int interval)
     auto *timer = new QTimer(parent);
     timer->setInterval(interval);
     return timer;
+}
+
+// Modal to the main window alone: a dialog modal to the whole program also blocks the icon in the
+// notification area, and a click on it while the start-up sequence or a menu holds the dialog
+// open would be lost, with the window still waiting there.
+void execOverMain(QDialog &dialog)
+{
+    dialog.setWindowModality(Qt::WindowModal);
+    dialog.exec();
 }
 
 } // namespace
@@ -226,14 +236,14 @@ void frmMain::mnuSettings_Click()
 {
     setCursor(Qt::WaitCursor);
     frmSettingsDialog dialog(this);
-    dialog.exec();
+    execOverMain(dialog);
     unsetCursor();
 }
 
 void frmMain::mnuUpdateService_Click()
 {
     frmUpdateService dialog(this, this);
-    dialog.exec();
+    execOverMain(dialog);
 }
 
 void frmMain::mnuExit_Click() { close(); }
@@ -243,7 +253,7 @@ void frmMain::mnuHelpContents_Click() { OpenHomePage(); }
 void frmMain::mnuInfo_Click()
 {
     frmInfo info(this);
-    info.exec();
+    execOverMain(info);
 }
 
 void frmMain::changeEvent(QEvent *event)
@@ -317,7 +327,7 @@ void frmMain::tmrLoadSplash_Timer()
 {
     tmrLoadSplash->stop();
     frmSplash splash(this);
-    splash.exec();
+    execOverMain(splash);
     AskForSettings();
     if (frmSettings::Instance().GetShowQuickStart() == QStringLiteral("1"))
         ShowQuickStart();
@@ -337,7 +347,7 @@ void frmMain::AskForSettings()
 void frmMain::ShowQuickStart()
 {
     frmQuickStart page(this);
-    page.exec();
+    execOverMain(page);
     if (page.selectedIndex == 0)
         mnuScanNetwork->trigger();
     else if (page.selectedIndex == 1)

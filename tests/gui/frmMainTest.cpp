@@ -27,6 +27,7 @@
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMouseEvent>
 #include <QFile>
 #include <QMenu>
 #include <QProcess>
@@ -234,6 +235,38 @@ TEST(frmMain, TheStartUpSequenceShowsItsWindowsInOrderAndOpensWhatTheQuickStartP
     startAgain();
     EXPECT_EQ(answerer.shown, (QStringList{"frmSplash", "frmQuickStart"}));
     EXPECT_EQ(frmSettings::Instance().GetShowQuickStart(), "1");
+}
+
+namespace {
+// Another top-level window of the program's, as the notification-area icon is one.
+struct IconWindow : QWidget {
+    int presses = 0;
+    void mousePressEvent(QMouseEvent *) override { ++presses; }
+};
+} // namespace
+
+// A window waiting behind the icon comes back only if the click on the icon is let through, also
+// while the start-up sequence or a menu holds one of the main window's dialogs open.
+TEST(frmMain, ItsDialogsLeaveTheNotificationAreaIconClickable)
+{
+    TempProgramFolder folder;
+    IconWindow icon;
+    icon.show();
+    testing_support::ModalAnswerer answerer;
+    const auto clickIcon = [&icon](QWidget *dialog) {
+        const int before = icon.presses;
+        QTest::mouseClick(icon.windowHandle(), Qt::LeftButton);
+        EXPECT_EQ(icon.presses, before + 1) << dialog->metaObject()->className();
+        static_cast<QDialog *>(dialog)->reject();
+    };
+    for (const char *dialog : {"frmSplash", "frmSettingsDialog", "frmQuickStart", "frmInfo"})
+        answerer.answers[dialog] = clickIcon;
+    frmMain window({});
+    window.tmrLoadSplash->setInterval(1);
+    window.show();
+    ASSERT_TRUE(testing_support::RunUntil([&] { return answerer.shown.size() == 3; }, 5000));
+    window.mnuInfo->trigger();
+    EXPECT_EQ(answerer.shown, (QStringList{"frmSplash", "frmSettingsDialog", "frmQuickStart", "frmInfo"}));
 }
 
 TEST(frmMain, TheUpdateCleanUpRemovesOnlyItsOwnFilesAndIgnoresFailures)
