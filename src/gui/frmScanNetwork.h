@@ -1,6 +1,6 @@
 #pragma once
 
-#include "scan/modScanDirs.h"
+#include "scan/UnreadableDirectory.h"
 
 #include <QStringList>
 #include <QWidget>
