@@ -3,6 +3,7 @@
 #include "gui/Design.h"
 #include "gui/frmDownloader.h"
 #include "gui/frmMain.h"
+#include "net/ReplyHeader.h"
 #include "net/UpdateService.h"
 #include "platform/shell/Shell.h"
 #include "platform/shell/StartProgram.h"
@@ -25,6 +26,7 @@
 #include <QTimer>
 
 #include <functional>
+#include <tuple>
 
 using namespace design;
 using platform::shell::MsgBox;
@@ -148,21 +150,21 @@ void frmUpdateService::CheckUpdate(bool silenceMode, bool askForInstall)
 
 void frmUpdateService::RunCheck(bool silenceMode, bool askForInstall)
 {
-    QString ack;
-    for (int tries = 1; ack.isEmpty() && tries <= 3 && !m_cancelled; ++tries) {
+    bool answered = false;
+    for (int tries = 1; !answered && tries <= 3 && !m_cancelled; ++tries) {
         RequestReply();
-        ack = modInternet::GetTagValue(m_reply, QStringLiteral("ACK"));
+        answered = Answered();
     }
     if (m_cancelled)
         return;
-    const auto tag = [this](const char *name) { return modInternet::GetTagValue(m_reply, QString::fromLatin1(name)); };
-    const Reply reply{tag("VERSION"), tag("UPDATER-URL"), tag("PRODUCT-URL"), tag("UPDATER-SIG"), tag("PRODUCT-SIG")};
-    if (ack.isEmpty()) {
+    if (!answered) {
         if (!silenceMode)
             MsgBox(NoAnswer, platform::shell::vbExclamation | platform::shell::vbOKOnly);
         return;
     }
-    // Only a higher version: over plain HTTP an old signed release could otherwise be replayed.
+    const Reply reply{Tag("VERSION"), Tag("UPDATER-URL"), Tag("PRODUCT-URL"), Tag("UPDATER-SIG"), Tag("PRODUCT-SIG")};
+    // Only a higher version, and the signatures name the version offered (FilesTrusted): over plain
+    // HTTP an old signed release could otherwise be replayed as an upgrade.
     if (net::IsNewerVersion(reply.version, QString::fromLatin1(support::VersionText))) {
         if (askForInstall && MsgBox(Offer.arg(reply.version), platform::shell::vbYesNo | platform::shell::vbQuestion) ==
                                  platform::shell::vbYes)
@@ -192,13 +194,22 @@ void frmUpdateService::RequestReply()
     CloseWinsock();
 }
 
+// Only a 200 reply with an ACK and a well-formed VERSION says which version is current; an error
+// page or a VERSION such as "latest" says nothing, and must not pass for "up to date".
+bool frmUpdateService::Answered() const
+{
+    return ReplyHeader::StatusOf(m_reply.section(u'\n', 0, 0).toLatin1()) == 200 && !Tag("ACK").isEmpty() &&
+           net::IsVersion(Tag("VERSION"));
+}
+
+QString frmUpdateService::Tag(const char *name) const { return modInternet::GetTagValue(m_reply, QString::fromLatin1(name)); }
+
 bool frmUpdateService::ReplyComplete() const
 {
     const auto closed = [this](const char *tag) { return m_reply.contains(QStringLiteral("</%1>").arg(QLatin1String(tag))); };
     if (!closed("ACK") || !closed("VERSION"))
         return false;
-    if (!net::IsNewerVersion(modInternet::GetTagValue(m_reply, QStringLiteral("VERSION")),
-                             QString::fromLatin1(support::VersionText)))
+    if (!net::IsNewerVersion(Tag("VERSION"), QString::fromLatin1(support::VersionText)))
         return true;
     return closed("UPDATER-URL") && closed("PRODUCT-URL") && closed("UPDATER-SIG") && closed("PRODUCT-SIG");
 }
@@ -224,13 +235,16 @@ void frmUpdateService::DownloadUpdate(const Reply &reply)
         MsgBox(DownloadFailed, platform::shell::vbOKOnly);
 }
 
-// A file whose signature does not check out is deleted with its marker, so that the next attempt
-// fetches it anew.
+// Each signature covers its file's role and the offered version with the file. A file whose
+// signature does not check out is deleted with its marker, so that the next attempt fetches it
+// anew.
 bool frmUpdateService::FilesTrusted(const Reply &reply, const QString &productFile, const QString &updaterFile)
 {
     bool trusted = true;
-    for (const auto &[file, signature] : {std::pair{productFile, reply.productSig}, std::pair{updaterFile, reply.updaterSig}}) {
-        if (platform::signature::VerifyFileSignature(file, signature, net::CurrentUpdateService().publicKey))
+    for (const auto &[file, signature, role] : {std::tuple{productFile, reply.productSig, net::UpdateRole::Product},
+                                                std::tuple{updaterFile, reply.updaterSig, net::UpdateRole::Updater}}) {
+        if (platform::signature::VerifyFileSignature(file, net::SignedPreamble(role, reply.version), signature,
+                                                     net::CurrentUpdateService().publicKey))
             continue;
         QFile::remove(file);
         frmDownloader::DeleteMarker(file);

@@ -49,6 +49,8 @@ private:
 
     void RunCheck(bool silenceMode, bool askForInstall);
     void RequestReply();
+    bool Answered() const;
+    QString Tag(const char *name) const;
     bool ReplyComplete() const;
     void DownloadUpdate(const Reply &reply);
     static bool FilesTrusted(const Reply &reply, const QString &productFile, const QString &updaterFile);

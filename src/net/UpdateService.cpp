@@ -40,6 +40,13 @@ const UpdateService &CurrentUpdateService()
 
 void InstallUpdateService(UpdateService *service) { support::Installed<UpdateService>::Install(service); }
 
+QByteArray SignedPreamble(UpdateRole role, const QString &version)
+{
+    return "Quillmere " + QByteArray(role == UpdateRole::Product ? "product " : "updater ") + version.toUtf8() + '\n';
+}
+
+bool IsVersion(const QString &text) { return versionNumbers(text).has_value(); }
+
 bool IsNewerVersion(const QString &offered, const QString &running)
 {
     const auto higher = versionNumbers(offered);

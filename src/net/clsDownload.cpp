@@ -5,7 +5,6 @@
 
 #include <QFileInfo>
 #include <QRegularExpression>
-#include <QUrl>
 #include <QVariant>
 
 #include <algorithm>
@@ -24,6 +23,7 @@ constexpr int32_t ErrTimedOut = 6;
 constexpr int32_t ErrTransferCoding = 7;
 constexpr int32_t ErrDamagedChunks = 8;
 constexpr int32_t ErrInvalidLength = 9;
+constexpr int32_t ErrNoStatus = 10;
 constexpr int32_t ErrFileAccess = 75;
 
 constexpr int MaxRedirects = 10;
@@ -34,6 +34,7 @@ constexpr qsizetype MaxHeader = 64 * 1024;
 constexpr int IdleTimeoutMs = 60 * 1000;
 
 const QString Scheme = QStringLiteral("http://");
+const QString PartMisfit = QStringLiteral("The server sent a part that does not fit the file: ");
 
 const QByteArray AcceptTypes = "image/gif, image/x-xbitmap, image/jpeg, image/pjpeg, application/vnd.ms-powerpoint, "
                                "application/vnd.ms-excel, application/msword, application/x-shockwave-flash, */*";
@@ -42,6 +43,11 @@ const QByteArray UserAgent = "Mozilla/4.0 (compatible; MSIE 5.5; Windows 98; Win
 [[noreturn]] void fileError(const QFileDevice &file)
 {
     throw support::Error(ErrFileAccess, file.errorString(), QStringLiteral("clsDownload"));
+}
+
+[[noreturn]] void invalidURL(const QString &description)
+{
+    throw support::Error(ErrInvalidURL, description, QStringLiteral("clsDownload"));
 }
 
 // A CR LF in the URL would add lines to the request.
@@ -58,66 +64,14 @@ int64_t decimalLength(const QByteArray &text)
     return ok ? value : -1;
 }
 
-// The elements of comma-separated lists, over all the lines given, trimmed; empty ones are left
-// out (RFC 9110 section 5.6.1).
-QList<QByteArray> listElements(const QList<QByteArray> &values)
-{
-    QList<QByteArray> elements;
-    for (const QByteArray &value : values) {
-        for (const QByteArray &element : value.split(',')) {
-            if (!element.trimmed().isEmpty())
-                elements << element.trimmed();
-        }
-    }
-    return elements;
-}
-
-// The length that Content-Length lines give: one length, alone or repeated in a list (RFC 9110
+// The length that Content-Length elements give: one length, alone or repeated in a list (RFC 9110
 // section 8.6); -1 when any element is no length or two differ.
-int64_t agreedLength(const QList<QByteArray> &values)
+int64_t agreedLength(const QList<QByteArray> &elements)
 {
-    const QList<QByteArray> elements = listElements(values);
     const int64_t length = elements.isEmpty() ? -1 : decimalLength(elements.first());
     const bool agreed = std::all_of(elements.begin(), elements.end(),
                                     [length](const QByteArray &element) { return decimalLength(element) == length; });
     return agreed ? length : -1;
-}
-
-// A number of a Content-Range value: the first byte's position of "bytes 1000-1499/1500"
-// (field 1) or the file's whole length of it or of "bytes */1500" (field 2); -1 when it has none.
-int64_t rangeNumber(const QByteArray &contentRange, int field)
-{
-    static const QRegularExpression form(QStringLiteral(R"(^bytes\s+(?:(\d+)-\d+|\*)/(\d+|\*)$)"),
-                                         QRegularExpression::CaseInsensitiveOption);
-    bool ok = false;
-    const qlonglong value = form.match(QString::fromLatin1(contentRange)).captured(field).toLongLong(&ok);
-    return ok ? value : -1;
-}
-
-// Where a header ends: just past the empty line that closes it, searched from position from.
-// Lines end in LF, with or without a CR before it. -1 while that empty line has not arrived.
-qsizetype headerEnd(const QByteArray &text, qsizetype from)
-{
-    for (qsizetype lf = text.indexOf('\n', from); lf >= 0; lf = text.indexOf('\n', lf + 1)) {
-        const qsizetype next = lf + 1 + (text.mid(lf + 1, 1) == "\r");
-        if (text.mid(next, 1) == "\n")
-            return next + 1;
-    }
-    return -1;
-}
-
-// A URL without its scheme, which may be written in any letter case (RFC 3986 section 3.1).
-QString withoutScheme(const QString &url)
-{
-    return url.startsWith(Scheme, Qt::CaseInsensitive) ? url.mid(Scheme.size()) : url;
-}
-
-// Where the host (with its port) ends in a URL without its scheme: at the path or, when the path
-// is empty, at the query. -1 when nothing follows the host.
-qsizetype hostEnd(const QString &rest)
-{
-    static const QRegularExpression end(QStringLiteral("[/?]"));
-    return rest.indexOf(end);
 }
 
 // A URL from a header as text, its bytes beyond ASCII (raw UTF-8, say) percent-encoded as they
@@ -130,13 +84,27 @@ QString beyondAsciiEncoded(const QByteArray &url)
     return text;
 }
 
-// The status code of a status line "HTTP/1.1 200 OK".
-int statusOf(const QByteArray &header) { return header.mid(9, 3).toInt(); }
-
-// "HTTP/" or, cut off sooner, its first bytes.
-bool beginsAsStatusLine(const QByteArray &text)
+// A URL as given or as a Location resolves: "http://" may be left out, the scheme written in
+// capitals; bytes beyond ASCII (in UTF-8) and blanks are percent-encoded once.
+QUrl parsedURL(const QString &url)
 {
-    return !text.isEmpty() && QByteArray("HTTP/").startsWith(text.left(5));
+    static const QRegularExpression scheme(QStringLiteral("^[A-Za-z][A-Za-z0-9+.-]*://"));
+    return QUrl(beyondAsciiEncoded((url.contains(scheme) ? url : Scheme + url).toUtf8()));
+}
+
+// Error 5, naming the URL as text, unless url names a place this program reaches: an http URL
+// with a host and a port from 1 to 65535 (80 when it names none). An empty host or a port out of
+// range would otherwise send the request to this machine's own port 80.
+void checkPlace(const QUrl &url, const QString &what, const QString &text)
+{
+    if (!url.isValid() || url.host().isEmpty() || url.port() == 0)
+        invalidURL(what + QStringLiteral(" names no place to go: ") + text);
+    if (url.host().contains(u':'))
+        invalidURL(QStringLiteral("This program does not reach IPv6 addresses: ") + text);
+    if (!url.userInfo().isEmpty())
+        invalidURL(QStringLiteral("This program sends no user name or password in a URL: ") + text);
+    if (url.scheme() != QStringLiteral("http"))
+        invalidURL(QStringLiteral("This program fetches http:// URLs only: ") + text);
 }
 
 } // namespace
@@ -153,7 +121,8 @@ clsDownload::~clsDownload() { CloseAll(); }
 void clsDownload::Download(const std::optional<QString> &URL, const std::optional<QString> &Destination)
 {
     m_redirects = 0;
-    m_parts = 0;
+    m_followUps = 0;
+    m_fileParts.Forget();
     StartDownload(URL, Destination);
 }
 
@@ -174,11 +143,10 @@ void clsDownload::StartDownload(const std::optional<QString> &URL, const std::op
         setDestination(*Destination);
     try {
         if (holdsControlCharacters(m_url))
-            throw support::Error(ErrInvalidURL, QStringLiteral("The URL holds control characters."), QStringLiteral("clsDownload"));
-        QString host = m_proxy;
-        int32_t port = m_proxyPort;
-        if (m_accessType == 0)
-            std::tie(host, port) = ServerOf(GetHost(m_url));
+            invalidURL(QStringLiteral("The URL holds control characters."));
+        m_target = parsedURL(m_url);
+        checkPlace(m_target, QStringLiteral("The URL"), m_url);
+        const bool direct = m_accessType == 0;
         moSocket = clsSocketMaster::Create();
         clsSocketMasterEvents *events = moSocket->Events();
         connect(events, &clsSocketMasterEvents::Connect, this, [this] { Trapped([this] { moSocket_Connect(); }); });
@@ -190,74 +158,34 @@ void clsDownload::StartDownload(const std::optional<QString> &URL, const std::op
                     moSocket_Error(Number, Description);
                 });
         m_idle.start();
-        moSocket->Connect(host, port);
+        moSocket->Connect(direct ? m_target.host(QUrl::FullyEncoded) : m_proxy, direct ? m_target.port(80) : m_proxyPort);
     } catch (const support::Error &error) {
         Fail(error.Number(), error.Description());
     }
 }
 
-// A URL that names a port is connected on that port; without one, on 80.
-std::pair<QString, int32_t> clsDownload::ServerOf(const QString &hostAndPort)
-{
-    const qsizetype colon = hostAndPort.lastIndexOf(u':');
-    if (colon < 0)
-        return {hostAndPort, 80};
-    bool ok = false;
-    const int port = hostAndPort.mid(colon + 1).toInt(&ok);
-    if (!ok || port < 1 || port > 65535)
-        throw support::Error(ErrInvalidURL, QStringLiteral("The URL names no valid port: ") + hostAndPort, QStringLiteral("clsDownload"));
-    return {hostAndPort.left(colon), port};
-}
-
-QString clsDownload::GetHost(const QString &url) const
-{
-    const QString rest = withoutScheme(url.trimmed());
-    return rest.left(hostEnd(rest));
-}
-
-// The path with the query; an empty path is "/" (RFC 3986 section 6.2.3), also before a query.
-QString clsDownload::GetPath(const QString &url) const
+// The request's target: the path with the query (an empty path is "/", RFC 3986 section 6.2.3),
+// or the whole URL for AccessType 1; never the fragment.
+QByteArray clsDownload::RequestTarget() const
 {
     if (m_accessType == 1)
-        return url;
-    const QString rest = withoutScheme(url);
-    const qsizetype end = hostEnd(rest);
-    const QString path = end < 0 ? QString() : rest.mid(end);
-    return path.startsWith(u'/') ? path : u'/' + path;
+        return m_target.toEncoded(QUrl::RemoveFragment);
+    const QByteArray path = m_target.path(QUrl::FullyEncoded).toLatin1();
+    return (path.isEmpty() ? "/" : path) + (m_target.hasQuery() ? '?' + m_target.query(QUrl::FullyEncoded).toLatin1() : "");
 }
 
-// The values of the header's lines of that name, in their order. Names match at the start of a
-// line, in any letter case, followed by ":".
-QList<QByteArray> clsDownload::GetHeaderValues(const QByteArray &header, const QByteArray &name)
-{
-    QList<QByteArray> values;
-    const QList<QByteArray> lines = header.split('\n');
-    for (qsizetype i = 1; i < lines.size(); ++i) {
-        const QByteArray &line = lines[i];
-        if (line.size() > name.size() && line.at(name.size()) == ':' &&
-            line.left(name.size()).compare(name, Qt::CaseInsensitive) == 0)
-            values << line.mid(name.size() + 1).trimmed();
-    }
-    return values;
-}
-
-// The first line's value; empty when the header has no line of that name.
-QByteArray clsDownload::GetHeaderValue(const QByteArray &header, const QByteArray &name)
-{
-    return GetHeaderValues(header, name).value(0);
-}
-
+// A resume continues a regular file only; a link is never followed, but replaced.
 void clsDownload::moSocket_Connect()
 {
     m_idle.start();
     const QFileInfo destination(m_destination);
-    if (!destination.isFile())
+    if (!destination.isFile() || destination.isSymLink())
         m_resume = false;
     else if (m_resume)
         m_resumeLength = destination.size();
 
-    const QByteArray host = GetHost(m_url).toLatin1();
-    QByteArray request = "GET " + GetPath(m_url).toLatin1() + " HTTP/1.0\r\n";
+    const QByteArray host = m_target.authority(QUrl::FullyEncoded).toLatin1();
+    QByteArray request = "GET " + RequestTarget() + " HTTP/1.0\r\n";
     request += "Accept: " + AcceptTypes + "\r\n";
     request += "Referer: " + host + "\r\n";
     request += "User-Agent: " + UserAgent + "\r\n";
@@ -281,20 +209,23 @@ void clsDownload::moSocket_DataArrival()
 
 // Collects the reply's header until its empty line and hands what follows to the body. An
 // interim reply (1xx) is passed over: its header is dropped, and the final reply's follows it
-// (RFC 9110 section 15.2).
+// (RFC 9110 section 15.2). Bytes that cannot begin a status line are a reply without a header.
 void clsDownload::TakeHeader(const QByteArray &data)
 {
     qsizetype searched = std::max<qsizetype>(m_header.size() - 2, 0);
     m_header += data;
+    if (!m_interimPassed && !ReplyHeader::MayBeginReply(m_header))
+        return TakeHeaderless();
     for (;;) {
-        const qsizetype end = headerEnd(m_header, searched);
+        const qsizetype end = ReplyHeader::End(m_header, searched);
         if ((end < 0 ? m_header.size() : end) > MaxHeader)
             return Fail(ErrHeaderTooLarge, QStringLiteral("The reply's header is too large."));
         if (end < 0)
             return;
         QByteArray rest = m_header.mid(end);
         m_header.truncate(end);
-        if (statusOf(m_header) / 100 != 1) {
+        m_reply = ReplyHeader(m_header);
+        if (m_reply.Status() / 100 != 1) {
             if (HeaderAccepted())
                 TakeBody(rest);
             return;
@@ -305,56 +236,105 @@ void clsDownload::TakeHeader(const QByteArray &data)
     }
 }
 
-// Examines a complete header: false when the reply ends the transfer (an error status, a
-// redirect, a range that does not continue the file, a transfer coding it cannot read);
-// otherwise the destination is open for the body. Until then the destination is left as it was,
-// so a failed request never damages it.
+// The whole stream is the file, whatever it holds and however long it is: there is no header to
+// look for in it.
+void clsDownload::TakeHeaderless()
+{
+    const QByteArray body = std::exchange(m_header, {});
+    m_headerComplete = true;
+    OpenDestination();
+    if (m_resume)
+        CutDestination(0); // the server sent the whole file instead of the rest
+    emit Starting(0, QString());
+    TakeBody(body);
+}
+
+// Examines a complete header: false when the reply is not the file (see StatusAccepted), when a
+// part does not fit it, or when its framing cannot be read; otherwise the destination is open for
+// the body. Until then the destination is left as it was, so a reply that is no file never
+// touches it.
 bool clsDownload::HeaderAccepted()
 {
-    const int status = statusOf(m_header);
+    const int status = m_reply.Status();
     if (!StatusAccepted(status))
         return false;
     m_headerComplete = true;
-    const QByteArray location = m_disableRedirection ? QByteArray() : GetHeaderValue(m_header, "Location");
-    if (!location.isEmpty()) {
-        RequestAgain(Resolved(location), m_resume); // a resume goes on at the new location
+    if (status == 206 && !PartAccepted())
         return false;
-    }
-    // Appending a part that does not begin where the file ends would make another file of it.
-    if (m_resume && status == 206 && rangeNumber(GetHeaderValue(m_header, "Content-Range"), 1) != m_resumeLength) {
-        RequestAgain(m_url, false);
-        return false;
-    }
     if (!FramingKnown(status))
         return false;
     OpenDestination();
-    if (m_resume && status == 206)
-        m_completeLength = rangeNumber(GetHeaderValue(m_header, "Content-Range"), 2);
-    else if (m_resume)
-        ReopenDestination(); // the server sent the whole file instead of the rest
+    if (m_resume && status != 206)
+        CutDestination(0); // the server sent the whole file instead of the rest
     emit Starting(m_fileSize, QString::fromLatin1(m_header));
     return true;
 }
 
-// Error statuses end the transfer. A resumed request whose range the server cannot satisfy has
-// the whole file when the server's length is the file's; otherwise the file is fetched anew.
+// True when the reply's body is the file: a 2xx reply, or a redirect's when redirection is off.
+// Every other reply ends the transfer or moves it on: an error status, a status line without a
+// status code, a 304 (this program asks nothing conditionally), a redirect, and a 416 that ends
+// or restarts a resume.
 bool clsDownload::StatusAccepted(int status)
 {
-    if (status == 404) {
-        if (!m_resume)
-            OpenDestination();
+    const bool redirect = status / 100 == 3 && status != 304;
+    if (status / 100 == 2 || (redirect && m_disableRedirection))
+        return true;
+    if (status < 0)
+        Fail(ErrNoStatus, QStringLiteral("The server's reply has no valid status line: ") + QString::fromLatin1(m_reply.StatusLine()));
+    else if (status == 404)
         Fail(ErrNotFound, QStringLiteral("Bestand niet gevonden op de webserver.\r\n\r\n") + m_url);
-    } else if (status == 416 && m_resume) {
-        if (rangeNumber(GetHeaderValue(m_header, "Content-Range"), 2) == m_resumeLength) {
-            CloseAll();
-            emit Completed();
-        } else {
-            RequestAgain(m_url, false);
-        }
-    } else if (status >= 400) {
-        Fail(status, QString::fromLatin1(m_header.left(m_header.indexOf('\n')).trimmed()));
+    else if (status == 416 && m_resume)
+        RangeUnsatisfiable();
+    else if (!redirect || !Redirected())
+        Fail(status, QString::fromLatin1(m_reply.StatusLine()));
+    return false;
+}
+
+// Follows the Location of a redirect; false when it has none. A resume goes on at the new
+// location.
+bool clsDownload::Redirected()
+{
+    const QByteArray location = m_reply.Value("Location");
+    if (location.isEmpty())
+        return false;
+    const QUrl next = m_target.resolved(QUrl(beyondAsciiEncoded(location)));
+    checkPlace(next, QStringLiteral("The server's Location"), QString::fromLatin1(location));
+    RequestAgain(next.toString(QUrl::FullyEncoded | QUrl::RemoveFragment), m_resume);
+    return true;
+}
+
+// The server cannot satisfy a resumed request's range: the file is whole when the server names
+// its length as the whole length; another length begins the file anew, unless it contradicts the
+// length that earlier parts named.
+void clsDownload::RangeUnsatisfiable()
+{
+    const QByteArray range = m_reply.Value("Content-Range");
+    switch (m_fileParts.Unsatisfiable(range, m_resumeLength)) {
+    case FileParts::Fit::Fits:
+        return Complete();
+    case FileParts::Fit::Elsewhere:
+        return RequestAgain(m_url, false);
+    case FileParts::Fit::Breaks:
+        return Fail(ErrIncomplete, PartMisfit + QString::fromLatin1(range));
     }
-    return status < 400;
+}
+
+// A part is written only where it fits the file. One that begins elsewhere begins a resumed file
+// anew; several parts in one reply are refused, their boundary lines are no file.
+bool clsDownload::PartAccepted()
+{
+    const QByteArray range = m_reply.Value("Content-Range");
+    const bool several = m_reply.Value("Content-Type").toLower().startsWith("multipart/byteranges");
+    const FileParts::Fit fit = several ? FileParts::Fit::Breaks : m_fileParts.Part(range, m_resumeLength);
+    if (fit == FileParts::Fit::Fits) {
+        m_partLength = m_fileParts.PartLength();
+        return true;
+    }
+    if (fit == FileParts::Fit::Elsewhere && m_resume)
+        RequestAgain(m_url, false);
+    else
+        Fail(ErrIncomplete, PartMisfit + QString::fromLatin1(several ? m_reply.Value("Content-Type") : range));
+    return false;
 }
 
 // How the body's end is found: by its status, its last chunk, its announced length, or the
@@ -363,13 +343,13 @@ bool clsDownload::StatusAccepted(int status)
 // only coding.
 bool clsDownload::FramingKnown(int status)
 {
-    // These have no body, whatever their header says: waiting for one would hold a connection
-    // that the server keeps open.
-    if (status == 204 || status == 304) {
+    // A 204 has no body, whatever its header says: waiting for one would hold a connection that
+    // the server keeps open.
+    if (status == 204) {
         m_expectedLength = 0;
         return true;
     }
-    const QList<QByteArray> codings = listElements(GetHeaderValues(m_header, "Transfer-Encoding"));
+    const QList<QByteArray> codings = m_reply.Elements("Transfer-Encoding");
     if (codings.size() == 1 && codings.first().compare("chunked", Qt::CaseInsensitive) == 0) {
         m_chunks.emplace();
         return true;
@@ -383,26 +363,24 @@ bool clsDownload::FramingKnown(int status)
 
 // A body without a transfer coding ends after its Content-Length, or at the close when there is
 // none. False, after Error, for lengths that differ or are not lengths: guessing one would cut
-// the file short or wait for bytes that never come.
+// the file short or wait for bytes that never come; and for a part whose length is not its
+// range's.
 bool clsDownload::LengthKnown()
 {
-    const QList<QByteArray> lengths = GetHeaderValues(m_header, "Content-Length");
+    const QList<QByteArray> lengths = m_reply.Elements("Content-Length");
     m_expectedLength = lengths.isEmpty() ? -1 : agreedLength(lengths);
     if (!lengths.isEmpty() && m_expectedLength < 0) {
         Fail(ErrInvalidLength, QStringLiteral("The reply names no valid length: ") + QString::fromLatin1(lengths.join(", ")));
+        return false;
+    }
+    if (m_partLength >= 0 && m_expectedLength >= 0 && m_expectedLength != m_partLength) {
+        Fail(ErrIncomplete, PartMisfit + QString::fromLatin1(m_reply.Value("Content-Range")));
         return false;
     }
     // Sizes beyond the 32-bit property count as unknown.
     m_fileSize = m_expectedLength > 0 && m_expectedLength <= std::numeric_limits<int32_t>::max()
                      ? static_cast<int32_t>(m_expectedLength) : 0;
     return true;
-}
-
-// A Location is a reference relative to the URL it answers.
-QString clsDownload::Resolved(const QByteArray &location) const
-{
-    const QUrl base(m_url.startsWith(Scheme, Qt::CaseInsensitive) ? m_url : Scheme + m_url);
-    return base.resolved(QUrl(beyondAsciiEncoded(location))).toString(QUrl::FullyEncoded | QUrl::RemoveFragment);
 }
 
 // Asks for the file again at url: a redirect's target, or the same URL when a resumed reply
@@ -424,7 +402,8 @@ void clsDownload::Reconnect(const QString &url, bool resume)
 }
 
 // Writes the body's bytes that a piece carries. The file is complete once its announced length
-// or its last chunk has arrived, whether or not the server closes the connection then.
+// or its last chunk has arrived, whether or not the server closes the connection then. A part
+// whose body runs past its range is taken back out of the file.
 void clsDownload::TakeBody(const QByteArray &piece)
 {
     std::optional<QByteArray> data = piece;
@@ -434,23 +413,25 @@ void clsDownload::TakeBody(const QByteArray &piece)
         data = piece.first(BytesLeft());
     if (!data)
         return Fail(ErrDamagedChunks, QStringLiteral("The server's reply breaks its chunked form."));
+    if (m_partLength >= 0 && m_bodyLength + data->size() > m_partLength) {
+        CutDestination(m_resumeLength);
+        return Fail(ErrIncomplete, PartMisfit + QString::fromLatin1(m_reply.Value("Content-Range")));
+    }
     WriteBody(*data);
     if (m_chunks ? m_chunks->Done() : BytesLeft() == 0)
         BodyEnded();
 }
 
-// A part that leaves the file short of the length the server named (RFC 9110 section 14.4) is
+// A part that leaves the file short of the whole length the parts named, or that names none, is
 // followed by a request for the rest: the file is Completed only at that length.
 void clsDownload::BodyEnded()
 {
-    if (m_resumeLength + m_bodyLength >= m_completeLength) {
-        CloseAll();
-        emit Completed();
-    } else if (++m_parts > MaxParts) {
+    if (m_partLength < 0 || m_fileParts.Whole(m_resumeLength + m_bodyLength))
+        Complete();
+    else if (++m_followUps > MaxParts)
         Fail(ErrIncomplete, QStringLiteral("The server sent the rest of the file in more parts than this program asks for."));
-    } else {
+    else
         Reconnect(m_url, true);
-    }
 }
 
 // The announced bytes still to come; the most a byte array holds when no length was announced.
@@ -459,66 +440,64 @@ qsizetype clsDownload::BytesLeft() const
     return m_expectedLength < 0 ? std::numeric_limits<qsizetype>::max() : static_cast<qsizetype>(m_expectedLength - m_bodyLength);
 }
 
+// A complete body has ended the transfer already. The file and its marker stay, so that a resume
+// can fetch the rest.
 void clsDownload::moSocket_CloseSck()
 {
     if (!m_headerComplete)
-        return EndWithoutHeader();
-    // A complete body has ended the transfer already. The file and its marker stay, so that a
-    // resume can fetch the rest.
+        return Fail(ErrIncomplete, m_header.isEmpty() && !m_interimPassed
+                                       ? QStringLiteral("The server closed the connection without a reply.")
+                                       : QStringLiteral("The connection closed before the reply's header was complete."));
     if (m_chunks || m_expectedLength >= 0)
         return Fail(ErrIncomplete, QStringLiteral("The connection closed before the whole file arrived."));
     BodyEnded();
 }
 
-// The connection closed before a header's empty line. After an interim reply, or in bytes that
-// begin as a status line does, that is a reply cut off (RFC 9112 section 8), and the file stays
-// as it was; any other bytes are a reply without a header: the file itself.
-void clsDownload::EndWithoutHeader()
-{
-    // A resumed file is not emptied for a reply that brought nothing at all.
-    if (m_resume && m_header.isEmpty())
-        return Fail(ErrIncomplete, QStringLiteral("The server closed the connection without a reply."));
-    if (m_interimPassed || beginsAsStatusLine(m_header))
-        return Fail(ErrIncomplete, QStringLiteral("The connection closed before the reply's header was complete."));
-    const QByteArray body = std::exchange(m_header, {});
-    OpenDestination();
-    if (m_resume)
-        ReopenDestination();
-    emit Starting(static_cast<int32_t>(std::min<qsizetype>(body.size(), std::numeric_limits<int32_t>::max())), QString());
-    WriteBody(body);
-    CloseAll();
-    emit Completed();
-}
-
 void clsDownload::moSocket_Error(int32_t Number, const QString &Description) { Fail(Number, Description); }
 
-// A fresh transfer replaces the destination (a read-only file, or a link, included); a resumed
-// one appends to it.
+// A fresh transfer replaces whatever is at the destination (a read-only file, a link, dangling or
+// not) with a new regular file, never written through a link; a resumed one appends to the
+// regular file there. Every write goes to the disk at once, so that a full disk fails the write
+// that it refuses, with the system's reason.
 void clsDownload::OpenDestination()
 {
     m_file = std::make_unique<QFile>(m_destination);
-    if (!m_resume && QFileInfo(m_destination).isFile()) {
-        m_file->setPermissions(m_file->permissions() | QFileDevice::WriteOwner);
-        if (!m_file->remove())
-            fileError(*m_file);
-    }
-    if (!m_file->open(QIODevice::WriteOnly | (m_resume ? QIODevice::Append : QIODevice::Truncate)))
+    const QFileInfo existing(m_destination);
+    if (!m_resume && (existing.isFile() || existing.isSymLink()) && !m_file->remove())
+        fileError(*m_file);
+    if (!m_file->open(QIODevice::WriteOnly | QIODevice::Unbuffered | (m_resume ? QIODevice::Append : QIODevice::NewOnly)))
         fileError(*m_file);
 }
 
-void clsDownload::ReopenDestination()
+void clsDownload::CutDestination(int64_t length)
 {
-    m_file->close();
-    if (!m_file->open(QIODevice::WriteOnly | QIODevice::Truncate))
+    if (!m_file->resize(length))
         fileError(*m_file);
 }
 
+// A write may take less than it was given; the next one then says why the rest cannot go.
 void clsDownload::WriteBody(const QByteArray &body)
 {
-    if (m_file->write(body) != body.size())
-        fileError(*m_file);
+    for (qsizetype at = 0; at < body.size();) {
+        const qint64 written = m_file->write(body.constData() + at, body.size() - at);
+        if (written <= 0)
+            fileError(*m_file);
+        at += written;
+    }
     m_bodyLength += body.size();
     emit DataArrival(static_cast<int32_t>(body.size()));
+}
+
+// The file is closed before Completed: a close that fails is an error, and what it had is kept.
+void clsDownload::Complete()
+{
+    if (m_file) {
+        m_file->close();
+        if (m_file->error() != QFileDevice::NoError)
+            fileError(*m_file);
+    }
+    CloseAll();
+    emit Completed();
 }
 
 void clsDownload::Trapped(const std::function<void()> &handler)
@@ -544,6 +523,7 @@ void clsDownload::CloseAll()
     m_idle.stop();
     m_chunks.reset();
     m_header.clear();
+    m_reply = ReplyHeader();
     m_headerComplete = false;
     m_interimPassed = false;
     m_resume = false;
@@ -551,6 +531,6 @@ void clsDownload::CloseAll()
     m_file.reset();
     m_fileSize = 0;
     m_expectedLength = -1;
-    m_completeLength = -1;
+    m_partLength = -1;
     m_bodyLength = 0;
 }

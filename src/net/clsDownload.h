@@ -1,6 +1,8 @@
 #pragma once
 
 #include "net/ChunkedBody.h"
+#include "net/FileParts.h"
+#include "net/ReplyHeader.h"
 
 #include <QByteArray>
 #include <QFile>
@@ -8,12 +10,12 @@
 #include <QObject>
 #include <QString>
 #include <QTimer>
+#include <QUrl>
 
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
-#include <utility>
 
 class clsSocketMaster;
 
@@ -21,7 +23,9 @@ class clsSocketMaster;
 // continuing a partly written file with a byte-range request (ResumeDownload), which is asked
 // again for the rest when the server's part stops short of the file's end. Follows redirects,
 // can go through a proxy, and reports the outcome through exactly one of Completed or Error per
-// transfer (none after Cancel). Failures never reach the caller as exceptions.
+// transfer (none after Cancel). Completed means that the file holds exactly what the server
+// sent as the file; a reply that is no file, or a part that does not fit, leaves the file as it
+// was. Failures never reach the caller as exceptions.
 class clsDownload : public QObject {
     Q_OBJECT
 
@@ -43,7 +47,7 @@ public:
     // The full path of the file to write.
     QString Destination() const { return m_destination; }
     void setDestination(const QString &strDestination) { m_destination = strDestination.trimmed(); }
-    // True: a "Location" header is not followed; the redirecting reply's body becomes the file.
+    // True: a redirect (3xx other than 304) is not followed; its body becomes the file.
     bool DisableRedirection() const { return m_disableRedirection; }
     void setDisableRedirection(bool blnRedir) { m_disableRedirection = blnRedir; }
     // The size the reply announced ("Content-Length"), 0 when unknown.
@@ -61,7 +65,8 @@ public:
     void setIdleTimeout(int milliseconds) { m_idle.setInterval(milliseconds); }
 
 signals:
-    // Once per reply, when its header is complete, before its first body bytes are written.
+    // Once per reply, when its header is complete, before its first body bytes are written; for a
+    // reply without a header, at its first bytes, with FileSize 0 and an empty Header.
     void Starting(int32_t FileSize, const QString &Header);
     // After each piece of body data has been written: its length in bytes.
     void DataArrival(int32_t bytesTotal);
@@ -72,25 +77,25 @@ signals:
 
 private:
     void StartDownload(const std::optional<QString> &URL, const std::optional<QString> &Destination);
-    static std::pair<QString, int32_t> ServerOf(const QString &hostAndPort);
-    QString GetHost(const QString &url) const;
-    QString GetPath(const QString &url) const;
-    static QList<QByteArray> GetHeaderValues(const QByteArray &header, const QByteArray &name);
-    static QByteArray GetHeaderValue(const QByteArray &header, const QByteArray &name);
+    QByteArray RequestTarget() const;
     void TakeHeader(const QByteArray &data);
+    void TakeHeaderless();
     bool HeaderAccepted();
     bool StatusAccepted(int status);
+    bool Redirected();
+    void RangeUnsatisfiable();
+    bool PartAccepted();
     bool FramingKnown(int status);
     bool LengthKnown();
-    QString Resolved(const QByteArray &location) const;
     void RequestAgain(const QString &url, bool resume);
     void Reconnect(const QString &url, bool resume);
     void TakeBody(const QByteArray &piece);
     qsizetype BytesLeft() const;
     void BodyEnded();
     void OpenDestination();
-    void ReopenDestination();
+    void CutDestination(int64_t length);
     void WriteBody(const QByteArray &body);
+    void Complete();
     void CloseAll();
     void Fail(int32_t number, const QString &description);
     // Runs a socket event's handler; a failure inside it ends the transfer with Error.
@@ -99,7 +104,6 @@ private:
     void moSocket_Connect();
     void moSocket_DataArrival();
     void moSocket_CloseSck();
-    void EndWithoutHeader();
     void moSocket_Error(int32_t Number, const QString &Description);
 
     std::shared_ptr<clsSocketMaster> moSocket;
@@ -110,7 +114,9 @@ private:
     int32_t m_proxyPort = 0;
     bool m_disableRedirection = false;
 
+    QUrl m_target; // the URL as requested
     QByteArray m_header; // the reply until its empty line, then its header
+    ReplyHeader m_reply; // the header, read
     bool m_headerComplete = false;
     bool m_interimPassed = false; // an interim reply came: a final one must follow
     bool m_resume = false;
@@ -118,10 +124,11 @@ private:
     std::unique_ptr<QFile> m_file;
     int32_t m_fileSize = 0;
     int64_t m_expectedLength = -1; // Content-Length, -1 when none
-    int64_t m_completeLength = -1; // the whole file's length that a part names, -1 when none
+    int64_t m_partLength = -1; // the bytes that a 206's range covers, -1 for any other reply
     std::optional<ChunkedBody> m_chunks; // while the body comes in chunks
     QTimer m_idle; // runs while the transfer waits for the server
     int64_t m_bodyLength = 0;
     int m_redirects = 0;
-    int m_parts = 0; // requests for the rest after a part
+    int m_followUps = 0; // requests for the rest after a part
+    FileParts m_fileParts; // the whole length that this download's parts named
 };

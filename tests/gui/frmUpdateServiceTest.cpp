@@ -48,7 +48,12 @@ struct Service {
                element("PRODUCT-URL", server.Url("/files/quillmere")) + element("PRODUCT-SIG", productSig) +
                element("UPDATER-SIG", updaterSig);
     }
-    QByteArray GoodOffer() const { return Offer("2.0.0", keys.Sign(product), keys.Sign(updater)); }
+    // A release's signature: of the file's role and the version it is offered as, then its bytes.
+    QString Sign(const QByteArray &role, const QByteArray &bytes, const QByteArray &version = "2.0.0") const
+    {
+        return keys.Sign("Quillmere " + role + " " + version + "\n" + bytes);
+    }
+    QByteArray GoodOffer() const { return Offer("2.0.0", Sign("product", product), Sign("updater", updater)); }
     void Answer(const QByteArray &body) { page = HttpServer::Whole("HTTP/1.0 200 OK", body); }
 
     testing_support::TempProgramFolder folder;
@@ -103,19 +108,26 @@ TEST(frmUpdateService, AnswersByVersionAndMode)
     }
 }
 
-// Without an ACK the check tries three times; the reply is read until it holds what the check
+// A page that is no answer (no ACK, not a 200 reply, no well-formed VERSION) is asked for three
+// times, then the check counts as unanswered; the reply is read until it holds what the check
 // needs, not only its first piece.
 TEST(frmUpdateService, TriesThreeTimesAndReadsLaterPieces)
 {
     Service service;
-    service.page = Reply{{"HTTP/1.0 200 OK\r\n\r\n<VERSION>9.9.9</VERSION>"}};
-    for (bool silent : {false, true}) {
-        ScriptedShell shell;
-        service.server.requests.clear();
-        frmUpdateService().CheckUpdate(silent, true);
-        EXPECT_EQ(service.server.requests.size(), 3u);
-        ASSERT_EQ(shell.prompts.size(), silent ? 0u : 1u);
-        EXPECT_TRUE(silent || shell.prompts[0].style == (vbExclamation | vbOKOnly));
+    const QByteArray ack = element("ACK", "1");
+    for (const QByteArray &page :
+         {"HTTP/1.0 200 OK\r\n\r\n" + element("VERSION", "9.9.9"), "HTTP/1.0 404 Not Found\r\n\r\n" + ack + element("VERSION", "1.0.0"),
+          "HTTP/1.0 200 OK\r\n\r\n" + ack, "HTTP/1.0 200 OK\r\n\r\n" + ack + element("VERSION", "latest"),
+          "HTTP/1.0 200 OK\r\n\r\n" + ack + element("VERSION", " 2.0.0 "), "HTTP/1.0 200 OK\r\n\r\n" + ack + element("VERSION", "2.0.0\r\n")}) {
+        service.page = Reply{{page}};
+        for (bool silent : {false, true}) {
+            ScriptedShell shell;
+            service.server.requests.clear();
+            frmUpdateService().CheckUpdate(silent, true);
+            EXPECT_EQ(service.server.requests.size(), 3u) << page.toStdString();
+            ASSERT_EQ(shell.prompts.size(), silent ? 0u : 1u) << page.toStdString();
+            EXPECT_TRUE(silent || shell.prompts[0].style == (vbExclamation | vbOKOnly)) << page.toStdString();
+        }
     }
     const QByteArray offer = service.Offer("1.0.1", "", "");
     service.page = Reply{{"HTTP/1.0 200 OK\r\n\r\n" + offer.left(offer.indexOf("<VERSION>")), offer.mid(offer.indexOf("<VERSION>"))}, 300, false};
@@ -177,8 +189,12 @@ TEST(frmUpdateService, AnythingDoubtfulIsAFailedDownloadAndStartsNothing)
         QByteArray page;
         bool blockUpdates;
     } cases[] = {
-        {"bad signature", service.Offer("2.0.0", service.keys.Sign(service.product), service.keys.Sign("other")), false},
-        {"no signature", service.Offer("2.0.0", service.keys.Sign(service.product), ""), false},
+        {"bad signature", service.Offer("2.0.0", service.Sign("product", service.product), service.Sign("updater", "other")), false},
+        {"no signature", service.Offer("2.0.0", service.Sign("product", service.product), ""), false},
+        {"signed without role and version", service.Offer("2.0.0", service.keys.Sign(service.product), service.keys.Sign(service.updater)), false},
+        {"an earlier release offered as newer",
+         service.Offer("99.0.0", service.Sign("product", service.product, "99.0.0"), service.Sign("updater", service.updater, "1.5.0")), false},
+        {"roles swapped", service.Offer("2.0.0", service.Sign("updater", service.product), service.Sign("product", service.updater)), false},
         {"Updates cannot be made", service.GoodOffer(), true},
         {"no file name", service.Offer("2.0.0", "x", "x", ".."), false},
     };

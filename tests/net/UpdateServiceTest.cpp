@@ -31,6 +31,7 @@ TEST(UpdateService, TheProductsOwnKeyIsWellFormed)
     testing_support::InstallNowhereUpdateService();
 }
 
+// A signature covers the preamble (a release's role and version line) and the file's bytes.
 TEST(Ed25519, AFileMatchesOnlyItsOwnSignatureUnderTheRightKey)
 {
     testing_support::TempProgramFolder folder;
@@ -41,19 +42,23 @@ TEST(Ed25519, AFileMatchesOnlyItsOwnSignatureUnderTheRightKey)
     folder.Write("file", bytes);
     folder.Write("empty", {});
     const QString path = folder.File("file");
-    const QString good = keys.Sign(bytes);
+    const QByteArray preamble = net::SignedPreamble(net::UpdateRole::Updater, "2.0.0");
+    const QString good = keys.Sign(preamble + bytes);
 
-    EXPECT_TRUE(VerifyFileSignature(path, good, keys.publicKey));
-    EXPECT_TRUE(VerifyFileSignature(folder.File("empty"), keys.Sign({}), keys.publicKey));
-    EXPECT_FALSE(VerifyFileSignature(path, good, other.publicKey));
-    EXPECT_FALSE(VerifyFileSignature(path, other.Sign(bytes), keys.publicKey));
-    EXPECT_FALSE(VerifyFileSignature(path, keys.Sign(bytes.left(bytes.size() - 1)), keys.publicKey));
-    EXPECT_FALSE(VerifyFileSignature(folder.File("missing"), good, keys.publicKey));
+    EXPECT_EQ(preamble, "Quillmere updater 2.0.0\n");
+    EXPECT_TRUE(VerifyFileSignature(path, preamble, good, keys.publicKey));
+    EXPECT_TRUE(VerifyFileSignature(folder.File("empty"), preamble, keys.Sign(preamble), keys.publicKey));
+    EXPECT_FALSE(VerifyFileSignature(path, preamble, good, other.publicKey));
+    EXPECT_FALSE(VerifyFileSignature(path, preamble, other.Sign(preamble + bytes), keys.publicKey));
+    EXPECT_FALSE(VerifyFileSignature(path, preamble, keys.Sign(preamble + bytes.left(bytes.size() - 1)), keys.publicKey));
+    EXPECT_FALSE(VerifyFileSignature(path, net::SignedPreamble(net::UpdateRole::Product, "2.0.0"), good, keys.publicKey));
+    EXPECT_FALSE(VerifyFileSignature(path, net::SignedPreamble(net::UpdateRole::Updater, "2.0.1"), good, keys.publicKey));
+    EXPECT_FALSE(VerifyFileSignature(folder.File("missing"), preamble, good, keys.publicKey));
     for (const QString &malformed : {QString(), QString("not base64!"), good.left(20)})
-        EXPECT_FALSE(VerifyFileSignature(path, malformed, keys.publicKey)) << malformed.toStdString();
+        EXPECT_FALSE(VerifyFileSignature(path, preamble, malformed, keys.publicKey)) << malformed.toStdString();
 
     // One changed byte anywhere spoils it.
     bytes[bytes.size() / 2] = char(bytes[bytes.size() / 2] ^ 1);
     folder.Write("file", bytes);
-    EXPECT_FALSE(VerifyFileSignature(path, good, keys.publicKey));
+    EXPECT_FALSE(VerifyFileSignature(path, preamble, good, keys.publicKey));
 }

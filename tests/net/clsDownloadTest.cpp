@@ -2,7 +2,14 @@
 #include "common/TestSupport.h"
 #include "net/clsDownload.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QScopeGuard>
+
+#include <sched.h>
+#include <sys/mount.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -115,7 +122,17 @@ TEST(clsDownload, EndsTheBodyWhereItsFramingSays)
          "four", "Completed"},
         {"an interim reply, then the close", {{"HTTP/1.1 100 Continue\r\n\r\n"}}, "old", "Error 2"},
         {"no body by status, kept open", {{"HTTP/1.1 204 No Content\r\n\r\n"}, 0, false}, "", "Completed"},
-        {"no body whatever the length, kept open", {{"HTTP/1.1 304 Not Modified\r\nContent-Length: 4\r\n\r\n"}, 0, false}, "", "Completed"},
+        {"not modified: no file", {{"HTTP/1.1 304 Not Modified\r\nContent-Length: 4\r\n\r\n"}, 0, false}, "old", "Error 304"},
+        {"a redirect to nowhere", {{"HTTP/1.1 302 Found\r\nContent-Length: 5\r\n\r\nmoved"}}, "old", "Error 302"},
+        {"a Location on a 200 is no redirect", {{"HTTP/1.1 200 OK\r\nLocation: /else\r\nContent-Length: 4\r\n\r\nfour"}}, "four", "Completed"},
+        {"status not three digits", {{"HTTP/1.1 XYZ Oops\r\n\r\nbody"}}, "old", "Error 10"},
+        {"status after two blanks", {{"HTTP/1.1  404 Not Found\r\n\r\nbody"}}, "old", "Error 10"},
+        {"status of one digit", {{"HTTP/1.1 5\r\n\r\nbody"}}, "old", "Error 10"},
+        {"no status line, blank lines inside", {{"line one\n\nline three\n"}}, "line one\n\nline three\n", "Completed"},
+        {"no status line, a number inside", {{"Revision 404 of the notes\r\n\r\nmore"}}, "Revision 404 of the notes\r\n\r\nmore", "Completed"},
+        {"no status line, 96 KiB", {{body.repeated(6)}}, body.repeated(6), "Completed"},
+        {"folded coding", {{"HTTP/1.1 200 OK\r\nTransfer-Encoding:\r\n chunked\r\n\r\n" + chunked + "0\r\n\r\n"}}, body, "Completed"},
+        {"blank before the colon", {{"HTTP/1.1 200 OK\r\nContent-Length : 4\r\n\r\nfourfive"}}, "four", "Completed"},
         {"chunked, then another coding on a second line",
          {{"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\nTransfer-Encoding: gzip\r\n\r\n" + chunked + "0\r\n\r\n"}}, "old", "Error 7"},
         {"lengths that differ", length("4\r\nContent-Length: 5"), "old", "Error 9"},
@@ -135,7 +152,7 @@ TEST(clsDownload, EndsTheBodyWhereItsFramingSays)
     }
 }
 
-TEST(clsDownload, ErrorRepliesLeaveTheFileAsTheStatusSays)
+TEST(clsDownload, ErrorRepliesLeaveTheFileAsItWas)
 {
     HttpServer server;
     server.handler = [](const HttpServer::Request &request) {
@@ -147,9 +164,8 @@ TEST(clsDownload, ErrorRepliesLeaveTheFileAsTheStatusSays)
     EXPECT_EQ(t.File(), "old");
     EXPECT_EQ(t.Get(server.Url("/gone"), true), (QStringList{"Error 1 Bestand niet gevonden op de webserver.\r\n\r\n" + server.Url("/gone")}));
     EXPECT_EQ(t.File(), "old");
-    t.Get(server.Url("/gone"));
-    EXPECT_TRUE(QFile::exists(t.folder.File("f")));
-    EXPECT_EQ(t.File(), "") << "a fresh transfer of a missing file leaves an empty file";
+    EXPECT_TRUE(t.Get(server.Url("/gone")).last().startsWith("Error 1 "));
+    EXPECT_EQ(t.File(), "old") << "also on a fresh transfer";
 }
 
 TEST(clsDownload, FollowsRedirectsUpToTen)
@@ -158,7 +174,8 @@ TEST(clsDownload, FollowsRedirectsUpToTen)
     other.files["/there"] = "over there";
     const QMap<QByteArray, QByteArray> locations{
         {"/absolute", other.Url("/there").toLatin1()}, {"/loop", "/loop"}, {"/dir/reference", "../here#part"},
-        {"/query", server.Url("?x=1").toLatin1()}, {"/utf-8", "/caf\xC3\xA9"}};
+        {"/query", server.Url("?x=1").toLatin1()}, {"/utf-8", "/caf\xC3\xA9"}, {"/no-host", "http:///small.txt"},
+        {"/no-port", "http://127.0.0.1:70000/small.txt"}};
     server.handler = [&](const HttpServer::Request &request) {
         const QByteArray location = locations.value(request.target, "/here");
         if (request.target == "/here")
@@ -182,10 +199,17 @@ TEST(clsDownload, FollowsRedirectsUpToTen)
     t.Get(server.Url("/query"));
     t.Get(server.Url("/utf-8"));
     t.Get(server.Url("/capitals").replace("http://", "HTTP://"));
+    // A URL given directly is encoded as a Location is; a fragment is never sent.
+    for (const QString &direct : {server.Url("/a b.txt"), server.Url("/café"), server.Url("/файл"), server.Url("/s.txt#frag"), server.Url("#frag")})
+        t.Get(direct);
     QList<QByteArray> targets;
     for (const HttpServer::Request &request : server.requests)
-        targets << request.target;
-    EXPECT_EQ(targets, (QList<QByteArray>{"/query", "/?x=1", "/here", "/utf-8", "/caf%C3%A9", "/here", "/capitals", "/here"}));
+        if (request.target != "/here")
+            targets << request.target;
+    EXPECT_EQ(targets, (QList<QByteArray>{"/query", "/?x=1", "/utf-8", "/caf%C3%A9", "/capitals", "/a%20b.txt", "/caf%C3%A9",
+                                          "/%D1%84%D0%B0%D0%B9%D0%BB", "/s.txt", "/"}));
+    for (const char *nowhere : {"/no-host", "/no-port"})
+        EXPECT_EQ(t.Get(server.Url(nowhere)).join(""), "Error 5 The server's Location names no place to go: " + locations[nowhere]);
     t.download.setDisableRedirection(true);
     t.Get(server.Url("/relative"));
     EXPECT_EQ(t.File(), "moved");
@@ -260,6 +284,127 @@ TEST(clsDownload, AsksForWhatAPartLeftOut)
     EXPECT_EQ(t.File(), whole.left(1011)) << "kept for a resume";
 }
 
+// A part extends the file only where it fits: from the file's end (0 on a fresh download), its
+// last byte below the whole length, the same whole length as the parts before it, and no byte past
+// its last. One that breaks a rule leaves the file as it was before it. Each row's replies answer
+// the requests in turn, later ones are answered as a server that honours ranges does.
+TEST(clsDownload, KeepsOnlyPartsThatAddUp)
+{
+    QByteArray whole;
+    for (int i = 0; i < 16384; ++i)
+        whole += char(i * 13);
+    const auto part = [&](int first, int last, const QByteArray &total, const QByteArray &extra = {}) {
+        return HttpServer::Whole("HTTP/1.1 206 Partial Content\r\nContent-Range: bytes " + QByteArray::number(first) + "-" +
+                                     QByteArray::number(last) + "/" + total,
+                                 whole.mid(first, last - first + 1) + extra);
+    };
+    const struct {
+        const char *name;
+        bool resume;
+        QList<Reply> replies;
+        QString end;
+        QByteArray file;
+    } cases[] = {
+        {"a fresh download's part is followed up", false, {part(0, 4999, "16384")}, "Completed", whole},
+        {"an unknown total is followed up to a 416", true, {part(1000, 1099, "*"), part(1100, 16383, "*")}, "Completed", whole},
+        {"last byte past the total", true, {part(1000, 16883, "16384", QByteArray(500, 'x'))}, "Error 2", whole.left(1000)},
+        {"a length past the range", true,
+         {HttpServer::Whole("HTTP/1.1 206 Partial Content\r\nContent-Length: 15884\r\nContent-Range: bytes 1000-16383/16384",
+                            whole.mid(1000) + QByteArray(500, 'x'))},
+         "Error 2", whole.left(1000)},
+        {"chunks past the range", true,
+         {HttpServer::Whole("HTTP/1.1 206 Partial Content\r\nTransfer-Encoding: chunked\r\nContent-Range: bytes 1000-16383/16384",
+                            "3C18\r\n" + whole.mid(1000) + "\r\n12C\r\n" + QByteArray(300, 'x') + "\r\n0\r\n\r\n")},
+         "Error 2", whole.left(1000)},
+        {"a smaller total later", true, {part(1000, 1099, "16384"), part(1100, 1199, "1200")}, "Error 2", whole.left(1100)},
+        {"a 416 naming another total", true, {part(1000, 1099, "16384"), HttpServer::Whole("HTTP/1.1 416 Range Not Satisfiable\r\nContent-Range: bytes */1100")}, "Error 2", whole.left(1100)},
+        {"several parts in one reply", false,
+         {HttpServer::Whole("HTTP/1.1 206 Partial Content\r\nContent-Type: multipart/byteranges; boundary=B",
+                            "--B\r\nContent-Range: bytes 0-99/16384\r\n\r\n" + whole.left(100) + "\r\n--B--\r\n")},
+         "Error 2", "old"},
+        {"no file after a fresh start", true,
+         {part(1000, 1099, "16384"), HttpServer::Whole("HTTP/1.1 416 Range Not Satisfiable\r\nContent-Range: bytes */16384"),
+          HttpServer::Whole("HTTP/1.1 404 Not Found")},
+         "Error 1", whole.left(1100)},
+    };
+    HttpServer server;
+    for (const auto &c : cases) {
+        server.requests.clear();
+        server.handler = [&](const HttpServer::Request &request) {
+            return server.requests.size() <= size_t(c.replies.size()) ? c.replies[server.requests.size() - 1]
+                                                                      : HttpServer::FileReply(whole, request);
+        };
+        Transfer t;
+        t.folder.Write("f", c.resume ? whole.left(1000) : "old");
+        EXPECT_EQ(t.Get(server.Url("/f"), c.resume).last().section(' ', 0, 1), c.end) << c.name;
+        EXPECT_EQ(t.File(), c.file) << c.name;
+    }
+}
+
+// Writes that the disk cannot take end the transfer with the system's reason; what was written
+// stays for the next attempt.
+TEST(clsDownload, AFullDiskIsAnError)
+{
+    if (geteuid() != 0)
+        GTEST_SKIP() << "mounting a small disk needs root";
+    Transfer t;
+    const QString disk = t.folder.File("disk");
+    QDir().mkpath(disk);
+    ASSERT_EQ(unshare(CLONE_NEWNS), 0);
+    ASSERT_EQ(mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr), 0);
+    ASSERT_EQ(mount("none", disk.toUtf8().constData(), "tmpfs", 0, "size=12k"), 0);
+    const auto unmount = qScopeGuard([&] { umount2(disk.toUtf8().constData(), MNT_DETACH); });
+    QByteArray whole;
+    for (int i = 0; i < 1 << 20; ++i)
+        whole += char(i * 13);
+    const struct {
+        const char *name;
+        qsizetype size, piece, resumeFrom;
+    } cases[] = {
+        {"16 KiB at once", 16384, 16384, -1}, {"16 KiB in 1 KiB pieces", 16384, 1024, -1},
+        {"resumed in 1 KiB pieces", 16384, 1024, 4096}, {"1 MB", 1 << 20, 1 << 20, -1},
+    };
+    HttpServer server;
+    for (const auto &c : cases) {
+        server.handler = [&](const HttpServer::Request &request) {
+            const Reply reply = HttpServer::FileReply(whole.left(c.size), request);
+            const QByteArray bytes = reply.pieces.join();
+            QList<QByteArray> pieces{bytes.left(bytes.indexOf("\r\n\r\n") + 4)};
+            for (qsizetype at = pieces[0].size(); at < bytes.size(); at += c.piece)
+                pieces << bytes.mid(at, c.piece);
+            return Reply{pieces, 1};
+        };
+        QFile::remove(disk + "/f");
+        if (c.resumeFrom >= 0)
+            t.folder.Write("disk/f", whole.left(c.resumeFrom));
+        t.events.clear();
+        c.resumeFrom >= 0 ? t.download.ResumeDownload(server.Url("/f"), disk + "/f") : t.download.Download(server.Url("/f"), disk + "/f");
+        ASSERT_TRUE(RunUntil([&] { return t.events.size() && (t.events.last() == "Completed" || t.events.last().startsWith("Error")); }, 10000));
+        EXPECT_EQ(t.events.last(), "Error 75 No space left on device") << c.name;
+        EXPECT_EQ(t.folder.Read("disk/f"), whole.left(12288)) << c.name;
+    }
+}
+
+// A link at the destination is replaced by a regular file; what it points to stays as it was.
+TEST(clsDownload, NeverWritesThroughALink)
+{
+    HttpServer server;
+    server.files["/f"] = "content";
+    for (const bool resume : {false, true}) {
+        for (const QString target : {"else/missing", "kept"}) {
+            Transfer t;
+            QDir().mkpath(t.folder.File("else"));
+            t.folder.Write("kept", "kept");
+            QFile::link(target, t.folder.File("f"));
+            EXPECT_EQ(t.Get(server.Url("/f"), resume).last(), "Completed") << target.toStdString();
+            EXPECT_FALSE(QFileInfo(t.folder.File("f")).isSymLink()) << target.toStdString();
+            EXPECT_EQ(t.File(), "content") << target.toStdString();
+            EXPECT_EQ(t.folder.Read("kept"), "kept") << target.toStdString();
+            EXPECT_FALSE(QFile::exists(t.folder.File("else/missing"))) << target.toStdString();
+        }
+    }
+}
+
 TEST(clsDownload, ReplacesAReadOnlyFileAndCancelLeavesThePartialOne)
 {
     HttpServer server;
@@ -288,10 +433,11 @@ TEST(clsDownload, ConnectionsThatCloseEarly)
         return Reply{};
     };
     Transfer t;
-    EXPECT_EQ(t.Get(server.Url("/headerless")), (QStringList{"Starting 20 ", "Data 20", "Completed"}));
+    EXPECT_EQ(t.Get(server.Url("/headerless")), (QStringList{"Starting 0 ", "Data 20", "Completed"}));
     EXPECT_EQ(t.File(), "no header, just text");
-    // A resumed file is not emptied by a reply that never came.
-    EXPECT_TRUE(t.Get(server.Url("/silent"), true).last().startsWith("Error 2 "));
+    // A file is not emptied by a reply that never came.
+    for (const bool resume : {false, true})
+        EXPECT_TRUE(t.Get(server.Url("/silent"), resume).last().startsWith("Error 2 ")) << resume;
     EXPECT_EQ(t.File(), "no header, just text");
     EXPECT_TRUE(t.Get(server.Url("/short")).last().startsWith("Error 2 "));
     EXPECT_EQ(t.File(), "four") << "kept for a resume";
@@ -346,6 +492,12 @@ TEST(clsDownload, RefusesWhatCannotBeSafelyRequestedOrWritten)
     Transfer t;
     EXPECT_TRUE(t.Get(server.Url("/f\r\nX-Evil: 1")).last().startsWith("Error 5 "));
     EXPECT_TRUE(t.Get("http://127.0.0.1:http/f").last().startsWith("Error 5 "));
+    const QString port = QString::number(server.Port());
+    for (const QString &url : {"http://:" + port + "/f", "http://127.0.0.1:" + port + "0000/f"})
+        EXPECT_EQ(t.Get(url).join(""), "Error 5 The URL names no place to go: " + url);
+    EXPECT_EQ(t.Get("http://[::1]:" + port + "/f").join(""), "Error 5 This program does not reach IPv6 addresses: http://[::1]:" + port + "/f");
+    EXPECT_EQ(t.Get("http://u:p@127.0.0.1:" + port + "/f").join(""),
+              "Error 5 This program sends no user name or password in a URL: http://u:p@127.0.0.1:" + port + "/f");
     EXPECT_TRUE(server.requests.empty());
     EXPECT_EQ(t.Get(server.Url("/f")), (QStringList{"Error 4 The reply's header is too large."}));
     t.download.setDestination(t.folder.File("no/such/folder/f"));

@@ -6,7 +6,8 @@
 
 namespace platform::signature {
 
-bool VerifyFileSignature(const QString &path, const QString &signatureBase64, const QByteArray &publicKey)
+bool VerifyFileSignature(const QString &path, const QByteArray &preamble, const QString &signatureBase64,
+                         const QByteArray &publicKey)
 {
     if (sodium_init() < 0 || publicKey.size() != crypto_sign_PUBLICKEYBYTES)
         return false;
@@ -17,14 +18,12 @@ bool VerifyFileSignature(const QString &path, const QString &signatureBase64, co
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return false;
-    // Mapped, not read: an update file may be large.
-    const qint64 size = file.size();
-    const uchar *bytes = size > 0 ? file.map(0, size) : nullptr;
-    if (size > 0 && !bytes)
+    const QByteArray message = preamble + file.readAll();
+    if (file.error() != QFileDevice::NoError)
         return false;
-    static const unsigned char empty = 0;
-    return crypto_sign_verify_detached(reinterpret_cast<const unsigned char *>(decoded.constData()), bytes ? bytes : &empty,
-                                       static_cast<unsigned long long>(size),
+    return crypto_sign_verify_detached(reinterpret_cast<const unsigned char *>(decoded.constData()),
+                                       reinterpret_cast<const unsigned char *>(message.constData()),
+                                       static_cast<unsigned long long>(message.size()),
                                        reinterpret_cast<const unsigned char *>(publicKey.constData())) == 0;
 }
 
