@@ -46,11 +46,13 @@ using AclHandle = std::unique_ptr<std::remove_pointer_t<acl_t>, AclFree>;
 
 // The directory, opened without following a link in its place: the search found a directory
 // there, and a link put there since (a directory swapped for a link to one that its owner keeps
-// closed) must not have that other directory's rights stored under the found name.
+// closed) must not have that other directory's rights stored under the found name. Opened as a
+// path only, so that, as by name, a directory that may be searched but not listed (0711) still
+// has its rights read.
 class OpenDirectory {
 public:
     explicit OpenDirectory(const QByteArray &path)
-        : m_fd(open(path.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK))
+        : m_fd(open(path.constData(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC))
     {
         if (m_fd >= 0)
             return;
@@ -140,11 +142,10 @@ AclEntries OneEntryPerTrustee(AclEntries acl, uid_t owner, gid_t group)
 }
 
 // A file system without ACLs (ramfs, /proc, /sys) has only the permission bits of its mode, and
-// no default ACL. The default ACL has no call of its own for a descriptor.
+// no default ACL. A descriptor opened as a path only is read through its /proc name.
 AclHandle ReadAcl(const OpenDirectory &directory, acl_type_t type, mode_t mode)
 {
-    AclHandle acl(type == ACL_TYPE_ACCESS ? acl_get_fd(directory.Fd())
-                                          : acl_get_file(directory.Path().constData(), type));
+    AclHandle acl(acl_get_file(directory.Path().constData(), type));
     if (!acl && errno == ENOTSUP)
         acl.reset(type == ACL_TYPE_ACCESS ? acl_from_mode(mode) : acl_init(0));
     if (!acl)
