@@ -152,11 +152,19 @@ void frmMain::MDIForm_Load()
     m_instance = std::make_unique<platform::instance::SingleInstance>(AppName);
     if (m_instance->PrevInstance()) {
         platform::userstore::SaveSetting(AppName, OptionsSection, QStringLiteral("Maximize"), QStringLiteral("1"));
+        // Under cron a skipped scan must not read as a successful one. Nothing is open yet.
+        if (IsScanCommand(m_arguments)) {
+            platform::shell::WriteErrorLine(QStringLiteral("No scan ran: this user's Quill Mere is running already, "
+                                                           "and was brought forward instead."));
+            support::EndProgram(1);
+        }
         close();
         return;
     }
     m_releaseLock = std::make_unique<support::ProgramEndHook>([lock = m_instance.get()] { lock->Release(); });
     if (IsScanCommand(m_arguments)) {
+        // Nobody could answer a box of an unattended run: each goes to standard error instead.
+        platform::shell::Install(nullptr);
         tmrLoadSplash->stop();
         mnuScanNetwork_Click();
         moScanNetwork->setAutoScan(true);

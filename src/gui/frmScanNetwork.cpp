@@ -5,6 +5,7 @@
 #include "gui/ProgressPairView.h"
 #include "gui/Resources.h"
 #include "platform/database/DatabaseClaim.h"
+#include "platform/files/RegularFile.h"
 #include "platform/ini/IniFile.h"
 #include "platform/shell/Shell.h"
 #include "scan/modBrowseForFolder.h"
@@ -26,6 +27,7 @@
 #include <QCloseEvent>
 #include <QDateTime>
 #include <QFile>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -34,11 +36,11 @@
 #include <QMdiSubWindow>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSet>
 #include <QTimer>
 
 #include <algorithm>
 #include <array>
-#include <cstdio>
 #include <optional>
 
 using namespace design;
@@ -91,13 +93,6 @@ int checkValue(const QCheckBox *box)
     default:
         return 0;
     }
-}
-
-// Cron mails what goes to standard error.
-void printToStandardError(const QStringList &lines)
-{
-    for (const QString &line : lines)
-        std::fprintf(stderr, "%s: %s\n", "Quill Mere", qUtf8Printable(line));
 }
 
 // A getter's value, or "" when it fails: each value of the rewrite stands on its own.
@@ -310,7 +305,13 @@ void frmScanNetwork::WriteSettings()
     for (int i = 0; i < lstDirs->count(); ++i)
         entries.append({Directories, QStringLiteral("Directory") + QString::number(i + 1), lstDirs->item(i)->text()});
     option("AllSubdirectories", checkValue(chkAll) == 1 ? QStringLiteral("1") : QStringLiteral("0"));
-    platform::ini::RewriteFile(entries, frmSettings::Instance().SettingsFile());
+    // A file that cannot be read or written keeps what it held, and the window says so (an
+    // unattended run on standard error, and it ends with exit code 1).
+    try {
+        platform::ini::RewriteFile(entries, frmSettings::Instance().SettingsFile());
+    } catch (const support::Error &error) {
+        platform::shell::MsgBox(error.Description(), platform::shell::vbExclamation);
+    }
 }
 
 void frmScanNetwork::cmdStart_Click()
@@ -442,19 +443,68 @@ int32_t frmScanNetwork::Depth() const
     return support::CLng(std::clamp(support::Val(txtSubCount->text()), 0.0, double(modSearchDirs::UnlimitedDepth)));
 }
 
-// One task of the run: the label running, the marker beside its box, the task, the log line,
-// the marker hidden and the label done.
-void frmScanNetwork::RunTask(int label, QCheckBox *marker, const std::function<int32_t()> &task, bool log)
+// One task of the run: the label running, the marker beside its box, the task, the log line (for
+// a task without one, when it failed), the marker hidden and the label done. True when it
+// succeeded. Unattended, a message that the window would show in a box has gone to standard error
+// instead, and fails the task: the last such message becomes its outcome.
+bool frmScanNetwork::RunTask(int label, QCheckBox *marker, const std::function<int32_t()> &task, bool log)
 {
     SetLabelState(label, LabelState::Running);
     ShowMarker(marker);
-    if (task() == 0)
+    const int boxesBefore = platform::shell::MessageBoxesShown().count;
+    bool succeeded = task() != 0;
+    if (m_autoScan && platform::shell::MessageBoxesShown().count != boxesBefore) {
+        m_run->labels[label].setCaption(platform::shell::MessageBoxesShown().last);
+        succeeded = false;
+    }
+    if (!succeeded)
         m_run->failures << m_run->labels[label].Caption();
-    if (log)
+    if (log || !succeeded)
         WriteLogLine(m_run->labels[label].Caption());
     if (marker)
         ShowMarker(nullptr);
     SetLabelState(label, LabelState::Done);
+    return succeeded;
+}
+
+// The root list, each root once (the same path typed twice, or once with a trailing "/").
+QStringList frmScanNetwork::Roots() const
+{
+    QStringList roots;
+    QSet<QString> seen;
+    for (int i = 0; i < lstDirs->count(); ++i) {
+        const QString root = lstDirs->item(i)->text();
+        if (!seen.contains(modSearchDirs::RootPath(root))) {
+            seen.insert(modSearchDirs::RootPath(root));
+            roots << root;
+        }
+    }
+    return roots;
+}
+
+// Task 2: the search below every root. A root that is no absolute path or cannot be listed fails
+// the task, and the rights are not scanned then: the table keeps the last scan's rows rather than
+// lose those of a root that is only missing for a while (a mount that did not come up).
+int32_t frmScanNetwork::SearchRoots(RunDisplay &display)
+{
+    display.labels[1].setCaption(QStringLiteral("Searching directories..."));
+    colDirs.clear();
+    const int32_t depth = Depth();
+    QStringList refused;
+    for (const QString &root : Roots()) {
+        try {
+            modSearchDirs::SearchDirs(root, depth, colDirs, &display.unreadable);
+        } catch (const support::Error &error) {
+            refused << error.Description();
+        }
+    }
+    SetTitle(QStringLiteral("Progress  (task 3/5)"));
+    if (!refused.isEmpty()) {
+        display.labels[1].setCaption(refused.join(u' ') + QStringLiteral(" The directory rights were not scanned."));
+        return 0;
+    }
+    display.labels[1].setCaption(QStringLiteral("Directories listed successfully."));
+    return 1;
 }
 
 void frmScanNetwork::RunScan()
@@ -477,6 +527,14 @@ void frmScanNetwork::RunTasks()
     const bool directories = checkValue(chkDirectories) == 1;
     const bool programs = checkValue(chkPrograms) == 1;
     try {
+        // Settings that are there but cannot be read would run the scan on defaults: another
+        // database, no roots.
+        try {
+            platform::ini::CheckReadable(frmSettings::Instance().SettingsFile());
+        } catch (const support::Error &error) {
+            m_run = nullptr;
+            return NotStarted(error);
+        }
         const QString databasePath = frmSettings::Instance().GetDatabasePath();
         const QString domain = frmSettings::Instance().GetDomain();
         const auto claim = ClaimDatabase(databasePath);
@@ -499,26 +557,12 @@ void frmScanNetwork::RunTasks()
                                                     QStringLiteral("Groups"), QStringLiteral("UserGroup"), domain);
             }, true);
         }
+        bool listed = false;
         if (directories && !Stopped()) {
             SetTitle(QStringLiteral("Progress  (task 2/5)"));
-            RunTask(1, chkDirectories, [&] {
-                display.labels[1].setCaption(QStringLiteral("Searching directories..."));
-                colDirs.clear();
-                const int32_t depth = Depth();
-                const QStringList roots = [&] {
-                    QStringList list;
-                    for (int i = 0; i < lstDirs->count(); ++i)
-                        list << lstDirs->item(i)->text();
-                    return list;
-                }();
-                for (const QString &root : roots)
-                    modSearchDirs::SearchDirs(root, depth, colDirs, &display.unreadable);
-                SetTitle(QStringLiteral("Progress  (task 3/5)"));
-                display.labels[1].setCaption(QStringLiteral("Directories listed successfully."));
-                return 1;
-            }, false);
+            listed = RunTask(1, chkDirectories, [&] { return SearchRoots(display); }, false);
         }
-        if (directories && !Stopped()) {
+        if (listed && !Stopped()) {
             // The marker stays at the directories box from the search.
             RunTask(2, chkDirectories, [&] {
                 return modScanDirs::ScanDirs(colDirs, display.bar, display.labels[2], databasePath,
@@ -552,9 +596,9 @@ void frmScanNetwork::RunTasks()
         display.labels[4].setCaption(QStringLiteral("Unknown error: ") + error.Description());
         m_run = nullptr;
         // Unattended, nobody could press a button to get out of the failed state, and a program
-        // left running would swallow every later scheduled start: report and end.
+        // left running would swallow every later scheduled start: report every failure and end.
         if (m_autoScan)
-            EndUnattended({display.labels[4].Caption()}, display.unreadable);
+            EndUnattended(display.failures << display.labels[4].Caption(), display.unreadable);
         return;
     }
     m_run = nullptr;
@@ -563,34 +607,39 @@ void frmScanNetwork::RunTasks()
 }
 
 // The run's claim on its database, held until the run ends. When another run holds it, or it
-// cannot be had, the run touches nothing and says so: in a message box, or, unattended, on
-// standard error, and the program ends with exit code 1.
+// cannot be had, the run touches nothing and says so (NotStarted).
 std::unique_ptr<platform::database::DatabaseClaim> frmScanNetwork::ClaimDatabase(const QString &databasePath)
 {
     try {
         return std::make_unique<platform::database::DatabaseClaim>(databasePath);
     } catch (const support::Error &error) {
-        const QString message = error.Description() + QStringLiteral(" The scan did not start.");
-        if (!m_autoScan) {
-            platform::shell::MsgBox(message, platform::shell::vbExclamation);
-            return nullptr;
-        }
-        printToStandardError({message});
-        support::EndProgram(1);
+        NotStarted(error);
+        return nullptr;
     }
 }
 
+// A run that cannot start touches nothing and says why: in a message box, or, unattended, on
+// standard error, and the program ends with exit code 1 (the settings file is left as it is).
+void frmScanNetwork::NotStarted(const support::Error &error)
+{
+    platform::shell::MsgBox(error.Description() + QStringLiteral(" The scan did not start."),
+                            platform::shell::vbExclamation);
+    if (m_autoScan)
+        support::EndProgram(1);
+}
+
 // The end of an unattended run: cron, systemd timers and monitoring tell a run in which anything
-// failed by its exit code. Directories that could not be read are listed but fail nothing.
+// failed by its exit code, a message box that went to standard error included. Directories that
+// could not be read are listed but fail nothing.
 void frmScanNetwork::EndUnattended(const QStringList &failures,
                                    const std::vector<UnreadableDirectory> &unreadable)
 {
-    QStringList lines;
     for (const auto &[path, reason] : unreadable)
-        lines << QStringLiteral("Could not read (%1): %2").arg(reason, path);
-    printToStandardError(lines + failures);
+        platform::shell::WriteErrorLine(QStringLiteral("Could not read (%1): %2").arg(reason, path));
+    for (const QString &failure : failures)
+        platform::shell::WriteErrorLine(failure);
     Form_Unload();
-    support::EndProgram(failures.isEmpty() ? 0 : 1);
+    support::EndProgram(failures.isEmpty() && platform::shell::MessageBoxesShown().count == 0 ? 0 : 1);
 }
 
 void frmScanNetwork::CancelScan()
@@ -611,21 +660,17 @@ void frmScanNetwork::tmrBeginScan_Timer()
     tmrBeginScan->stop();
 }
 
-// Appends a line to the scan log, which begins anew once it has grown past 250,000 bytes.
+// Appends a line to the scan log, which begins anew once it has grown past 250,000 bytes. A line
+// that cannot be written (a full disk, a folder or a FIFO in the log's place) raises an error
+// that names the file.
 void frmScanNetwork::WriteScanLog(const QString &line)
 {
     const QString file = AppPath + QStringLiteral("ScanLog.log");
-    QFile log(file);
-    const auto fail = [&log] { throw support::Error(75, log.errorString(), QStringLiteral("WriteScanLog")); };
-    if (!log.open(QIODevice::Append))
-        fail();
-    const qint64 length = log.size();
-    log.close();
-    if (length > 250000 && !log.remove())
-        fail();
-    if (!log.open(QIODevice::Append) || log.write((line + QStringLiteral("\r\n")).toUtf8()) < 0)
-        fail();
-    log.close();
+    if (QFile old(file); QFileInfo(file).isFile() && old.size() > 250000 && !old.remove()) {
+        throw support::Error(75, QStringLiteral("%1 cannot be begun anew: %2.").arg(file, old.errorString()),
+                             QStringLiteral("WriteScanLog"));
+    }
+    platform::files::Append(file, (line + QStringLiteral("\r\n")).toUtf8());
 }
 
 // A task's outcome in the scan log: date, " (", time, ")  -  " and the text its label was left with.

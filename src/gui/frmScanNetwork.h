@@ -23,6 +23,9 @@ class QTimer;
 namespace platform::database {
 class DatabaseClaim;
 }
+namespace support {
+class Error;
+}
 
 // The scan window: the root directories to scan, the depth, the three task boxes, and the scan
 // run with its progress. It keeps its inputs in the settings file and rewrites the whole file
@@ -122,8 +125,11 @@ private:
 
     // Steps of the run, each touching the window only while the run is still attached to it.
     // task gives the task's result: 1 when it finished, 0 when it failed or was cancelled.
-    void RunTask(int label, QCheckBox *marker, const std::function<int32_t()> &task, bool log);
+    bool RunTask(int label, QCheckBox *marker, const std::function<int32_t()> &task, bool log);
+    QStringList Roots() const;
+    int32_t SearchRoots(RunDisplay &display);
     std::unique_ptr<platform::database::DatabaseClaim> ClaimDatabase(const QString &databasePath);
+    void NotStarted(const support::Error &error);
     [[noreturn]] void EndUnattended(const QStringList &failures,
                                     const std::vector<UnreadableDirectory> &unreadable);
     void SetTitle(const QString &title);

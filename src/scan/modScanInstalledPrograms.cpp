@@ -2,14 +2,13 @@
 
 #include "platform/database/Connection.h"
 #include "platform/directory/DirectoryService.h"
+#include "platform/files/RegularFile.h"
 #include "scan/modDatabase.h"
 #include "scan/modInternet.h"
 #include "shell/frmSettings.h"
 #include "support/DoEvents.h"
 #include "support/Error.h"
 #include "support/ProgramFolder.h"
-
-#include <QFile>
 
 #include <atomic>
 
@@ -118,32 +117,30 @@ int32_t ScanInstalledPrograms(support::ProgressBar &ProgressBar, support::Status
     return result;
 }
 
+// The computer list is written in one step once the search is complete: a search that breaks
+// off, or a full disk, leaves the last list whole (and fails the task).
 void SearchNetworkComputers(const QString &strDomain)
 {
     colComputers.clear();
-    QFile log(support::ProgramFolder() + QStringLiteral("Workstations.log"));
     try {
         std::unique_ptr<platform::directory::DomainContainer> container;
         SkippingMissingProperty([&] { container = platform::directory::Current().Bind(strDomain); });
         const bool blnNoPing = frmSettings::Instance().GetNoPing() == u"1";
-        if (!log.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-            throw support::Error(75, QStringLiteral("Path/File access error"), QStringLiteral("Get the list of workstations"));
-        }
         std::vector<platform::directory::Computer> computers;
         if (container)
             SkippingMissingProperty([&] { computers = container->Computers(); });
+        QByteArray lines;
         for (const platform::directory::Computer &computer : computers) {
             QString name;
             if (!SkippingMissingProperty([&] { name = computer.Name(); }))
                 continue; // a computer without a name cannot be reached or listed
             if (blnNoPing || modInternet::Ping(name)) {
                 colComputers << name;
-                log.write((name + QStringLiteral("\r\n")).toUtf8());
+                lines += (name + QStringLiteral("\r\n")).toUtf8();
             }
         }
-        log.close();
+        platform::files::Replace(support::ProgramFolder() + QStringLiteral("Workstations.log"), lines);
     } catch (const support::Error &error) {
-        log.close();
         throw support::Error(error.Number(), error.Description(), QStringLiteral("Get the list of workstations"));
     }
 }

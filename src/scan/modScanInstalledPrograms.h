@@ -31,8 +31,9 @@ int32_t ScanInstalledPrograms(support::ProgressBar &ProgressBar, support::Status
                               const QString &strDatabasePath, const QString &strTable, const QString &strDomain);
 
 // Fills the computer list and rewrites "Workstations.log" in the program folder (one name and
-// CR LF per kept computer, in the directory's order). A computer without a name is passed over;
-// any other failure is raised with the source "Get the list of workstations".
+// CR LF per kept computer, in the directory's order), in one step once the search is complete. A
+// computer without a name is passed over; any other failure, a file that cannot be written
+// included, is raised with the source "Get the list of workstations" and leaves the file as it was.
 void SearchNetworkComputers(const QString &strDomain);
 
 // The key strSubKey below HKEY_LOCAL_MACHINE on strComputer, or 0 when it cannot be opened.

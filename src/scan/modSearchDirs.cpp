@@ -1,6 +1,7 @@
 #include "scan/modSearchDirs.h"
 
 #include "support/DoEvents.h"
+#include "support/Error.h"
 
 #include <QFile>
 
@@ -16,6 +17,12 @@
 namespace modSearchDirs {
 
 namespace {
+
+[[noreturn]] void RaiseForRoot(int error, const QString &description)
+{
+    throw support::Error(support::SystemErrorCode(error), description,
+                         QStringLiteral("SearchDirs"));
+}
 
 // Closes a directory listing on every way out.
 class Listing {
@@ -113,7 +120,7 @@ private:
         const QString prefix = dir.endsWith(u'/') ? dir : dir + u'/';
         Listing listing(prefix);
         if (!listing)
-            return PassOver(dir, errno); // unreadable or gone: the search goes on
+            return PassOver(dir, errno, level); // unreadable or gone: the search goes on
         bool serve = false; // not before the first entry
         while (true) {
             if (serve)
@@ -122,7 +129,7 @@ private:
             const dirent *entry = listing.Next();
             if (!entry) {
                 if (errno != 0)
-                    PassOver(dir, errno); // what was found before the break stays
+                    PassOver(dir, errno, level); // what was found before the break stays
                 return;
             }
             // The loop is served before each further entry, but not after "." and "..": every
@@ -147,9 +154,14 @@ private:
             m_queue.push_back({std::move(path), level});
     }
 
-    void PassOver(const QString &dir, int error)
+    // A root is what the user asked for: one that cannot be listed (moved away, a file, a mount
+    // that did not come up) is an error, where a subdirectory is passed over.
+    void PassOver(const QString &dir, int error, int32_t level)
     {
-        m_unreadable.push_back({dir, QString::fromLocal8Bit(std::strerror(error))});
+        const QString reason = QString::fromLocal8Bit(std::strerror(error));
+        if (level == 0)
+            RaiseForRoot(error, QStringLiteral("The root directory %1 cannot be listed: %2.").arg(dir, reason));
+        m_unreadable.push_back({dir, reason});
     }
 
     const int32_t m_maxDepth;
@@ -160,15 +172,25 @@ private:
 
 } // namespace
 
-void SearchDirs(const QString &RootDir, int32_t MaxDepth, QStringList &Dirs, std::vector<UnreadableDirectory> *Unreadable)
+QString RootPath(const QString &RootDir)
 {
     // Blanks before a typed root are a slip of the keyboard (a root is an absolute path); at its
     // end they belong to the last directory's name, as everywhere below it.
     QString root = RootDir;
     while (root.startsWith(u' ') || root.startsWith(u'\t'))
         root.remove(0, 1);
-    if (root.size() > 1 && root.endsWith(u'/'))
+    while (root.size() > 1 && root.endsWith(u'/'))
         root.chop(1);
+    return root;
+}
+
+void SearchDirs(const QString &RootDir, int32_t MaxDepth, QStringList &Dirs, std::vector<UnreadableDirectory> *Unreadable)
+{
+    const QString root = RootPath(RootDir);
+    // A relative root would be taken from wherever the program was started (under cron, the home
+    // folder), and its paths would not count their levels from "/".
+    if (!root.startsWith(u'/'))
+        RaiseForRoot(EINVAL, QStringLiteral("The root directory %1 is not an absolute path.").arg(root));
     std::vector<UnreadableDirectory> ignored;
     Search(MaxDepth, Dirs, Unreadable ? *Unreadable : ignored).Run(root);
 }

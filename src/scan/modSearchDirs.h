@@ -13,17 +13,21 @@ namespace modSearchDirs {
 // A depth from which on the search has no limit ("Scan every subdirectory" passes it).
 inline constexpr int32_t UnlimitedDepth = 100;
 
+// The path a root entry names: blanks before it and "/" after it dropped (blanks at its end
+// belong to its name). Two entries with the same path are the same root.
+QString RootPath(const QString &RootDir);
+
 // Appends to Dirs the directories below RootDir, breadth first, down to MaxDepth levels (level 1
 // is the root's own subdirectories; 0 or less lists nothing, UnlimitedDepth or more every level).
-// Paths are full, with no trailing "/", in the order found; the root itself is never added (blanks
-// before it are dropped, blanks at its end belong to its name). Names that begin with "." are
-// skipped with everything below them, and symbolic links are never followed. Only directories
-// whose subdirectories lie within MaxDepth are listed. What the search has to pass over is
-// appended to Unreadable (when given), with its reason: a directory (the root included) that
-// cannot be listed, or whose listing breaks off, adds what was found before; a directory whose
-// name is no valid UTF-8 (a text would stand for another path) is left out with everything below
-// it. The message loop is served while listing, before each further entry (not after "." and
-// ".."). Raises no error of its own.
+// Paths are full, with no trailing "/", in the order found; the root itself is never added (its
+// path is RootPath's). Names that begin with "." are skipped with everything below them, and
+// symbolic links are never followed. Only directories whose subdirectories lie within MaxDepth are
+// listed. What the search has to pass over is appended to Unreadable (when given), with its
+// reason: a subdirectory that cannot be listed, or whose listing breaks off, adds what was found
+// before; a directory whose name is no valid UTF-8 (a text would stand for another path) is left
+// out with everything below it. The message loop is served while listing, before each further
+// entry (not after "." and ".."). A root that is no absolute path, or that cannot be listed, raises
+// support::Error (source "SearchDirs") with a description that names it and the reason.
 void SearchDirs(const QString &RootDir, int32_t MaxDepth, QStringList &Dirs,
                 std::vector<UnreadableDirectory> *Unreadable = nullptr);
 

@@ -31,4 +31,7 @@ private:
 // an error carries.
 constexpr int32_t ResultCode(uint32_t code) { return static_cast<int32_t>(code); }
 
+// The number of an error the system reported with errno: 0x80070000 + its number.
+constexpr int32_t SystemErrorCode(int error) { return ResultCode(0x80070000u | (static_cast<uint32_t>(error) & 0xFFFFu)); }
+
 } // namespace support

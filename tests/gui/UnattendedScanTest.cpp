@@ -7,13 +7,16 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 #include <fcntl.h>
 #include <grp.h>
+#include <csignal>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -150,29 +153,122 @@ TEST(UnattendedScan, FillsEveryTableWritesItsFilesAndEnds)
     EXPECT_FALSE(settings.contains("Obsolete"));
 }
 
-// A run that fails, or a task that fails, ends the program with exit code 1 and says why.
+// A run that fails, or a task that fails, ends the program with exit code 1 and says why, naming
+// the file or directory and the reason, every failure of the run (not only the last), with control
+// characters escaped. Nothing waits on a FIFO. Settings that cannot be read stop the run before it
+// touches the database, and are not rewritten.
 TEST(UnattendedScan, AFailedRunOrTaskEndsTheProgramWithExitCodeOneAndSaysWhy)
 {
+    const QString none = "[Options]\nScanUsers=0\nScanDirectories=0\nScanPrograms=0\n";
+    const auto fifo = [](const QByteArray &path) { ASSERT_EQ(mkfifo(path.constData(), 0644), 0); };
+    const auto folder = [](const QByteArray &path) {
+        ASSERT_TRUE(QDir().mkpath(QFile::decodeName(path.left(path.lastIndexOf('/')))));
+        ASSERT_EQ(mkdir(path.constData(), 0755), 0);
+    };
+    const struct {
+        QString settings;
+        QByteArray replaced; // a file put in the place of this one
+        std::function<void(const QByteArray &)> by;
+        QStringList says; // {folder} stands for the program folder
+        bool started;
+    } cases[] = {
+        {"[Options]\nDomain=no-such-domain\nScanDirectories=0\nScanPrograms=0\n", "ScanLog.log", folder,
+         {": Domain not found!\n", ": Unknown error: {folder}ScanLog.log cannot be written: Is a directory.\n"}, true},
+        {none, "ScanLog.log", fifo, {"{folder}ScanLog.log cannot be written: Not a regular file.\n"}, true},
+        {{}, "Quillmere.ini", folder, {"{folder}Quillmere.ini cannot be read: Is a directory. The scan did not start.\n"}, false},
+        {{}, "Quillmere.ini", fifo, {"{folder}Quillmere.ini cannot be read: Not a regular file. The scan did not start.\n"}, false},
+        {"[Options]\nScanUsers=0\nScanPrograms=0\n[Directories]\nDirectoryCount=3\nDirectory1={folder}gone\nDirectory2=tree\n"
+         "Directory3={folder}tree\n", "tree/nl\nclosed\xe9", folder,
+         {": Could not read (Name is not valid UTF-8): {folder}tree/nl\\x0Aclosed\\xE9\n",
+          ": The root directory {folder}gone cannot be listed: No such file or directory. The root directory tree is "
+          "not an absolute path. The directory rights were not scanned.\n"}, true},
+    };
+    for (const auto &c : cases) {
+        TempProgramFolder folder;
+        const RemovedTree removed{folder.File("tree")};
+        folder.InstallDatabase();
+        if (!c.settings.isEmpty())
+            folder.Write("Quillmere.ini", QString(c.settings).replace("{folder}", folder.Path()).toUtf8());
+        c.by(QFile::encodeName(folder.Path()) + c.replaced);
+        QProcess process;
+        startUnattended(folder, process);
+        ASSERT_TRUE(process.waitForFinished(60000)) << c.replaced.toStdString();
+        EXPECT_EQ(process.exitCode(), 1) << c.replaced.toStdString();
+        const QByteArray errors = process.readAllStandardError();
+        for (const QString &says : c.says)
+            EXPECT_TRUE(errors.contains(QString(says).replace("{folder}", folder.Path()).toUtf8())) << errors.toStdString();
+        if (c.started) {
+            EXPECT_TRUE(folder.Read("Quillmere.ini").contains("\nScanPrograms=0\n")) << c.replaced.toStdString();
+        } else {
+            EXPECT_EQ(rowCount(folder.File("NetworkInfo.mdb"), "settings"), 0) << c.replaced.toStdString();
+            EXPECT_FALSE(QFileInfo(folder.File("Quillmere.ini")).isFile()) << "left as it was";
+        }
+    }
+}
+
+// The program folder on a full disk (a tmpfs filled up), the database elsewhere: the settings
+// keep what they held, and the run says what it could not write and ends with exit code 1.
+TEST(UnattendedScan, AFullDiskKeepsTheSettingsAndFailsTheRun)
+{
+    if (!privateMountsAvailable())
+        GTEST_SKIP() << "private mount namespaces cannot be made here (they need root)";
+    TempProgramFolder folder;
+    folder.InstallDatabase();
+    const QString full = folder.File("full/");
+    ASSERT_TRUE(QDir().mkpath(full) && QDir().mkpath(folder.File("after")));
+    const QByteArray settings = ("[Options]\nDatabasePath=" + folder.File("NetworkInfo.mdb")
+                                 + "\nScanUsers=0\nScanDirectories=0\nScanPrograms=0\n[Directories]\nDirectoryCount=1\n"
+                                   "Directory1=/srv\n").toUtf8();
+    folder.Write("Quillmere.ini", settings);
+    // The tmpfs, seen only by the run, holds the program and its settings and is filled up; what
+    // the run leaves there is copied out before the mount goes.
+    QProcess process;
+    startUnattended(folder, process,
+                    {"unshare", "--mount", "--propagation", "private", "sh", "-c",
+                     "mount -t tmpfs -o size=64m none \"$1\" && cp \"$3\" \"$2/Quillmere.ini\" \"$1/\" && "
+                     "{ dd if=/dev/zero of=\"$1/filler\" bs=1M 2>/dev/null; true; } && \"$1/quillmere\" \"$4\"; code=$?; "
+                     "cp \"$1/Quillmere.ini\" \"$2/after/\"; exit $code",
+                     "sh", full, folder.Path()});
+    ASSERT_TRUE(process.waitForFinished(120000));
+    const QString errors = QString::fromUtf8(process.readAllStandardError());
+    EXPECT_EQ(process.exitCode(), 1) << errors.toStdString();
+    for (const char *file : {"ScanLog.log", "Quillmere.ini"})
+        EXPECT_TRUE(errors.contains(full + file + " cannot be written: No space left on device.")) << errors.toStdString();
+    EXPECT_EQ(folder.Read("after/Quillmere.ini"), settings);
+}
+
+// An ordinary user's run, in a network namespace of its own (where no group may open an ICMP
+// socket): the software task's "Unable to Create File Handle" goes to standard error instead of a
+// box that nobody could click, fails the task, and the run ends. Settings of root's that the user
+// cannot read stop the run before it touches the database.
+TEST(UnattendedScan, AnOrdinaryUsersRunNeverWaitsOnABoxAndNeverRunsOnSettingsItCannotRead)
+{
+    if (QProcess::execute("unshare", {"--net", "setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups", "true"}) != 0)
+        GTEST_SKIP() << "cannot make a network namespace and become nobody here (needs root)";
     const struct {
         const char *settings;
-        bool logIsAFolder;
+        QFile::Permissions mode;
         const char *says;
     } cases[] = {
-        {"[Options]\nScanUsers=0\nScanDirectories=0\nScanPrograms=0\n", true, "Unknown error: "},
-        {"[Options]\nDomain=no-such-domain\nScanDirectories=0\nScanPrograms=0\n", false, "Domain not found!"},
+        {"[Options]\nScanUsers=0\nScanDirectories=0\n", QFile::Permissions(0x6666), ": Unable to Create File Handle\n"},
+        {"[Options]\nScanUsers=0\nScanDirectories=0\nScanPrograms=0\n", QFile::ReadOwner | QFile::WriteOwner,
+         "Quillmere.ini cannot be read: Permission denied. The scan did not start.\n"},
     };
     for (const auto &c : cases) {
         TempProgramFolder folder;
         folder.InstallDatabase();
         folder.Write("Quillmere.ini", c.settings);
-        if (c.logIsAFolder)
-            QDir().mkpath(folder.File("ScanLog.log")); // the log cannot be written
+        const QFile::Permissions open = QFile::Permissions(0x7777);
+        for (const QString &path : {folder.Path(), folder.ConfigHome(), folder.File("NetworkInfo.mdb")})
+            ASSERT_TRUE(QFile::setPermissions(path, open));
+        ASSERT_TRUE(QFile::setPermissions(folder.File("Quillmere.ini"), c.mode));
         QProcess process;
-        startUnattended(folder, process);
-        ASSERT_TRUE(process.waitForFinished(60000));
-        EXPECT_EQ(process.exitCode(), 1) << c.says;
-        EXPECT_TRUE(process.readAllStandardError().contains(c.says)) << c.says;
-        EXPECT_TRUE(QString::fromUtf8(folder.Read("Quillmere.ini")).contains("\nScanDirectories=0\n"));
+        startUnattended(folder, process, {"unshare", "--net", "setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups"});
+        ASSERT_TRUE(process.waitForFinished(60000)) << c.says;
+        EXPECT_EQ(process.exitCode(), 1);
+        const QByteArray errors = process.readAllStandardError();
+        EXPECT_TRUE(errors.contains(c.says)) << errors.toStdString();
+        EXPECT_EQ(rowCount(folder.File("NetworkInfo.mdb"), "settings") == 1, c.mode == QFile::Permissions(0x6666));
     }
 }
 
@@ -184,12 +280,17 @@ TEST(UnattendedScan, ASecondRunOnAClaimedDatabaseTouchesNothingAndTheClaimDiesWi
     folder.InstallDatabase();
     const QByteArray settings = "[Options]\nScanUsers=0\nScanDirectories=0\nScanPrograms=0\n";
     folder.Write("Quillmere.ini", settings);
-    // The first run's log line waits for a reader that never comes, in the middle of its run.
-    ASSERT_EQ(mkfifo(QFile::encodeName(folder.File("ScanLog.log")).constData(), 0644), 0);
+    // The first run waits for the database, which the test holds, and is stopped while it waits:
+    // in the middle of its run, with its claim.
+    const QString database = folder.File("NetworkInfo.mdb");
+    sqlite3 *held = nullptr;
+    ASSERT_EQ(sqlite3_open(QFile::encodeName(database).constData(), &held), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(held, "begin immediate", nullptr, nullptr, nullptr), SQLITE_OK);
     QProcess first;
     startUnattended(folder, first);
-    const QString database = folder.File("NetworkInfo.mdb");
     ASSERT_TRUE(testing_support::RunUntil([&] { return holdsFlock(first.processId(), database + ".lock"); }, 60000));
+    ASSERT_EQ(kill(first.processId(), SIGSTOP), 0);
+    sqlite3_close(held);
 
     QTemporaryDir otherUser; // its own instance lock: the second run does not hand over to the first
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(otherUser.path()));
@@ -205,7 +306,6 @@ TEST(UnattendedScan, ASecondRunOnAClaimedDatabaseTouchesNothingAndTheClaimDiesWi
 
     first.kill();
     ASSERT_TRUE(first.waitForFinished(60000));
-    QFile::remove(folder.File("ScanLog.log"));
     QProcess third;
     startUnattended(folder, third);
     ASSERT_TRUE(third.waitForFinished(60000));

@@ -11,6 +11,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -214,18 +215,40 @@ TEST(frmScanNetwork, TheDepthComesFromTheBoxRoundedToEvenOrIsUnlimited)
     }
 }
 
-TEST(frmScanNetwork, AnEmptyRootListStillEmptiesThePermissions)
+// Each root is searched once, however often it is listed; an empty list still empties the rights.
+// A root that is missing or relative fails the search, named with its reason, and the rights are
+// not scanned: the table keeps the last scan's rows.
+TEST(frmScanNetwork, RootsAreSearchedOnceAndOneThatCannotBeListedKeepsTheLastRights)
 {
     ScanFixture fx;
-    const QString root = fx.Tree(2);
-    for (const QStringList &roots : {QStringList{root}, QStringList{}}) {
+    const QString root = fx.Tree(2), gone = fx.folder.File("gone");
+    const QString notListed = "The root directory " + gone + " cannot be listed: No such file or directory. "
+                              "The root directory tree is not an absolute path. The directory rights were not scanned.";
+    const QString listed = "Directories listed successfully.", scanned = "Directories scanned successfully.";
+    const struct {
+        QStringList roots;
+        QString listed, scanned;
+        bool rows; // as many as the one root gives, or none
+    } cases[] = {
+        {{root}, listed, scanned, true},
+        {{root, root + "/", " " + root + "//"}, listed, scanned, true},
+        {{}, listed, scanned, false},
+        {{root}, listed, scanned, true},
+        {{gone, root, "tree"}, notListed, "Scanning directories (0%)", true},
+    };
+    int oneRoot = -1;
+    for (const auto &c : cases) {
         frmScanNetwork window;
-        prepare(window, {&frmScanNetwork::chkDirectories}, roots);
+        prepare(window, {&frmScanNetwork::chkDirectories}, c.roots);
         window.cmdStart_Click();
-        EXPECT_EQ(window.lblProgress[1]->text(), "Directories listed successfully.");
-        EXPECT_EQ(window.lblProgress[2]->text(), "Directories scanned successfully.");
-        EXPECT_EQ(fx.PermissionRows() > 0, !roots.isEmpty());
+        EXPECT_EQ(window.lblProgress[1]->text(), c.listed);
+        EXPECT_EQ(window.lblProgress[2]->text(), c.scanned);
+        if (oneRoot < 0)
+            oneRoot = fx.PermissionRows();
+        EXPECT_EQ(fx.PermissionRows(), c.rows ? oneRoot : 0) << c.roots.join(", ").toStdString();
     }
+    EXPECT_GT(oneRoot, 0);
+    EXPECT_TRUE(fx.LogLines().at(fx.LogLines().size() - 2).endsWith("  -  " + notListed));
 }
 
 // Stop pressed, or the window closed, while the third of ten directories is scanned: the task
@@ -325,6 +348,18 @@ TEST(frmScanNetwork, ARunOnADatabaseAnotherRunHoldsTouchesNothingAndSaysSo)
     EXPECT_EQ(window.lblProgress[4]->text(), "Scan finished successfully.");
     EXPECT_GT(claimsRefused, 0);
     EXPECT_EQ(claimsTaken, 0);
+
+    // Settings that are there but cannot be read: no scan on their defaults, and no rewrite.
+    const QString settings = fx.folder.File("Quillmere.ini");
+    ASSERT_TRUE(QFile::remove(settings) && QDir().mkpath(settings));
+    fx.shell.prompts.clear();
+    const QStringList logged = fx.LogLines();
+    window.cmdStart_Click();
+    ASSERT_EQ(fx.shell.prompts.size(), 2u);
+    EXPECT_EQ(fx.shell.prompts[0].text, settings + " cannot be read: Is a directory. The scan did not start.");
+    EXPECT_EQ(fx.shell.prompts[1].text, settings + " cannot be read: Is a directory.") << "nor saved";
+    EXPECT_EQ(fx.LogLines(), logged);
+    EXPECT_TRUE(QFileInfo(settings).isDir());
 }
 
 TEST(frmScanNetwork, StopDuringTheUsersScanLetsItFinish)

@@ -145,12 +145,15 @@ TEST_F(ADsSecurityTest, OnlyFileObjectsThatCanBeReadHaveADescriptor)
     EXPECT_TRUE(security.GetSecurityDescriptor("file://" + tree.Path("dir")).has_value());
     EXPECT_EQ(ErrorOf("missing"), QString::fromLocal8Bit(std::strerror(ENOENT)));
 
-    tree.MakeDirs({"closed/inner"});
+    tree.MakeDirs({"closed/inner", "searchOnly"});
     tree.Chmod("closed", 0700);
+    tree.Chmod("searchOnly", 0711);
     testing_support::Unprivileged nobody;
     if (!nobody.Active())
         GTEST_SKIP() << "cannot run unprivileged here";
     EXPECT_EQ(ErrorOf("closed/inner"), QString::fromLocal8Bit(std::strerror(EACCES)));
+    // Its rights are readable by name, so they are through a descriptor too.
+    EXPECT_TRUE(security.GetSecurityDescriptor("file://" + tree.Path("searchOnly")).has_value());
 }
 
 } // namespace

@@ -284,22 +284,39 @@ TEST(DatabaseClaim, ALockFileLinkedToNothingIsRefusedAtOnce)
 }
 
 // Root's scheduled run and a user's run share one lock file: the one root made, even under the
-// strictest umask, serves the user. Where the user cannot make one, the claim fails and says where.
-TEST(DatabaseClaim, RootsLockFileServesOtherUsersAndOneThatCannotBeMadeIsNamed)
+// strictest umask, serves a user who may write the database, and only such a user: one who may not
+// write it cannot open the lock to hold its scans off, also where an earlier version left the lock
+// open to everyone. Where the user cannot make a lock, the claim fails and says where.
+TEST(DatabaseClaim, OnlyThoseWhoMayWriteTheDatabaseOpenItsLockAndOneThatCannotBeMadeIsNamed)
 {
     testing_support::ResultsDatabase db;
-    const QString other = db.File(u"Other.mdb"_qs);
-    testing_support::MakeEmptyDatabase(other);
+    const QString other = db.File(u"Other.mdb"_qs), closed = db.File(u"Closed.mdb"_qs);
+    for (const QString &database : {other, closed})
+        testing_support::MakeEmptyDatabase(database);
     ASSERT_EQ(chmod(QFile::encodeName(db.File({})).constData(), 0755), 0);
+    ASSERT_EQ(chmod(QFile::encodeName(db.Path()).constData(), 0666), 0);
+    ASSERT_EQ(chmod(QFile::encodeName(closed).constData(), 0644), 0);
+    QFile old(closed + u".lock"_qs); // as an earlier version left it
+    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+    ASSERT_EQ(chmod(QFile::encodeName(old.fileName()).constData(), 0644), 0);
     const mode_t umaskBefore = umask(077);
-    { const DatabaseClaim root(db.Path()); }
+    for (const QString &database : {db.Path(), closed})
+        const DatabaseClaim root(database);
     umask(umaskBefore);
+    const auto mode = [](const QString &file) {
+        struct stat info {};
+        return stat(QFile::encodeName(file).constData(), &info) == 0 ? info.st_mode & 07777 : 07777;
+    };
+    EXPECT_EQ(mode(db.Path() + u".lock"_qs), 0444u);
+    EXPECT_EQ(mode(old.fileName()), 0400u);
 
     const testing_support::Unprivileged user;
     if (!user.Active())
         GTEST_SKIP() << "needs to switch to the user nobody";
     EXPECT_EQ(raised([&] { DatabaseClaim claim(db.Path()); }).Number(), 0);
-    const support::Error failed = raised([&] { DatabaseClaim claim(other); });
-    EXPECT_EQ(failed.Number(), support::ResultCode(0x80070000u | EACCES));
-    EXPECT_TRUE(failed.Description().contains(other + u".lock: "_qs)) << failed.what();
+    for (const QString &database : {other, closed}) {
+        const support::Error failed = raised([&] { DatabaseClaim claim(database); });
+        EXPECT_EQ(failed.Number(), support::ResultCode(0x80070000u | EACCES)) << database.toStdString();
+        EXPECT_TRUE(failed.Description().contains(database + u".lock: "_qs)) << failed.what();
+    }
 }

@@ -1,10 +1,13 @@
 #include "common/TestSupport.h"
 #include "platform/ini/IniFile.h"
+#include "support/Error.h"
 
 #include <QDir>
 #include <QFile>
 
 #include <gtest/gtest.h>
+
+#include <functional>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -100,10 +103,27 @@ TEST(IniFile, ValuesAreWholeAndLineBreaksCannotInjectKeys)
 TEST(IniFile, UnreadableOrUnwritablePlacesGiveDefaultsAndFalse)
 {
     TempProgramFolder folder;
-    // A folder where the settings file should be: it cannot be read or replaced.
+    // A folder or a FIFO where the settings file should be: it cannot be read or replaced, is named
+    // with the reason, and nothing waits for a writer to the FIFO.
     ASSERT_TRUE(QDir().mkpath(folder.File("dir.ini")));
-    EXPECT_EQ(ReadValue("Options", "Domain", Dflt, folder.File("dir.ini")), Dflt);
-    EXPECT_FALSE(WriteValue("Options", "Domain", "x", folder.File("dir.ini")));
+    ASSERT_EQ(mkfifo(QFile::encodeName(folder.File("fifo.ini")).constData(), 0644), 0);
+    for (const auto &[name, reason] : {std::pair{"dir.ini", "Is a directory"}, {"fifo.ini", "Not a regular file"}}) {
+        const QString file = folder.File(name);
+        EXPECT_EQ(ReadValue("Options", "Domain", Dflt, file), Dflt);
+        EXPECT_FALSE(WriteValue("Options", "Domain", "x", file));
+        for (const auto &call : std::initializer_list<std::function<void()>>{
+                 [&] { platform::ini::CheckReadable(file); }, [&] { platform::ini::RewriteFile({{"Options", "Domain", "x"}}, file); }}) {
+            try {
+                call();
+                ADD_FAILURE() << name;
+            } catch (const support::Error &error) {
+                EXPECT_EQ(error.Description(), file + " cannot be read: " + reason + ".");
+            }
+        }
+    }
+    struct stat fifo {};
+    EXPECT_TRUE(lstat(QFile::encodeName(folder.File("fifo.ini")).constData(), &fifo) == 0 && S_ISFIFO(fifo.st_mode));
+    EXPECT_NO_THROW(platform::ini::CheckReadable(folder.File("absent.ini")));
     EXPECT_FALSE(WriteValue("Options", "Domain", "x", folder.File("no/such/folder/a.ini")));
 
     // Binary garbage reads as a file without the key.

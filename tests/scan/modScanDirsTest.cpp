@@ -6,9 +6,14 @@
 #include "platform/directory/NssDirectory.h"
 
 #include <QDir>
+#include <QFile>
 #include <QTimer>
 
 #include <gtest/gtest.h>
+
+#include <cstdio>
+#include <utility>
+#include <fcntl.h>
 
 using modScanDirs::ScanDirs;
 using testing_support::DirectoryTree;
@@ -141,26 +146,37 @@ TEST_F(ScanDirsTest, StopTakesEffectAfterTheDirectoryInHand)
     EXPECT_EQ(rows.last(), Row(dirs.at(2), "root", "Full"));
 }
 
-// A directory removed since the search and a path too long for the system are passed over, and
-// the scan says how many and which, counting those the search passed over, each once.
+// A directory removed since the search, a path too long for the system and a directory swapped
+// for a link to another (whose rights must not be stored under the found name) are passed over,
+// and the scan says how many and which, counting those the search passed over, each once.
 TEST_F(ScanDirsTest, DirectoriesThatCannotBeReadArePassedOverAndCounted)
 {
     QStringList dirs = TenDirs();
     const QString tooLong = tree.Root() + u'/' + QString(4100, u'x');
     dirs.insert(5, tooLong);
+    tree.MakeDirs({"secret"});
+    tree.SetAcl("secret", "u::rwx,u:daemon:r-x,g::---,m::r-x,o::---");
+    ASSERT_TRUE(QFile::link(tree.Path("secret"), tree.Path("link")));
+    bool swapped = false;
     progress.onChange = [&] {
-        if (progress.Value() == 1)
-            QDir(dirs.at(1)).removeRecursively();
+        if (progress.Value() != 1 || std::exchange(swapped, true))
+            return;
+        QDir(dirs.at(1)).removeRecursively();
+        ASSERT_EQ(renameat2(AT_FDCWD, QFile::encodeName(dirs.at(3)).constData(), AT_FDCWD,
+                            QFile::encodeName(tree.Path("link")).constData(), RENAME_EXCHANGE), 0);
     };
     std::vector<UnreadableDirectory> unreadable{{dirs.at(1), "Not listed by the search"}};
     EXPECT_EQ(ScanDirs(dirs, progress, progress, database.Path(), Permissions, &unreadable), 1);
-    EXPECT_EQ(progress.Caption(), "Directories scanned; 2 directories could not be read.");
-    ASSERT_EQ(unreadable.size(), 2u);
-    EXPECT_EQ(unreadable[1].Path, tooLong);
-    EXPECT_EQ(unreadable[1].Reason, "File name too long");
+    EXPECT_EQ(progress.Caption(), "Directories scanned; 3 directories could not be read.");
+    ASSERT_EQ(unreadable.size(), 3u);
+    EXPECT_EQ(unreadable[1].Path, dirs.at(3));
+    EXPECT_EQ(unreadable[1].Reason, "Is a symbolic link");
+    EXPECT_EQ(unreadable[2].Path, tooLong);
+    EXPECT_EQ(unreadable[2].Reason, "File name too long");
     const QStringList rows = StoredRows();
-    EXPECT_EQ(rows.size(), 9);
-    EXPECT_FALSE(rows.join(u'\n').contains(dirs.at(1) + u'\t'));
+    EXPECT_EQ(rows.size(), 8) << Lines(rows);
+    for (const QString &gone : {dirs.at(1), dirs.at(3)})
+        EXPECT_FALSE(rows.join(u'\n').contains(gone + u'\t')) << Lines(rows);
 }
 
 TEST_F(ScanDirsTest, DatabaseFailuresGiveTheOneTableMessages)

@@ -6,6 +6,7 @@
 #include "scan/modScanInstalledPrograms.h"
 
 #include <QDir>
+#include <QFile>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -220,4 +221,12 @@ TEST_F(InstalledProgramsScan, FailuresEndTheTaskWithTheirMessage)
     EXPECT_EQ(progress.Caption(), QStringLiteral("The database fields are too small, some information is not saved!"));
     EXPECT_EQ(Rows(), (QStringList{"PC1\tOne\t1\t\t", "PC2\tThree\t\t\t", "PC3\tFour\t\t\t"}));
     EXPECT_TRUE(shell.prompts.empty());
+
+    // A computer list that cannot be written fails the task, named, before the table is emptied.
+    ASSERT_TRUE(QFile::remove(folder.File(QStringLiteral("Workstations.log"))));
+    ASSERT_TRUE(QDir().mkpath(folder.File(QStringLiteral("Workstations.log"))));
+    EXPECT_EQ(Scan(), 0);
+    EXPECT_EQ(progress.Caption(), "Unknown error: " + folder.File(QStringLiteral("Workstations.log"))
+                                      + " cannot be written: Is a directory.");
+    EXPECT_EQ(Rows().size(), 3);
 }

@@ -1,6 +1,7 @@
 #include "scan/modSearchDirs.h"
 
 #include "common/DirectoryTree.h"
+#include "support/Error.h"
 
 #include <QFile>
 #include <QTimer>
@@ -79,11 +80,21 @@ TEST_F(SearchDirsTest, RootWithTrailingSlashOrLeadingBlanksGivesTheSamePathsAndI
         EXPECT_FALSE(dir.contains(u"//")) << dir.toStdString();
     tree.MakeDirs({"c /blank"});
     EXPECT_EQ(Search(tree.Path("c "), 1), QStringList{tree.Path("c /blank")});
-    // The list is appended to; a missing root adds nothing.
+    // The list is appended to. A root that is missing, a file or relative raises, naming it.
     QStringList dirs{"earlier"};
     SearchDirs(tree.Path("b"), 1, dirs);
-    SearchDirs(tree.Path("gone"), 5, dirs);
+    for (const auto &[root, says] : {std::pair{tree.Path("gone"), tree.Path("gone") + " cannot be listed: No such file or directory."},
+                                     {tree.Path("a/file"), tree.Path("a/file") + " cannot be listed: Not a directory."},
+                                     {"  b/", "The root directory b is not an absolute path."}}) {
+        try {
+            SearchDirs(root, 5, dirs);
+            ADD_FAILURE() << root.toStdString();
+        } catch (const support::Error &error) {
+            EXPECT_TRUE(error.Description().endsWith(says)) << error.Description().toStdString();
+        }
+    }
     EXPECT_EQ(dirs, (QStringList{"earlier", tree.Path("b/b1")}));
+    EXPECT_EQ(modSearchDirs::RootPath(" " + tree.Path("b//")), tree.Path("b"));
     // The file system's root plays the drive's.
     EXPECT_TRUE(Search("/", 1).contains("/tmp"));
     for (const QString &dir : Search("/", 1)) {
@@ -112,7 +123,7 @@ TEST_F(SearchDirsTest, SymbolicLinksAreNeverFollowed)
 }
 
 // A directory that cannot be listed is listed itself but adds nothing, and is reported, unless
-// it lies on the deepest level, where nothing below it is lost. So is a root that cannot be listed.
+// it lies on the deepest level, where nothing below it is lost.
 TEST_F(SearchDirsTest, DirectoryThatCannotBeListedIsReportedWhereItLosesWhatLiesBelow)
 {
     tree.Chmod("b", 0700);
@@ -124,16 +135,14 @@ TEST_F(SearchDirsTest, DirectoryThatCannotBeListedIsReportedWhereItLosesWhatLies
             GTEST_SKIP() << "cannot run unprivileged here";
         SearchDirs(tree.Root(), UnlimitedDepth, dirs, &unreadable);
         SearchDirs(tree.Root(), 1, shallow, &none);
-        SearchDirs(tree.Path("b/b1"), UnlimitedDepth, shallow, &unreadable);
     }
     tree.Chmod("b", 0755);
     EXPECT_EQ(Relative(dirs, tree.Root()), "a a/a1 a/a1/a11 a/a2 b c");
     EXPECT_EQ(Relative(shallow, tree.Root()), "a b c");
     EXPECT_TRUE(none.empty());
-    ASSERT_EQ(unreadable.size(), 2u);
+    ASSERT_EQ(unreadable.size(), 1u);
     EXPECT_EQ(unreadable[0].Path, tree.Path("b"));
     EXPECT_EQ(unreadable[0].Reason, "Permission denied");
-    EXPECT_EQ(unreadable[1].Path, tree.Path("b/b1"));
 }
 
 // A name that is no UTF-8 would be stored as another path: it is left out with what lies below

@@ -22,44 +22,68 @@ const QString Source = QStringLiteral("DatabaseClaim");
 // program starts (an updater would otherwise keep the claim after the program has ended).
 constexpr int OpenFlags = O_RDONLY | O_CLOEXEC | O_NONBLOCK;
 
+// Only those who may write the database may open its lock: flock needs no more than a read
+// descriptor, so a lock that everyone could read would let any user hold every scan of the
+// database off. Each class (owner, group, others) may read the lock where it may write the
+// database.
+mode_t LockMode(mode_t database)
+{
+    return (database & S_IWUSR ? S_IRUSR : 0) | (database & S_IWGRP ? S_IRGRP : 0) | (database & S_IWOTH ? S_IROTH : 0);
+}
+
+// The lock takes the database's owner and group, where this user may give them (root may), and
+// the mode that follows from the database's; a lock made by an earlier version, open to everyone,
+// is brought in line by the next claim of its owner or root.
+void Align(int fd, const struct stat &database)
+{
+    struct stat lock {};
+    if (fstat(fd, &lock) != 0 || (geteuid() != 0 && lock.st_uid != geteuid()))
+        return;
+    if (fchown(fd, database.st_uid, database.st_gid) != 0)
+        [[maybe_unused]] const int group = fchown(fd, static_cast<uid_t>(-1), database.st_gid);
+    fchmod(fd, LockMode(database.st_mode));
+}
+
 // Opens the lock file, making it when it is not there; -1 with errno set when that fails.
 // The two opens can disagree for good: a symbolic link to a missing file is not there to the
 // first and there to the second. A real race (another run making or removing the file between
 // them) settles within a few rounds, so the rounds are few; after them the file counts as missing.
-int OpenLockFile(const QByteArray &path)
+int OpenLockFile(const QByteArray &path, const struct stat &database)
 {
     constexpr int Rounds = 8;
     for (int round = 0; round < Rounds; ++round) {
-        if (const int fd = open(path.constData(), OpenFlags); fd >= 0 || errno != ENOENT)
-            return fd;
-        // Made here, so the mode is ours to set: readable for every user, whatever the umask.
-        if (const int fd = open(path.constData(), OpenFlags | O_CREAT | O_EXCL, 0644); fd >= 0) {
-            fchmod(fd, 0644);
+        int fd = open(path.constData(), OpenFlags);
+        if (fd < 0 && errno == ENOENT)
+            fd = open(path.constData(), OpenFlags | O_CREAT | O_EXCL, LockMode(database.st_mode));
+        if (fd >= 0) {
+            Align(fd, database);
             return fd;
         }
-        if (errno != EEXIST)
+        if (errno != EEXIST && errno != ENOENT)
             return -1;
-        // Another run made it in the meantime: open that one.
+        // Made or removed by another run in the meantime: try again.
     }
     errno = ENOENT;
     return -1;
 }
 
-// The lock file of a database ("" for a database that is not there).
-QString LockFile(const QString &databasePath)
+// The real path of a database, links resolved ("" for a database that is not there).
+QString RealPath(const QString &databasePath)
 {
     const QFileInfo file(databasePath);
-    return file.isFile() ? file.canonicalFilePath() + QStringLiteral(".lock") : QString();
+    return file.isFile() ? file.canonicalFilePath() : QString();
 }
 
 } // namespace
 
 DatabaseClaim::DatabaseClaim(const QString &databasePath)
 {
-    const QString lock = LockFile(databasePath);
-    if (lock.isEmpty())
+    const QString database = RealPath(databasePath);
+    struct stat info {};
+    if (database.isEmpty() || stat(QFile::encodeName(database).constData(), &info) != 0)
         return;
-    m_fd = OpenLockFile(QFile::encodeName(lock));
+    const QString lock = database + QStringLiteral(".lock");
+    m_fd = OpenLockFile(QFile::encodeName(lock), info);
     if (m_fd >= 0 && flock(m_fd, LOCK_EX | LOCK_NB) == 0)
         return;
     const int error = errno;
@@ -69,7 +93,7 @@ DatabaseClaim::DatabaseClaim(const QString &databasePath)
     if (error == EWOULDBLOCK)
         throw support::Error(kClaimHeld, QStringLiteral("Another scan is writing to the results database ") + databasePath
                                              + QStringLiteral("."), Source);
-    throw support::Error(support::ResultCode(0x80070000u | (static_cast<uint32_t>(error) & 0xFFFFu)),
+    throw support::Error(support::SystemErrorCode(error),
                          QStringLiteral("The results database %1 cannot be claimed: %2: %3.")
                              .arg(databasePath, lock, QString::fromLocal8Bit(std::strerror(error))),
                          Source);

@@ -19,9 +19,11 @@ inline constexpr int32_t kClaimHeld = support::ResultCode(0x80070021);
 // taken over by the next run. The database file itself is never opened here: closing any
 // descriptor of it would drop SQLite's own locks on it in this process.
 //
-// A read descriptor is all a claim needs, and the file is made readable for everyone whatever
-// the umask, so that root's scheduled run and a user's run from the window claim the same file.
-// A database that is not there needs no claim (nothing can be written to it).
+// A read descriptor is all a claim needs, and the file is readable for exactly those who may write
+// the database (its owner, group and others, as its mode lets them write), whatever the umask: root's
+// scheduled run and a user's run from the window claim the same file, and a user who may not
+// write the database cannot hold its scans off. A database that is not there needs no claim
+// (nothing can be written to it).
 class DatabaseClaim {
 public:
     // Raises support::Error with source "DatabaseClaim": kClaimHeld when another run holds the

@@ -1,14 +1,12 @@
 #include "platform/ini/IniFile.h"
 
-#include <QFile>
+#include "platform/files/RegularFile.h"
+#include "support/Error.h"
+
 #include <QFileInfo>
 #include <QHash>
-#include <QSaveFile>
 #include <QStringDecoder>
 #include <QStringList>
-
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <optional>
 #include <vector>
@@ -74,13 +72,16 @@ QString decoded(QByteArrayView bytes, bool &bom)
 // document; one that cannot be read is nothing.
 std::optional<Document> load(const QString &file)
 {
-    QFile in(file);
-    if (!in.exists())
-        return Document{};
-    if (!in.open(QIODevice::ReadOnly))
+    std::optional<QByteArray> bytes;
+    try {
+        bytes = files::Read(file);
+    } catch (const support::Error &) {
         return std::nullopt;
+    }
     Document doc;
-    QString text = decoded(in.readAll(), doc.bom);
+    if (!bytes)
+        return doc;
+    QString text = decoded(*bytes, doc.bom);
     if (text.contains(QStringLiteral("\r\n")))
         doc.lineEnd = QStringLiteral("\r\n");
     else if (text.contains(u'\r') && !text.contains(u'\n'))
@@ -101,27 +102,28 @@ bool mayReplace(const QFileInfo &existing)
     return !existing.exists() || ((existing.permissions() & writeBits) && existing.isWritable());
 }
 
-// The new content replaces the file in one step (a crash leaves the old one whole), in UTF-8 and
-// with the file's line ends, mode and owner.
+// The new content replaces the file in one step (a crash or a full disk leaves the old one
+// whole), in UTF-8 and with the file's line ends, mode and owner. False for a read-only file, which
+// is left alone; a failed write raises.
 bool save(const Document &doc, const QString &file)
 {
-    const QFileInfo existing(file);
-    if (!mayReplace(existing))
-        return false;
-    QSaveFile out(file);
-    if (!out.open(QIODevice::WriteOnly))
+    if (!mayReplace(QFileInfo(file)))
         return false;
     QByteArray bytes = doc.bom ? QByteArray("\xEF\xBB\xBF") : QByteArray();
     for (const QString &line : doc.lines)
         bytes += (line + doc.lineEnd).toUtf8();
-    out.write(bytes);
-    struct stat info {};
-    if (existing.exists() && stat(QFile::encodeName(file).constData(), &info) == 0) {
-        // The owner first: changing it may clear mode bits. Only root may give a file away.
-        [[maybe_unused]] const int owned = fchown(out.handle(), info.st_uid, info.st_gid);
-        fchmod(out.handle(), info.st_mode & 07777);
+    files::Replace(file, bytes);
+    return true;
+}
+
+// save() for the callers that only need to know whether the file now holds the document.
+bool saved(const Document &doc, const QString &file)
+{
+    try {
+        return save(doc, file);
+    } catch (const support::Error &) {
+        return false;
     }
-    return out.commit();
 }
 
 bool isComment(const QString &trimmed) { return trimmed.startsWith(u';') || trimmed.startsWith(u'#'); }
@@ -278,7 +280,7 @@ bool WriteValue(const QString &section, const QString &key, const QString &value
     if (!doc)
         return false;
     setValue(*doc, section, key, value, names);
-    return save(*doc, file);
+    return saved(*doc, file);
 }
 
 // Built in one pass, however many entries there are: a long list of directories must not cost a
@@ -286,8 +288,7 @@ bool WriteValue(const QString &section, const QString &key, const QString &value
 bool RewriteFile(const QList<Entry> &entries, const QString &file)
 {
     // What could not be read is not replaced; the old content itself is not needed.
-    if (QFile old(file); old.exists() && !old.open(QIODevice::ReadOnly))
-        return false;
+    CheckReadable(file);
     struct Section {
         QString header;
         QStringList lines;
@@ -319,6 +320,8 @@ bool RewriteFile(const QList<Entry> &entries, const QString &file)
     return save(doc, file);
 }
 
+void CheckReadable(const QString &file) { files::Read(file); }
+
 bool DeleteValue(const QString &section, const QString &key, const QString &file, Qt::CaseSensitivity names)
 {
     auto doc = load(file);
@@ -329,7 +332,7 @@ bool DeleteValue(const QString &section, const QString &key, const QString &file
     if (at < 0)
         return true;
     doc->lines.removeAt(at);
-    return save(*doc, file);
+    return saved(*doc, file);
 }
 
 } // namespace platform::ini

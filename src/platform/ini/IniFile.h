@@ -21,8 +21,10 @@ namespace platform::ini {
 // that needs a length limit applies it itself.
 //
 // Writes go to a new file that replaces the old one in one step, in UTF-8, keeping the old
-// file's line ends, mode and owner. A file without any write permission (read-only), one this
-// user may not write and one that cannot be read are never replaced: the write fails.
+// file's line ends, mode and owner; a write that fails (a full disk) leaves the old file as it was.
+// A file without any write permission (read-only), one this user may not write and one that cannot
+// be read are never replaced. Nothing waits on a FIFO in the file's place, and only a regular file
+// is read or replaced.
 
 // One reading of a file, for a caller that needs many of its keys: the answers ReadValue would
 // give, without reading the file again for each key.
@@ -66,8 +68,15 @@ struct Entry {
 // Replaces the whole file with the entries, written in order as WriteValue would write them one
 // by one into an empty file (a key of a section that already has keys goes after them), but in
 // one step: the old content stays until the new file is complete. An entry with a line break or
-// a NUL is left out. Returns false when the file could not be written.
+// a NUL is left out. Returns false when the file is left as it is because it is read-only; raises
+// support::Error, naming the file and the reason, when it cannot be read (it is not replaced then)
+// or the write fails.
 bool RewriteFile(const QList<Entry> &entries, const QString &file);
+
+// Raises support::Error, naming the file and the reason, when the file is there but cannot be
+// read (a directory, a FIFO, no permission): its keys would silently read as their defaults. A
+// missing file is no error.
+void CheckReadable(const QString &file);
 
 // Removes key from section (every other line kept). Returns false when the file could not be
 // written; a missing key is not an error.

@@ -6,10 +6,12 @@
 #include <QFile>
 
 #include <acl/libacl.h>
+#include <fcntl.h>
 #include <grp.h>
 #include <pwd.h>
 #include <sys/acl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
@@ -32,13 +34,46 @@ struct AclFree {
 };
 using AclHandle = std::unique_ptr<std::remove_pointer_t<acl_t>, AclFree>;
 
-[[noreturn]] void RaiseSystemError(int error)
+// The description is the system's message, unless given.
+[[noreturn]] void RaiseSystemError(int error, const QString &description = {})
 {
     // The number only has to stand apart from the database's numbers; the description is what
     // the user reads.
-    throw support::Error(support::ResultCode(0x80070000u | (static_cast<uint32_t>(error) & 0xFFFFu)),
-                         QString::fromLocal8Bit(std::strerror(error)), QStringLiteral("ADsSecurity"));
+    throw support::Error(support::SystemErrorCode(error),
+                         description.isEmpty() ? QString::fromLocal8Bit(std::strerror(error)) : description,
+                         QStringLiteral("ADsSecurity"));
 }
+
+// The directory, opened without following a link in its place: the search found a directory
+// there, and a link put there since (a directory swapped for a link to one that its owner keeps
+// closed) must not have that other directory's rights stored under the found name. Opened as a
+// path only, so that, as by name, a directory that may be searched but not listed (0711) still
+// has its rights read.
+class OpenDirectory {
+public:
+    explicit OpenDirectory(const QByteArray &path)
+        : m_fd(open(path.constData(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC))
+    {
+        if (m_fd >= 0)
+            return;
+        // A link, refused for being one, says so.
+        const int error = errno;
+        struct stat link {};
+        if (lstat(path.constData(), &link) == 0 && S_ISLNK(link.st_mode))
+            RaiseSystemError(error, QStringLiteral("Is a symbolic link"));
+        RaiseSystemError(error);
+    }
+    ~OpenDirectory() { close(m_fd); }
+    OpenDirectory(const OpenDirectory &) = delete;
+    OpenDirectory &operator=(const OpenDirectory &) = delete;
+
+    int Fd() const { return m_fd; }
+    // A path that names this very directory, however its own path has changed since.
+    QByteArray Path() const { return "/proc/self/fd/" + QByteArray::number(m_fd); }
+
+private:
+    int m_fd;
+};
 
 // The entries of one POSIX ACL, sorted by kind.
 struct AclEntries {
@@ -107,10 +142,10 @@ AclEntries OneEntryPerTrustee(AclEntries acl, uid_t owner, gid_t group)
 }
 
 // A file system without ACLs (ramfs, /proc, /sys) has only the permission bits of its mode, and
-// no default ACL.
-AclHandle ReadAcl(const QByteArray &path, acl_type_t type, mode_t mode)
+// no default ACL. A descriptor opened as a path only is read through its /proc name.
+AclHandle ReadAcl(const OpenDirectory &directory, acl_type_t type, mode_t mode)
 {
-    AclHandle acl(acl_get_file(path.constData(), type));
+    AclHandle acl(acl_get_file(directory.Path().constData(), type));
     if (!acl && errno == ENOTSUP)
         acl.reset(type == ACL_TYPE_ACCESS ? acl_from_mode(mode) : acl_init(0));
     if (!acl)
@@ -164,16 +199,13 @@ std::optional<SecurityDescriptor> ADsSecurity::GetSecurityDescriptor(const QStri
 {
     if (!objectPath.startsWith(FileMoniker, Qt::CaseInsensitive))
         return std::nullopt;
-    const QByteArray path = QFile::encodeName(objectPath.mid(FileMoniker.size()));
-
+    const OpenDirectory directory(QFile::encodeName(objectPath.mid(FileMoniker.size())));
     struct stat info {};
-    if (stat(path.constData(), &info) != 0)
+    if (fstat(directory.Fd(), &info) != 0)
         RaiseSystemError(errno);
-    const AclEntries access =
-        OneEntryPerTrustee(ReadEntries(ReadAcl(path, ACL_TYPE_ACCESS, info.st_mode).get()), info.st_uid, info.st_gid);
-    AclEntries defaults;
-    if (S_ISDIR(info.st_mode))
-        defaults = ReadEntries(ReadAcl(path, ACL_TYPE_DEFAULT, info.st_mode).get());
+    const AclEntries access = OneEntryPerTrustee(ReadEntries(ReadAcl(directory, ACL_TYPE_ACCESS, info.st_mode).get()),
+                                                 info.st_uid, info.st_gid);
+    const AclEntries defaults = ReadEntries(ReadAcl(directory, ACL_TYPE_DEFAULT, info.st_mode).get());
 
     SecurityDescriptor descriptor;
     auto add = [&descriptor](int bits, const QString &trustee, uint32_t flags) {

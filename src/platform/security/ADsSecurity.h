@@ -44,7 +44,7 @@ struct SecurityDescriptor {
 // The access mask of a permission set; 0 when it grants nothing.
 uint32_t AccessMaskOf(bool read, bool write, bool execute);
 
-// Reads the access rights of files and directories from their POSIX ACLs, as a security
+// Reads the access rights of directories from their POSIX ACLs, as a security
 // descriptor whose discretionary ACL holds, in this order: the owner, the named users, the owning
 // group, the named groups and others, then the default ACL's entries in the same order as
 // inherit-only entries (its owner and group as "CREATOR OWNER" and "CREATOR GROUP"). Named users,
@@ -56,8 +56,9 @@ class ADsSecurity {
 public:
     ADsSecurity();
 
-    // objectPath is "FILE://" + the path. Another kind of object has no descriptor here
-    // (std::nullopt). Raises support::Error with the system's message when the path cannot be read.
+    // objectPath is "FILE://" + the path of a directory. Another kind of object has no descriptor
+    // here (std::nullopt). Raises support::Error with the system's message when the path cannot be
+    // read or is no directory; a symbolic link is not followed ("Is a symbolic link").
     std::optional<SecurityDescriptor> GetSecurityDescriptor(const QString &objectPath);
 
 private:

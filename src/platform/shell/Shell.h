@@ -52,8 +52,8 @@ public:
     virtual std::optional<QString> GetFileName(const FileDialog &dialog) = 0;
 };
 
-// Without a screen: a message box is written to the standard error stream and answered with
-// its first button, documents are handed to xdg-open, and the folder picker and file dialogs are
+// Without a screen, and for an unattended run: a message box is written to the standard error
+// stream (WriteErrorLine) and answered with its first button, documents are handed to xdg-open, and the folder picker and file dialogs are
 // cancelled.
 class HeadlessShell : public Shell {
 public:
@@ -70,6 +70,19 @@ void Install(Shell *shell);
 
 // The call every step makes: an empty title means the program's title.
 int MsgBox(const QString &prompt, int style = vbOKOnly, const QString &title = {});
+
+// What MsgBox has shown so far: how many boxes, and the text of the last one. An unattended run,
+// whose boxes go to standard error, counts a task during which one was shown as failed.
+struct MessageBoxRecord {
+    int count = 0;
+    QString last;
+};
+const MessageBoxRecord &MessageBoxesShown();
+
+// Writes "title: text" to standard error as one line (an empty title means the program's title).
+// Each control character is written as the "\xHH" of its bytes, so that no text (a file name with
+// a line break in it, say) can pass for a line of its own in what cron mails.
+void WriteErrorLine(const QString &text, const QString &title = {});
 
 // The answer a style's first button gives (OK, Abort, Yes or Retry).
 int FirstButton(int style);
