@@ -206,8 +206,9 @@ bool frmSettingsDialog::ApplySettings()
     if (task == TaskResult::Refused)
         return false;
     const QString file = frmSettings::Instance().SettingsFile();
-    const auto write = [&file](const char *key, const QString &value) {
-        platform::ini::WriteValue(QStringLiteral("Options"), QString::fromLatin1(key), value, file);
+    bool saved = true;
+    const auto write = [&file, &saved](const char *key, const QString &value) {
+        saved = platform::ini::WriteValue(QStringLiteral("Options"), QString::fromLatin1(key), value, file) && saved;
     };
     write("DatabasePath", txtDbasePath->text());
     write("Domain", SelectedDomain());
@@ -218,7 +219,11 @@ bool frmSettingsDialog::ApplySettings()
         write("ScheduledScan", ScheduleCode());
         write("ScheduledTime", txtTime->text());
     }
-    return true;
+    // A settings file that could not be written (a full disk, a read-only file) keeps what it held;
+    // the dialog stays open with the choices, so that OK can be pressed again or the dialog cancelled.
+    if (!saved)
+        platform::shell::MsgBox(QStringLiteral("The settings could not be saved in %1.").arg(file), platform::shell::vbExclamation);
+    return saved;
 }
 
 // A cancelled dialog leaves the path as it was.

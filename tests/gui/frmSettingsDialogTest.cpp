@@ -283,4 +283,14 @@ TEST(frmSettingsDialog, AFailedRegistrationKeepsTheStoredSchedule)
     EXPECT_EQ(frmSettings::Instance().GetScheduledScan(), "0");
     EXPECT_EQ(frmSettings::Instance().GetScheduledTime(), "6:00");
     EXPECT_EQ(frmSettings::Instance().GetMinimizeToTray(), "1");
+
+    // Settings that cannot be written are not confirmed as saved: the dialog stays open.
+    QFile::setPermissions(folder.File("Quillmere.ini"), QFile::ReadOwner);
+    frmSettingsDialog again;
+    again.chkTray->setChecked(false);
+    again.cmdOK->click();
+    EXPECT_NE(again.result(), QDialog::Accepted);
+    ASSERT_EQ(shell.prompts.size(), 2u);
+    EXPECT_EQ(shell.prompts[1].text, "The settings could not be saved in " + folder.File("Quillmere.ini") + ".");
+    EXPECT_EQ(frmSettings::Instance().GetMinimizeToTray(), "1");
 }
