@@ -88,9 +88,9 @@ end_since "$running"
 
 # A first run. F4 before the splash opens Settings, and the start-up sequence opens no second
 # one over it. Its OK shows a box (the time is invalid), and a minimise takes the window, the
-# dialog and the box into the icon: a click on the icon brings them back, the box in front of the
-# others and ready for input. Settings opened by the sequence while the window is in the icon is
-# in front of it once it is restored.
+# dialog and the box into the icon: "Restore" in the icon's menu brings them back, the box in
+# front of the others and ready for input. The Settings that the sequence opens while the window
+# is in the icon is in front of it once it is restored.
 prepare first 'ShowQuickStart=0\nScheduledScan=1|\nScheduledTime=99:99\n'
 start_display "$work/first" || die
 start_desktop "$work/first" || die
@@ -106,7 +106,7 @@ wait_for 10 has_window "Scheduled scanning" || die
 box=$(window_named "Scheduled scanning")
 check "the box goes into the icon with the window" to_tray "$main"
 check "the box did not stay on the screen" gone "Scheduled scanning"
-click_icon 1
+restore_from_menu
 check "the window comes back" back_for_good "$main"
 check "the dialog comes back behind the box" above "$settings" "$main"
 check "the box in front" in_front_of "$box" "$settings"
