@@ -10,9 +10,11 @@
 #                                                           # twice as many busy loops as cores
 #
 # Each session starts Xvfb, openbox, trayer and the program (a fresh copy of BIN, default
-# build/bin) anew. Needs the Debian packages xvfb openbox trayer xdotool x11-utils. LIMIT
-# (seconds, default 15), BIN and KEEP=1 (keep the temporary folder with the logs) come from the
-# environment.
+# build/bin) anew. ORDER=desktop-first (the default) starts openbox and trayer before the
+# program, ORDER=program-first a second after it (a panel that comes up late, a window manager
+# restarted), ORDER=both alternates the sessions between the two and counts each order apart.
+# Needs the Debian packages xvfb openbox trayer xdotool x11-utils. LIMIT (seconds, default 15),
+# BIN and KEEP=1 (keep the temporary folder with the logs) come from the environment.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -22,82 +24,36 @@ loops=${3:-$(($(nproc) * 2))}
 limit=${LIMIT:-15}
 bin=${BIN:-build/bin}
 work=$(mktemp -d "${TMPDIR:-/tmp}/tray_first_click.XXXXXX")
-pids=()
+order=${ORDER:-desktop-first}
+case $order in desktop-first | program-first | both) ;; *) echo "ORDER: desktop-first, program-first or both" >&2; exit 2 ;; esac
+source tests/common/tray_host.sh
 
 cleanup() {
-    local pid
-    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-    wait 2>/dev/null || true
+    end_since 0
     if [ "${KEEP:-0}" = 1 ]; then echo "logs: $work"; else rm -rf "$work"; fi
 }
 trap cleanup EXIT
-
-now() { date +%s.%N; }
-elapsed() { awk -v a="$1" -v b="$(now)" 'BEGIN { printf "%.2f", b - a }'; }
-
-map_state() { xwininfo -id "$1" 2>/dev/null | sed -n 's/^ *Map State: //p'; }
-
-# Polls COMMAND (a shell function and its arguments) every 50 ms for up to SECONDS.
-wait_for() {
-    local seconds=$1 start
-    shift
-    start=$(now)
-    until "$@"; do
-        awk -v a="$start" -v b="$(now)" -v s="$seconds" 'BEGIN { exit !(b - a > s) }' && return 1
-        sleep 0.05
-    done
-}
-
-is_viewable() { [ "$(map_state "$1")" = IsViewable ]; }
-is_unmapped() { [ "$(map_state "$1")" = IsUnMapped ]; }
-
-# The program's window inside trayer's panel, once it is shown there.
-tray_icon() {
-    local panel icon
-    panel=$(xwininfo -root -tree | awk '/\("panel" "trayer"\)/ && !id { id = $1 } END { print id }')
-    [ -n "$panel" ] || return 1
-    icon=$(xwininfo -id "$panel" -tree | awk '/\("quillmere" / && !id { id = $1 } END { print id }')
-    [ -n "$icon" ] && is_viewable "$icon" && echo "$icon"
-}
-has_tray_icon() { tray_icon >/dev/null; }
-
-main_window() { xwininfo -root -tree | awk '/"Quill Mere": \("quillmere" / && !id { id = $1 } END { print id }'; }
-has_main_window() { [ -n "$(main_window)" ]; }
 
 fail() {
     echo "$*" >&2
     exit 1
 }
 
-click_icon() {
-    local icon
-    icon=$(tray_icon) || return 1
-    xdotool mousemove --window "$icon" 8 8 click 1
-}
-
+# Session NUMBER in ORDER: the desktop (openbox, trayer) a second before the program, or the
+# program a second before the desktop.
 start_session() {
-    local dir=$work/session$1 display
-    mkdir -p "$dir/config/Quillmere" "$dir/runtime"
-    chmod 700 "$dir/runtime"
-    mkdir "$dir/bin"
+    local dir=$work/session$1
+    mkdir -p "$dir/config/Quillmere" "$dir/bin"
     cp "$bin/quillmere" "$dir/bin/"
     printf '[Options]\nMinimizeToTray=1\nShowQuickStart=0\nCheckForUpdates=0\n' >"$dir/bin/Quillmere.ini"
     printf '[Options]\nAskForSettings=1\n' >"$dir/config/Quillmere/Quillmere.conf"
-
-    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$dir/display" 2>"$dir/xvfb.log" &
-    pids+=($!)
-    wait_for 10 test -s "$dir/display" || fail "session $1: Xvfb did not start"
-    display=:$(head -n 1 "$dir/display")
-    export DISPLAY=$display
-    openbox >"$dir/openbox.log" 2>&1 &
-    pids+=($!)
-    sleep 1
-    trayer --edge bottom --align right --widthtype request --height 32 --SetDockType true >"$dir/trayer.log" 2>&1 &
-    pids+=($!)
-    sleep 1
-    (cd "$dir/bin" && exec env XDG_CONFIG_HOME="$dir/config" XDG_RUNTIME_DIR="$dir/runtime" ./quillmere) \
-        >"$dir/program.log" 2>&1 &
-    pids+=($!)
+    start_display "$dir" || fail "session $1: Xvfb did not start"
+    if [ "$2" = program-first ]; then
+        start_program "$dir/bin" "$dir/config"
+        sleep 1
+    fi
+    start_desktop "$dir" || fail "session $1: trayer did not start"
+    [ "$2" = program-first ] || start_program "$dir/bin" "$dir/config"
     wait_for 20 has_main_window || fail "session $1: the main window did not appear"
 }
 
@@ -123,22 +79,26 @@ for ((i = 0; i < loops; i++)); do
     pids+=($!)
 done
 
-first=0 total=0 times=()
+declare -A first total times
 for ((s = 1; s <= sessions; s++)); do
-    start_session "$s"
+    session_order=$order
+    [ "$order" = both ] && session_order=$([ $((s % 2)) = 1 ] && echo desktop-first || echo program-first)
+    running=${#pids[@]}
+    start_session "$s" "$session_order"
     window=$(main_window)
     wait_for 20 is_viewable "$window" || fail "session $s: the main window was not shown"
     for ((r = 1; r <= rounds; r++)); do
         read -r seconds clicks < <(round "$window") || exit 1
-        total=$((total + 1))
-        [ "$clicks" = 1 ] && first=$((first + 1)) && times+=("$seconds")
-        echo "session $s round $r: viewable after ${seconds}s, clicks: $clicks"
+        total[$session_order]=$((${total[$session_order]:-0} + 1))
+        [ "$clicks" = 1 ] && first[$session_order]=$((${first[$session_order]:-0} + 1)) \
+            && times[$session_order]+="$seconds "
+        echo "session $s ($session_order) round $r: viewable after ${seconds}s, clicks: $clicks"
     done
-    # This session's X server, window manager, tray host and program.
-    for pid in "${pids[@]: -4}"; do kill "$pid" 2>/dev/null || true; done
-    pids=("${pids[@]:0:${#pids[@]}-4}")
+    end_since "$running" # this session's X server, window manager, tray host and program
     sleep 1
 done
 
-median=$(printf '%s\n' "${times[@]}" | sort -n | awk 'NF { v[++n] = $1 } END { print n ? v[int((n + 1) / 2)] : "-" }')
-echo "restored on the first click: $first of $total (at $loops busy loops); median time to viewable: ${median}s"
+for o in "${!total[@]}"; do
+    median=$(printf '%s\n' ${times[$o]:-} | sort -n | awk 'NF { v[++n] = $1 } END { print n ? v[int((n + 1) / 2)] : "-" }')
+    echo "$o: restored on the first click: ${first[$o]:-0} of ${total[$o]} (at $loops busy loops); median time to viewable: ${median}s"
+done

@@ -7,6 +7,7 @@
 #include "gui/frmSelect.h"
 #include "platform/listview/widgets/ListBox.h"
 #include "platform/shell/Shell.h"
+#include "platform/shell/widgets/WidgetShell.h"
 #include "shell/frmSettings.h"
 #include "support/Error.h"
 #include "support/NumericText.h"
@@ -256,7 +257,7 @@ void RightsView::cmdSelectChoice_Click()
     dialog.setWindowTitle(QString::fromUtf8(m_kind.pickerCaption));
     std::optional<QStringList> names = LoadList();
     dialog.SetCollection(names ? &*names : nullptr, QString::fromUtf8(m_kind.pickerTitle), true);
-    dialog.exec();
+    platform::shell::WidgetShell::ExecWindowModal(dialog);
     if (!dialog.selected())
         return;
     m_choice->setText(dialog.FirstSelected().value_or(m_placeholder));
@@ -271,7 +272,7 @@ void RightsView::cmdSelectDirectory_Click()
     QStringList directories = frmSettings::Instance().GetDirectories();
     dialog.setWindowTitle(QStringLiteral("Directories"));
     dialog.SetCollection(&directories, QStringLiteral("Select the directorie(s)"));
-    dialog.exec();
+    platform::shell::WidgetShell::ExecWindowModal(dialog);
     if (!dialog.selected())
         return;
     // Nothing chosen leaves the box empty, which the query reads as every directory.

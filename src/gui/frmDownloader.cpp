@@ -24,7 +24,9 @@ const QString Markers = QStringLiteral("Downloads");
 frmDownloader::frmDownloader(QWidget *parent) : QDialog(parent), moDownload(new clsDownload(this))
 {
     setWindowTitle(QStringLiteral("Downloading..."));
-    setModal(true);
+    // Modal to the windows it opens over, as every dialog of the program's: not to the whole
+    // program, which would block the notification-area icon too.
+    setWindowModality(Qt::WindowModal);
     setFixedSize(px(5400), px(1900));
     lblBestand = make<QLabel>(this, "lblBestand", "File 1 of the 1", 240, 180, 4900, 255);
     prgDownload = make<QProgressBar>(this, "prgDownload", "", 240, 480, 4900, 300);

@@ -12,15 +12,16 @@
 #include "platform/instance/SingleInstance.h"
 #include "platform/shell/Shell.h"
 #include "platform/shell/widgets/NotifyArea.h"
+#include "platform/shell/widgets/WidgetShell.h"
 #include "platform/userstore/UserStore.h"
 #include "shell/frmSettings.h"
 #include "support/ProgramEnd.h"
 #include "support/ProgramFolder.h"
 #include "Version.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
-#include <QDialog>
 #include <QDir>
 #include <QFile>
 #include <QIcon>
@@ -51,13 +52,36 @@ QTimer *makeTimer(QObject *parent, int interval)
     return timer;
 }
 
-// Modal to the main window alone: a dialog modal to the whole program also blocks the icon in the
-// notification area, and a click on it while the start-up sequence or a menu holds the dialog
-// open would be lost, with the window still waiting there.
-void execOverMain(QDialog &dialog)
+// The program's dialogs that are open, outer ones before the ones opened over them.
+QList<QWidget *> openDialogs()
 {
-    dialog.setWindowModality(Qt::WindowModal);
-    dialog.exec();
+    QList<QWidget *> dialogs;
+    for (QWidget *window : QApplication::topLevelWidgets()) {
+        if (window->isVisible() && window->windowType() == Qt::Dialog)
+            dialogs << window;
+    }
+    const auto depth = [](const QWidget *window) {
+        int parents = 0;
+        for (const QWidget *parent = window->parentWidget(); parent; parent = parent->parentWidget())
+            ++parents;
+        return parents;
+    };
+    std::stable_sort(dialogs.begin(), dialogs.end(), [&depth](const QWidget *a, const QWidget *b) { return depth(a) < depth(b); });
+    return dialogs;
+}
+
+// Dialogs open over a window that went into the notification area went with it (the window manager
+// minimises them together), and one that opened meanwhile was stacked before the window came back:
+// each is shown again in front of it, and the innermost takes the input.
+void bringDialogsToFront()
+{
+    const QList<QWidget *> dialogs = openDialogs();
+    for (QWidget *dialog : dialogs) {
+        dialog->setWindowState(dialog->windowState() & ~Qt::WindowMinimized);
+        dialog->raise();
+    }
+    if (!dialogs.isEmpty())
+        dialogs.last()->activateWindow();
 }
 
 } // namespace
@@ -244,14 +268,14 @@ void frmMain::mnuSettings_Click()
 {
     setCursor(Qt::WaitCursor);
     frmSettingsDialog dialog(this);
-    execOverMain(dialog);
+    platform::shell::WidgetShell::ExecWindowModal(dialog);
     unsetCursor();
 }
 
 void frmMain::mnuUpdateService_Click()
 {
     frmUpdateService dialog(this, this);
-    execOverMain(dialog);
+    platform::shell::WidgetShell::ExecWindowModal(dialog);
 }
 
 void frmMain::mnuExit_Click() { close(); }
@@ -261,7 +285,7 @@ void frmMain::mnuHelpContents_Click() { OpenHomePage(); }
 void frmMain::mnuInfo_Click()
 {
     frmInfo info(this);
-    execOverMain(info);
+    platform::shell::WidgetShell::ExecWindowModal(info);
 }
 
 void frmMain::changeEvent(QEvent *event)
@@ -275,14 +299,19 @@ void frmMain::changeEvent(QEvent *event)
 // With "MinimizeToTray" set, a minimised main window waits behind an icon in the notification
 // area. Where the desktop has none, the window stays minimised: hidden without an icon it could
 // only be brought back by starting the program again. The icon goes once the window is on the
-// screen again (eventFilter), not when its state changes: a window manager busy with the
+// screen again (BackOnScreen), not when its state changes: a window manager busy with the
 // withdrawal can report a state while the window is still hidden, or drop the window's map.
+// While the icon is there, a shown window is on its way back, and a minimised state is the one
+// it left with, reported once more before the window manager has mapped it: it is no minimise.
 void frmMain::MDIForm_Resize()
 {
-    if (frmSettings::Instance().GetMinimizeToTray() != QStringLiteral("1") || !isMinimized())
+    if (!isMinimized()) {
+        BackOnScreen();
         return;
+    }
     auto &area = platform::shell::CurrentNotifyArea();
-    if (isHidden() || !area.IsAvailable())
+    if (frmSettings::Instance().GetMinimizeToTray() != QStringLiteral("1") || isHidden() || !area.IsAvailable()
+        || area.IsShown())
         return;
     if (!moSystray) {
         moSystray = std::make_unique<clsSystray>();
@@ -294,14 +323,22 @@ void frmMain::MDIForm_Resize()
     moSystray->SysTray(windowIcon());
 }
 
-// The icon goes when the window is exposed again, whoever brought it back (the icon, the
-// hand-over of a second start), also when the setting was switched off meanwhile.
 bool frmMain::eventFilter(QObject *watched, QEvent *event)
 {
-    if (event->type() == QEvent::Expose && watched == windowHandle() && windowHandle()->isExposed()
-        && !isMinimized() && moSystray)
-        moSystray->CleanUpSystray();
+    if (event->type() == QEvent::Expose && watched == windowHandle())
+        BackOnScreen();
     return QMainWindow::eventFilter(watched, event);
+}
+
+// Once the window is exposed and no longer minimised after waiting behind the icon, whoever
+// brought it back (the icon, the hand-over of a second start), also when the setting was switched
+// off meanwhile: the icon goes, and the dialogs open over the window come to its front.
+void frmMain::BackOnScreen()
+{
+    if (!moSystray || !platform::shell::CurrentNotifyArea().IsShown() || !windowHandle()->isExposed() || isMinimized())
+        return;
+    moSystray->CleanUpSystray();
+    bringDialogsToFront();
 }
 
 void frmMain::picSystray_MouseMove(int mouseMessage)
@@ -331,11 +368,16 @@ void frmMain::tmrCheckUpdate_Timer()
 
 // The splash, the first run's Settings dialog, then the quick-start page. The timer is switched
 // off first: the modal windows let the message loop run, which would otherwise fire it again.
+// While a dialog from the menus is open (Settings, opened with F4 before the splash), the
+// sequence waits for the next tick: a second Settings dialog over the first would write back the
+// values it was filled with, over what the user confirms in the first.
 void frmMain::tmrLoadSplash_Timer()
 {
+    if (QApplication::activeModalWidget())
+        return;
     tmrLoadSplash->stop();
     frmSplash splash(this);
-    execOverMain(splash);
+    platform::shell::WidgetShell::ExecWindowModal(splash);
     AskForSettings();
     if (frmSettings::Instance().GetShowQuickStart() == QStringLiteral("1"))
         ShowQuickStart();
@@ -355,7 +397,7 @@ void frmMain::AskForSettings()
 void frmMain::ShowQuickStart()
 {
     frmQuickStart page(this);
-    execOverMain(page);
+    platform::shell::WidgetShell::ExecWindowModal(page);
     if (page.selectedIndex == 0)
         mnuScanNetwork->trigger();
     else if (page.selectedIndex == 1)

@@ -75,6 +75,7 @@ private:
     void DeleteUpdateFiles();
     void MDIForm_Unload();
     void MDIForm_Resize();
+    void BackOnScreen();
     // A mouse message over the notification-area icon (its number as the window messages have it).
     void picSystray_MouseMove(int mouseMessage);
     void RestoreFromSystray();

@@ -4,6 +4,7 @@
 #include "gui/Design.h"
 #include "gui/ViewLoad.h"
 #include "gui/frmSelect.h"
+#include "platform/shell/widgets/WidgetShell.h"
 #include "shell/frmSettings.h"
 
 #include <QLabel>
@@ -89,7 +90,7 @@ void usrInstalledSoftware::SelectFilter(QLineEdit *filter, const QString &strCap
     frmSelect dialog(this);
     dialog.setWindowTitle(strCaption);
     (dialog.*fill)();
-    dialog.exec();
+    platform::shell::WidgetShell::ExecWindowModal(dialog);
     if (!dialog.selected())
         return;
     if (const std::optional<QString> row = dialog.FirstSelected()) {

@@ -11,11 +11,13 @@
 #include "gui/frmSettingsDialog.h"
 #include "gui/frmSplash.h"
 #include "gui/frmUpdateService.h"
+#include "platform/shell/widgets/WidgetShell.h"
 #include "platform/userstore/UserStore.h"
 #include "shell/frmSettings.h"
 #include "support/ProgramEnd.h"
 
 #include <QAccessible>
+#include <QApplication>
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
@@ -31,6 +33,7 @@
 #include <QFile>
 #include <QMenu>
 #include <QProcess>
+#include <QPushButton>
 #include <QStyleOptionGroupBox>
 #include <QTest>
 #include <QTimer>
@@ -245,8 +248,37 @@ struct IconWindow : QWidget {
 };
 } // namespace
 
+// F4 before the splash: the start-up sequence waits until that Settings dialog is closed, so the
+// user's choice in the first run's Settings is not written over by the one opened before it.
+TEST(frmMain, TheStartUpSequenceOpensNoSecondSettingsDialogOverOneFromTheMenu)
+{
+    TempProgramFolder folder;
+    testing_support::ModalAnswerer answerer;
+    answerer.answers["frmSplash"] = [](QWidget *splash) { static_cast<frmSplash *>(splash)->tmrUnload->setInterval(1); };
+    int settings = 0;
+    answerer.answers["frmSettingsDialog"] = [&settings](QWidget *widget) {
+        auto *dialog = static_cast<frmSettingsDialog *>(widget);
+        if (dialog->property("answered").toBool())
+            return;
+        dialog->setProperty("answered", true);
+        if (++settings == 1) { // confirmed as it was filled, once the sequence has had its chance
+            QTimer::singleShot(500, dialog, [dialog] { dialog->cmdOK->click(); });
+            return;
+        }
+        dialog->chkQuickStart->setChecked(false);
+        dialog->cmdOK->click();
+    };
+    frmMain window({});
+    window.tmrLoadSplash->setInterval(100);
+    window.show();
+    QTimer::singleShot(0, window.mnuSettings, &QAction::trigger);
+    ASSERT_TRUE(testing_support::RunUntil([&] { return !window.tmrLoadSplash->isActive() && !QApplication::activeModalWidget(); }, 5000));
+    EXPECT_EQ(answerer.shown, (QStringList{"frmSettingsDialog", "frmSplash", "frmSettingsDialog"}));
+    EXPECT_EQ(frmSettings::Instance().GetShowQuickStart(), "0");
+}
+
 // A window waiting behind the icon comes back only if the click on the icon is let through, also
-// while the start-up sequence or a menu holds one of the main window's dialogs open.
+// while the start-up sequence, a menu or a step's message box holds a dialog open.
 TEST(frmMain, ItsDialogsLeaveTheNotificationAreaIconClickable)
 {
     TempProgramFolder folder;
@@ -259,14 +291,18 @@ TEST(frmMain, ItsDialogsLeaveTheNotificationAreaIconClickable)
         EXPECT_EQ(icon.presses, before + 1) << dialog->metaObject()->className();
         static_cast<QDialog *>(dialog)->reject();
     };
-    for (const char *dialog : {"frmSplash", "frmSettingsDialog", "frmQuickStart", "frmInfo"})
+    for (const char *dialog : {"frmSplash", "frmSettingsDialog", "frmQuickStart", "frmInfo", "QMessageBox"})
         answerer.answers[dialog] = clickIcon;
     frmMain window({});
     window.tmrLoadSplash->setInterval(1);
     window.show();
     ASSERT_TRUE(testing_support::RunUntil([&] { return answerer.shown.size() == 3; }, 5000));
     window.mnuInfo->trigger();
-    EXPECT_EQ(answerer.shown, (QStringList{"frmSplash", "frmSettingsDialog", "frmQuickStart", "frmInfo"}));
+    platform::shell::WidgetShell shell;
+    platform::shell::Install(&shell);
+    platform::shell::MsgBox("Another scan is writing to the results database");
+    platform::shell::Install(nullptr);
+    EXPECT_EQ(answerer.shown, (QStringList{"frmSplash", "frmSettingsDialog", "frmQuickStart", "frmInfo", "QMessageBox"}));
 }
 
 TEST(frmMain, TheUpdateCleanUpRemovesOnlyItsOwnFilesAndIgnoresFailures)

@@ -4,9 +4,11 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
+#include <QMainWindow>
 #include <QMessageBox>
 #include <QUrl>
 
+#include <algorithm>
 #include <utility>
 #include <vector>
 
@@ -49,18 +51,31 @@ std::vector<std::pair<QMessageBox::StandardButton, int>> buttonsOf(int style)
     }
 }
 
+// The window the seam's dialogs open over: the dialog in front, else the active window, else the
+// program's main window, also while it waits hidden behind the notification-area icon.
+QWidget *owner()
+{
+    if (QWidget *front = QApplication::activeModalWidget())
+        return front;
+    if (QWidget *active = QApplication::activeWindow())
+        return active;
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    const auto main = std::find_if(windows.begin(), windows.end(), [](QWidget *window) { return qobject_cast<QMainWindow *>(window); });
+    return main == windows.end() ? nullptr : *main;
+}
+
 } // namespace
 
 int WidgetShell::MessageBox(const QString &prompt, int style, const QString &title)
 {
-    QMessageBox box(iconOf(style), title, prompt, QMessageBox::NoButton, QApplication::activeWindow());
+    QMessageBox box(iconOf(style), title, prompt, QMessageBox::NoButton, owner());
     // Prompts may carry text from outside (a web server's status line, a file name): never markup.
     box.setTextFormat(Qt::PlainText);
     const auto buttons = buttonsOf(style);
     for (const auto &[button, answer] : buttons)
         box.addButton(button);
     box.setDefaultButton(buttons.front().first);
-    const auto chosen = static_cast<QMessageBox::StandardButton>(box.exec());
+    const auto chosen = static_cast<QMessageBox::StandardButton>(ExecWindowModal(box));
     for (const auto &[button, answer] : buttons) {
         if (button == chosen)
             return answer;
@@ -77,11 +92,18 @@ bool WidgetShell::OpenDocument(const QString &target)
 
 std::optional<QString> WidgetShell::BrowseForFolder(const QString &title, const QString &root)
 {
-    const QString folder = QFileDialog::getExistingDirectory(QApplication::activeWindow(), title,
-                                                             root.isEmpty() ? QDir::homePath() : root);
-    if (folder.isEmpty())
+    QFileDialog box(owner(), title, root.isEmpty() ? QDir::homePath() : root);
+    box.setFileMode(QFileDialog::Directory);
+    box.setOption(QFileDialog::ShowDirsOnly);
+    if (ExecWindowModal(box) != QDialog::Accepted || box.selectedFiles().value(0).isEmpty())
         return std::nullopt;
-    return folder;
+    return box.selectedFiles().constFirst();
+}
+
+int WidgetShell::ExecWindowModal(QDialog &dialog)
+{
+    dialog.setWindowModality(Qt::WindowModal);
+    return dialog.exec();
 }
 
 QString WidgetShell::QtFilter(const QString &filter)
@@ -98,13 +120,13 @@ QString WidgetShell::QtFilter(const QString &filter)
 
 std::optional<QString> WidgetShell::GetFileName(const FileDialog &dialog)
 {
-    QFileDialog box(QApplication::activeWindow(), dialog.title, {}, QtFilter(dialog.filter));
+    QFileDialog box(owner(), dialog.title, {}, QtFilter(dialog.filter));
     box.setAcceptMode(dialog.kind == FileDialog::Save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     box.setFileMode(dialog.kind == FileDialog::Save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     box.setDefaultSuffix(dialog.defaultExt);
     if (!dialog.fileName.isEmpty())
         box.selectFile(dialog.fileName);
-    if (box.exec() != QDialog::Accepted || box.selectedFiles().isEmpty())
+    if (ExecWindowModal(box) != QDialog::Accepted || box.selectedFiles().isEmpty())
         return std::nullopt;
     return box.selectedFiles().constFirst();
 }
