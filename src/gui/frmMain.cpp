@@ -268,7 +268,10 @@ void frmMain::mnuSettings_Click()
 {
     setCursor(Qt::WaitCursor);
     frmSettingsDialog dialog(this);
-    platform::shell::WidgetShell::ExecWindowModal(dialog);
+    // Settings confirmed from the menu are what the first run's Settings asks for: the start-up
+    // sequence does not show that one after them.
+    if (platform::shell::WidgetShell::ExecWindowModal(dialog) == QDialog::Accepted)
+        platform::userstore::SaveSetting(AppName, OptionsSection, QStringLiteral("AskForSettings"), QStringLiteral("1"));
     unsetCursor();
 }
 

@@ -248,33 +248,34 @@ struct IconWindow : QWidget {
 };
 } // namespace
 
-// F4 before the splash: the start-up sequence waits until that Settings dialog is closed, so the
-// user's choice in the first run's Settings is not written over by the one opened before it.
+// F4 before the splash: the start-up sequence waits until that Settings dialog is closed. Once
+// confirmed, it stands for the first run's Settings, which the sequence then does not open; a
+// cancelled one does not, and the first run's follows it.
 TEST(frmMain, TheStartUpSequenceOpensNoSecondSettingsDialogOverOneFromTheMenu)
 {
-    TempProgramFolder folder;
-    testing_support::ModalAnswerer answerer;
-    answerer.answers["frmSplash"] = [](QWidget *splash) { static_cast<frmSplash *>(splash)->tmrUnload->setInterval(1); };
-    int settings = 0;
-    answerer.answers["frmSettingsDialog"] = [&settings](QWidget *widget) {
-        auto *dialog = static_cast<frmSettingsDialog *>(widget);
-        if (dialog->property("answered").toBool())
-            return;
-        dialog->setProperty("answered", true);
-        if (++settings == 1) { // confirmed as it was filled, once the sequence has had its chance
-            QTimer::singleShot(500, dialog, [dialog] { dialog->cmdOK->click(); });
-            return;
-        }
-        dialog->chkQuickStart->setChecked(false);
-        dialog->cmdOK->click();
-    };
-    frmMain window({});
-    window.tmrLoadSplash->setInterval(100);
-    window.show();
-    QTimer::singleShot(0, window.mnuSettings, &QAction::trigger);
-    ASSERT_TRUE(testing_support::RunUntil([&] { return !window.tmrLoadSplash->isActive() && !QApplication::activeModalWidget(); }, 5000));
-    EXPECT_EQ(answerer.shown, (QStringList{"frmSettingsDialog", "frmSplash", "frmSettingsDialog"}));
-    EXPECT_EQ(frmSettings::Instance().GetShowQuickStart(), "0");
+    for (const bool confirmed : {true, false}) {
+        TempProgramFolder folder;
+        testing_support::ModalAnswerer answerer;
+        answerer.answers["frmSplash"] = [](QWidget *splash) { static_cast<frmSplash *>(splash)->tmrUnload->setInterval(1); };
+        answerer.answers["frmQuickStart"] = [](QWidget *page) { static_cast<QDialog *>(page)->reject(); };
+        answerer.answers["frmSettingsDialog"] = [&answerer, confirmed](QWidget *widget) {
+            auto *dialog = static_cast<frmSettingsDialog *>(widget);
+            if (dialog->property("answered").toBool())
+                return;
+            dialog->setProperty("answered", true);
+            dialog->chkQuickStart->setChecked(false);
+            // Answered once the sequence has had its chance to open another one.
+            QTimer::singleShot(500, dialog, [dialog, confirmed] { confirmed ? dialog->cmdOK->click() : dialog->reject(); });
+        };
+        frmMain window({});
+        window.tmrLoadSplash->setInterval(100);
+        window.show();
+        QTimer::singleShot(0, window.mnuSettings, &QAction::trigger);
+        ASSERT_TRUE(testing_support::RunUntil([&] { return !window.tmrLoadSplash->isActive() && !QApplication::activeModalWidget(); }, 5000));
+        const QStringList firstRun = confirmed ? QStringList{} : QStringList{"frmSettingsDialog", "frmQuickStart"};
+        EXPECT_EQ(answerer.shown, QStringList({"frmSettingsDialog", "frmSplash"}) + firstRun) << confirmed;
+        EXPECT_EQ(frmSettings::Instance().GetShowQuickStart(), confirmed ? "0" : "1");
+    }
 }
 
 // A window waiting behind the icon comes back only if the click on the icon is let through, also
