@@ -474,10 +474,10 @@ QStringList frmScanNetwork::Roots() const
     QSet<QString> seen;
     for (int i = 0; i < lstDirs->count(); ++i) {
         const QString root = lstDirs->item(i)->text();
-        if (!seen.contains(modSearchDirs::RootPath(root))) {
-            seen.insert(modSearchDirs::RootPath(root));
+        const qsizetype before = seen.size();
+        seen.insert(modSearchDirs::RootPath(root));
+        if (seen.size() > before)
             roots << root;
-        }
     }
     return roots;
 }
