@@ -3,6 +3,7 @@
 #include "platform/database/Connection.h"
 #include "platform/security/ADsSecurity.h"
 #include "scan/modDatabase.h"
+#include "scan/modSearchDirs.h"
 #include "support/DoEvents.h"
 #include "support/Error.h"
 
@@ -83,14 +84,15 @@ private:
 // The descriptor of a directory, or nothing when it cannot be read (gone since the search, no
 // access, a path too long for the system): like the directory search, the scan passes over such a
 // directory and goes on, and only database failures end it. The directory is noted in unreadable,
-// unless the search could not list it and noted it there already.
+// unless the search could not list it and noted it there already. No link below the root that the
+// search began at is followed.
 std::optional<platform::security::SecurityDescriptor> ReadableDescriptor(platform::security::ADsSecurity &security,
-                                                                       const QString &dir,
+                                                                       const QString &dir, const QString &root,
                                                                        std::vector<UnreadableDirectory> &unreadable,
                                                                        const QSet<QString> &noted)
 {
     try {
-        return security.GetSecurityDescriptor(QStringLiteral("FILE://") + dir);
+        return security.GetSecurityDescriptor(QStringLiteral("FILE://") + dir, root);
     } catch (const support::Error &error) {
         if (!noted.contains(dir))
             unreadable.push_back({dir, error.Description()});
@@ -143,11 +145,12 @@ int32_t ScanDirs(const QStringList &Dirs, support::ProgressBar &Bar, support::St
         modDatabase::OpenDatabase(connection, DbPath);
         modDatabase::EmptyTable(connection, Table);
         RightsWriter rights(connection, Table);
+        const QStringList roots = modSearchDirs::FoundBelow(Dirs);
 
-        for (const QString &dir : Dirs) {
+        for (qsizetype i = 0; i < Dirs.size(); ++i) {
             // An object the security layer has no descriptor for only has no rows.
-            if (const auto descriptor = ReadableDescriptor(security, dir, unreadable, noted))
-                rights.Store(dir, *descriptor);
+            if (const auto descriptor = ReadableDescriptor(security, Dirs[i], roots[i], unreadable, noted))
+                rights.Store(Dirs[i], *descriptor);
             Bar.setValue(Bar.Value() + 1);
             // Multiplied first, so that whole numbers divide exactly (29 of 100 is 29%, not 28%).
             const auto percent = static_cast<long long>(std::floor(Bar.Value() * 100 / Bar.Max()));

@@ -1,13 +1,16 @@
 #include "scan/modSearchDirs.h"
 
+#include "platform/files/RootDirectory.h"
 #include "support/DoEvents.h"
 #include "support/Error.h"
 
 #include <QFile>
+#include <QHash>
 
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -24,10 +27,24 @@ namespace {
                          QStringLiteral("SearchDirs"));
 }
 
-// Closes a directory listing on every way out.
+[[noreturn]] void RaiseForRoot(int error, const QString &root, const QString &reason)
+{
+    RaiseForRoot(error, QStringLiteral("The root directory %1 cannot be listed: %2.").arg(root, reason));
+}
+
+// A directory below the root, opened for listing without following a link on the way (errno
+// tells why it could not be); closed on every way out.
 class Listing {
 public:
-    explicit Listing(const QString &path) : m_dir(opendir(QFile::encodeName(path).constData())) {}
+    Listing(const platform::files::RootDirectory &root, const QByteArray &relative) : m_dir(nullptr)
+    {
+        const int fd = root.Open(relative, O_RDONLY);
+        if (fd >= 0 && !(m_dir = fdopendir(fd))) {
+            const int error = errno;
+            close(fd);
+            errno = error;
+        }
+    }
     ~Listing()
     {
         if (m_dir)
@@ -93,18 +110,24 @@ QString Escaped(QByteArrayView name)
 
 // One search, level by level. A directory is listed only when its subdirectories lie within the
 // depth: one on the deepest level is never opened, so that one that cannot be listed there, which
-// would lose nothing, is not reported.
+// would lose nothing, is not reported. Every directory is opened below the root, as the root was
+// typed, without following a link on the way: one found as a directory and swapped for a link
+// since, or one below it, is passed over.
 class Search {
 public:
-    Search(int32_t maxDepth, QStringList &dirs, std::vector<UnreadableDirectory> &unreadable)
-        : m_maxDepth(maxDepth), m_dirs(dirs), m_unreadable(unreadable)
+    Search(const QString &root, int32_t maxDepth, QStringList &dirs, std::vector<UnreadableDirectory> &unreadable)
+        : m_root(QFile::encodeName(root)), m_prefixLength(root.endsWith(u'/') ? root.size() : root.size() + 1),
+          m_maxDepth(maxDepth), m_dirs(dirs), m_unreadable(unreadable)
     {
     }
 
     void Run(const QString &root)
     {
-        if (Opens(0))
-            m_queue.push_back({root, 0});
+        if (!Opens(0))
+            return;
+        if (!m_root.IsOpen())
+            RaiseForRoot(m_root.Error(), root, QString::fromLocal8Bit(std::strerror(m_root.Error())));
+        m_queue.push_back({root, 0});
         while (!m_queue.empty()) {
             const auto [dir, level] = std::move(m_queue.front());
             m_queue.pop_front();
@@ -118,9 +141,10 @@ private:
     void List(const QString &dir, int32_t level)
     {
         const QString prefix = dir.endsWith(u'/') ? dir : dir + u'/';
-        Listing listing(prefix);
+        const QByteArray relative = level == 0 ? QByteArrayLiteral(".") : QFile::encodeName(dir.mid(m_prefixLength));
+        Listing listing(m_root, relative);
         if (!listing)
-            return PassOver(dir, errno, level); // unreadable or gone: the search goes on
+            return PassOver(dir, relative, errno, level); // unreadable, gone or a link: the search goes on
         bool serve = false; // not before the first entry
         while (true) {
             if (serve)
@@ -129,7 +153,7 @@ private:
             const dirent *entry = listing.Next();
             if (!entry) {
                 if (errno != 0)
-                    PassOver(dir, errno, level); // what was found before the break stays
+                    PassOver(dir, relative, errno, level); // what was found before the break stays
                 return;
             }
             // The loop is served before each further entry, but not after "." and "..": every
@@ -156,14 +180,16 @@ private:
 
     // A root is what the user asked for: one that cannot be listed (moved away, a file, a mount
     // that did not come up) is an error, where a subdirectory is passed over.
-    void PassOver(const QString &dir, int error, int32_t level)
+    void PassOver(const QString &dir, const QByteArray &relative, int error, int32_t level)
     {
-        const QString reason = QString::fromLocal8Bit(std::strerror(error));
+        const QString reason = m_root.Reason(relative, error);
         if (level == 0)
-            RaiseForRoot(error, QStringLiteral("The root directory %1 cannot be listed: %2.").arg(dir, reason));
+            RaiseForRoot(error, dir, reason);
         m_unreadable.push_back({dir, reason});
     }
 
+    const platform::files::RootDirectory m_root;
+    const qsizetype m_prefixLength; // of the root and its "/": what precedes a relative path
     const int32_t m_maxDepth;
     QStringList &m_dirs;
     std::vector<UnreadableDirectory> &m_unreadable;
@@ -192,7 +218,23 @@ void SearchDirs(const QString &RootDir, int32_t MaxDepth, QStringList &Dirs, std
     if (!root.startsWith(u'/'))
         RaiseForRoot(EINVAL, QStringLiteral("The root directory %1 is not an absolute path.").arg(root));
     std::vector<UnreadableDirectory> ignored;
-    Search(MaxDepth, Dirs, Unreadable ? *Unreadable : ignored).Run(root);
+    Search(root, MaxDepth, Dirs, Unreadable ? *Unreadable : ignored).Run(root);
+}
+
+QStringList FoundBelow(const QStringList &Dirs)
+{
+    QHash<QString, QString> rootOf;
+    rootOf.reserve(Dirs.size());
+    QStringList roots;
+    roots.reserve(Dirs.size());
+    for (const QString &dir : Dirs) {
+        const qsizetype slash = dir.lastIndexOf(u'/');
+        const QString parent = dir.left(slash == 0 ? 1 : slash); // "/" above "/tmp"
+        const auto found = rootOf.constFind(parent);
+        roots << (found == rootOf.cend() ? parent : *found);
+        rootOf.insert(dir, roots.last());
+    }
+    return roots;
 }
 
 } // namespace modSearchDirs

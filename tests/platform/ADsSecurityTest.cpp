@@ -1,6 +1,7 @@
 #include "platform/security/ADsSecurity.h"
 
 #include "common/DirectoryTree.h"
+#include "common/WithoutOpenat2.h"
 #include "platform/directory/NssDirectory.h"
 #include "support/Error.h"
 
@@ -41,9 +42,10 @@ protected:
         tree.Chown("dir", RootId, RootId);
     }
 
-    std::string Read(const QString &relative)
+    // The directory's entries, read below the tree's root or the given one.
+    std::string Read(const QString &relative, const QString &root = {})
     {
-        const auto descriptor = security.GetSecurityDescriptor("FILE://" + tree.Path(relative));
+        const auto descriptor = security.GetSecurityDescriptor("FILE://" + tree.Path(relative), RootPath(root));
         EXPECT_TRUE(descriptor.has_value());
         return Describe(descriptor.value_or(SecurityDescriptor{}));
     }
@@ -52,12 +54,14 @@ protected:
     QString ErrorOf(const QString &relative)
     {
         try {
-            security.GetSecurityDescriptor("FILE://" + tree.Path(relative));
+            security.GetSecurityDescriptor("FILE://" + tree.Path(relative), tree.Root());
         } catch (const support::Error &error) {
             return error.Description();
         }
         return {};
     }
+
+    QString RootPath(const QString &root) const { return root.isEmpty() ? tree.Root() : tree.Path(root); }
 
     static QString Host(const QString &name) { return platform::directory::NssDirectory::HostShortName() + u'\\' + name; }
 
@@ -90,6 +94,18 @@ TEST_F(ADsSecurityTest, OwnerGroupAndEveryoneByNameOrNumber)
                                      {WriteAccess, Host("54322"), 0},
                                      {ReadAccess, Host("adm"), 0},
                                      {ReadAccess, Host("54323"), 0}}));
+    // Lists longer than the room of a first read, in both ACLs.
+    QStringList named;
+    std::vector<AccessControlEntry> access{{ReadAccess | ExecuteAccess, Host("54321"), 0}}, inherited;
+    for (int uid = 60000; uid < 60140; ++uid) {
+        named << QStringLiteral("u:%1:r--").arg(uid);
+        access.push_back({ReadAccess, Host(QString::number(uid)), 0});
+        inherited.push_back({ReadAccess, Host(QString::number(uid)), DefaultAclFlags});
+    }
+    tree.SetAcl("dir", "u::r-x,g::---,m::r--,o::---," + named.join(u','));
+    tree.SetDefaultAcl("dir", "u::---,g::---,m::r--,o::---," + named.join(u','));
+    access.insert(access.end(), inherited.begin(), inherited.end());
+    EXPECT_EQ(Read("dir"), Describe(SecurityDescriptor{access}));
 }
 
 TEST_F(ADsSecurityTest, MaskLimitsNamedEntriesAndOwningGroupButNotOwnerOrOthers)
@@ -141,19 +157,44 @@ TEST_F(ADsSecurityTest, AGroupsAccessEntriesBecomeOneWithTheirUnionAndTheOwnerHa
 
 TEST_F(ADsSecurityTest, OnlyFileObjectsThatCanBeReadHaveADescriptor)
 {
-    EXPECT_FALSE(security.GetSecurityDescriptor("LDAP://" + tree.Path("dir")).has_value());
-    EXPECT_TRUE(security.GetSecurityDescriptor("file://" + tree.Path("dir")).has_value());
+    EXPECT_FALSE(security.GetSecurityDescriptor("LDAP://" + tree.Path("dir"), tree.Root()).has_value());
+    EXPECT_TRUE(security.GetSecurityDescriptor("file://" + tree.Path("dir"), tree.Root()).has_value());
     EXPECT_EQ(ErrorOf("missing"), QString::fromLocal8Bit(std::strerror(ENOENT)));
 
     tree.MakeDirs({"closed/inner", "searchOnly"});
     tree.Chmod("closed", 0700);
-    tree.Chmod("searchOnly", 0711);
+    tree.SetAcl("searchOnly", "u::rwx,u:daemon:r-x,g::--x,m::r-x,o::--x");
+    tree.SetDefaultAcl("searchOnly", "u::rwx,g::r-x,g:adm:rwx,m::rwx,o::---");
+    const std::string searchOnly = Read("searchOnly");
     testing_support::Unprivileged nobody;
     if (!nobody.Active())
         GTEST_SKIP() << "cannot run unprivileged here";
-    EXPECT_EQ(ErrorOf("closed/inner"), QString::fromLocal8Bit(std::strerror(EACCES)));
-    // Its rights are readable by name, so they are through a descriptor too.
-    EXPECT_TRUE(security.GetSecurityDescriptor("file://" + tree.Path("searchOnly")).has_value());
+    testing_support::EachWayOfOpening([&](const char *way) {
+        EXPECT_EQ(ErrorOf("closed/inner"), QString::fromLocal8Bit(std::strerror(EACCES))) << way;
+        // Its rights are readable by name, so they are through a descriptor too.
+        EXPECT_EQ(Read("searchOnly"), searchOnly) << way;
+    });
+}
+
+// Below the root no link is followed, in a directory's place or in that of one above it: whoever
+// may write there could otherwise have a closed tree's rights read under the found names. The
+// root is opened as typed, and may lie behind links.
+TEST_F(ADsSecurityTest, NoLinkBelowTheRootIsFollowedButTheRootMayLieBehindOne)
+{
+    tree.MakeDirs({"closed/sub", "real/sub"});
+    tree.SetAcl("closed/sub", "u::rwx,u:daemon:rwx,g::---,m::rwx,o::---");
+    tree.SetAcl("real/sub", "u::rwx,g::r-x,g:adm:r-x,m::r-x,o::---");
+    ASSERT_TRUE(QFile::link(tree.Path("closed"), tree.Path("p")));
+    ASSERT_TRUE(QFile::link(tree.Path("real"), tree.Path("alias")));
+    const std::string real = Read("real"), realSub = Read("real/sub");
+    testing_support::EachWayOfOpening([&](const char *way) {
+        EXPECT_EQ(ErrorOf("p"), "Is a symbolic link") << way;
+        EXPECT_EQ(ErrorOf("p/sub"), "A directory above it is a symbolic link") << way;
+        EXPECT_EQ(ErrorOf("real/sub/missing"), QString::fromLocal8Bit(std::strerror(ENOENT))) << way;
+        EXPECT_EQ(Read("alias", "alias"), real) << way;
+        EXPECT_EQ(Read("alias/sub", "alias"), realSub) << way;
+        EXPECT_EQ(Read("alias/sub", "alias/"), realSub) << way;
+    });
 }
 
 } // namespace

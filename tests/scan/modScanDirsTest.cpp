@@ -3,10 +3,13 @@
 #include "common/DirectoryTree.h"
 #include "common/ResultsDatabase.h"
 #include "common/TestSupport.h"
+#include "common/WithoutOpenat2.h"
 #include "platform/directory/NssDirectory.h"
+#include "scan/modSearchDirs.h"
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -14,8 +17,11 @@
 #include <cstdio>
 #include <utility>
 #include <fcntl.h>
+#include <unistd.h>
 
 using modScanDirs::ScanDirs;
+using modSearchDirs::SearchDirs;
+using modSearchDirs::UnlimitedDepth;
 using testing_support::DirectoryTree;
 using testing_support::ProgressRecorder;
 using testing_support::ResultsDatabase;
@@ -147,15 +153,19 @@ TEST_F(ScanDirsTest, StopTakesEffectAfterTheDirectoryInHand)
 }
 
 // A directory removed since the search, a path too long for the system and a directory swapped
-// for a link to another (whose rights must not be stored under the found name) are passed over,
-// and the scan says how many and which, counting those the search passed over, each once.
+// for a link to another (whose rights must not be stored under the found name, nor those of what
+// lies below it under the names found below) are passed over, and the scan says how many and
+// which, counting those the search passed over, each once.
 TEST_F(ScanDirsTest, DirectoriesThatCannotBeReadArePassedOverAndCounted)
 {
     QStringList dirs = TenDirs();
+    tree.MakeDirs({"4/inner"});
+    dirs.insert(4, tree.Path("4/inner"));
     const QString tooLong = tree.Root() + u'/' + QString(4100, u'x');
     dirs.insert(5, tooLong);
-    tree.MakeDirs({"secret"});
-    tree.SetAcl("secret", "u::rwx,u:daemon:r-x,g::---,m::r-x,o::---");
+    tree.MakeDirs({"secret/inner"});
+    for (const char *secret : {"secret", "secret/inner"})
+        tree.SetAcl(secret, "u::rwx,u:daemon:r-x,g::---,m::r-x,o::---");
     ASSERT_TRUE(QFile::link(tree.Path("secret"), tree.Path("link")));
     bool swapped = false;
     progress.onChange = [&] {
@@ -167,16 +177,86 @@ TEST_F(ScanDirsTest, DirectoriesThatCannotBeReadArePassedOverAndCounted)
     };
     std::vector<UnreadableDirectory> unreadable{{dirs.at(1), "Not listed by the search"}};
     EXPECT_EQ(ScanDirs(dirs, progress, progress, database.Path(), Permissions, &unreadable), 1);
-    EXPECT_EQ(progress.Caption(), "Directories scanned; 3 directories could not be read.");
-    ASSERT_EQ(unreadable.size(), 3u);
+    EXPECT_EQ(progress.Caption(), "Directories scanned; 4 directories could not be read.");
+    ASSERT_EQ(unreadable.size(), 4u);
     EXPECT_EQ(unreadable[1].Path, dirs.at(3));
     EXPECT_EQ(unreadable[1].Reason, "Is a symbolic link");
-    EXPECT_EQ(unreadable[2].Path, tooLong);
-    EXPECT_EQ(unreadable[2].Reason, "File name too long");
+    EXPECT_EQ(unreadable[2].Path, dirs.at(4));
+    EXPECT_EQ(unreadable[2].Reason, "A directory above it is a symbolic link");
+    EXPECT_EQ(unreadable[3].Path, tooLong);
+    EXPECT_EQ(unreadable[3].Reason, "File name too long");
     const QStringList rows = StoredRows();
     EXPECT_EQ(rows.size(), 8) << Lines(rows);
-    for (const QString &gone : {dirs.at(1), dirs.at(3)})
+    for (const QString &gone : {dirs.at(1), dirs.at(3), dirs.at(4)})
         EXPECT_FALSE(rows.join(u'\n').contains(gone + u'\t')) << Lines(rows);
+}
+
+// The root is opened as the user typed it, also through a link (/home may be a link to
+// /data/home): its tree is scanned whole, its rows stored under the typed paths.
+TEST_F(ScanDirsTest, ARootTypedThroughALinkIsScannedWholeUnderItsTypedPaths)
+{
+    tree.MakeDirs({"data/home/alice/mail", "data/home/bob"});
+    tree.SetAcl("data/home/alice/mail", "u::rwx,u:daemon:r-x,g::---,m::r-x,o::---");
+    ASSERT_TRUE(QFile::link(tree.Path("data/home"), tree.Path("home")));
+    QStringList stored;
+    for (const QString &root : {tree.Path("data/home"), tree.Path("home")}) {
+        QStringList dirs;
+        SearchDirs(root, UnlimitedDepth, dirs);
+        ASSERT_EQ(Scan(dirs), 1);
+        EXPECT_EQ(progress.Caption(), "Directories scanned successfully.");
+        stored << StoredRows().join(u'\n').replace(root + u'/', "ROOT/");
+    }
+    EXPECT_EQ(stored[1].toStdString(), stored[0].toStdString());
+    EXPECT_TRUE(stored[1].contains("ROOT/alice/mail\tdaemon\tRead&Execute")) << stored[1].toStdString();
+}
+
+// A user who owns a directory in the tree swaps it for a link to a tree that only root may open,
+// again and again (renameat2 with RENAME_EXCHANGE), while root's search and scan run: nothing of
+// the closed tree is listed or stored under the user's names, whichever way directories are opened.
+TEST_F(ScanDirsTest, AUsersSwapLoopNeverLeadsTheScanIntoAClosedTree)
+{
+    const QStringList asNobody{"--reuid=nobody", "--regid=nogroup", "--clear-groups"};
+    if (geteuid() != 0 || QProcess::execute("setpriv", asNobody + QStringList{"true"}) != 0)
+        GTEST_SKIP() << "needs root and setpriv";
+    DirectoryTree closed;
+    closed.Chmod({}, 0700);
+    for (int i = 0; i < 20; ++i) {
+        const QString sub = QStringLiteral("s%1").arg(i);
+        tree.MakeDirs({"pub/p/" + sub + "/t"});
+        closed.MakeDirs({sub + "/t", sub + "/secret"});
+        for (const QString &dir : {sub, sub + "/t"})
+            closed.SetAcl(dir, "u::rwx,u:daemon:rwx,g::---,m::rwx,o::---");
+    }
+    for (const QString &own : QDir(tree.Path("pub")).entryList(QDir::Dirs | QDir::NoDotAndDotDot) + QStringList{"."})
+        QProcess::execute("chown", {"-R", "nobody", tree.Path("pub/" + own)});
+    ASSERT_TRUE(QFile::link(closed.Root(), tree.Path("pub/link")));
+
+    QProcess loop;
+    // Debian's own python3: one in root's home (pyenv) is closed to nobody.
+    loop.start("setpriv", asNobody + QStringList{"/usr/bin/python3", "-c",
+                                                 "import ctypes, sys\n"
+                                                 "libc = ctypes.CDLL(None, use_errno=True)\n"
+                                                 "a, b = (name.encode() for name in sys.argv[1:])\n"
+                                                 "while True: libc.renameat2(-100, a, -100, b, 2)\n",
+                                                 tree.Path("pub/p"), tree.Path("pub/link")});
+    ASSERT_TRUE(loop.waitForStarted());
+    ASSERT_TRUE(testing_support::RunUntil([&] { return QFileInfo(tree.Path("pub/p")).isSymLink(); }, 10000));
+    int linksMet = 0;
+    testing_support::EachWayOfOpening([&](const char *way) {
+        for (int round = 0; round < 10; ++round) {
+            QStringList dirs;
+            std::vector<UnreadableDirectory> unreadable;
+            SearchDirs(tree.Root(), UnlimitedDepth, dirs, &unreadable);
+            ASSERT_EQ(ScanDirs(dirs, progress, progress, database.Path(), Permissions, &unreadable), 1) << way;
+            EXPECT_FALSE(dirs.join(u'\n').contains("secret")) << way << '\n' << Lines(dirs);
+            EXPECT_FALSE(StoredRows().join(u'\n').contains("\tdaemon\t")) << way << '\n' << Lines(StoredRows());
+            for (const UnreadableDirectory &passedOver : unreadable)
+                linksMet += passedOver.Reason.contains("symbolic link");
+        }
+    });
+    loop.kill();
+    loop.waitForFinished();
+    EXPECT_GT(linksMet, 0) << "the loop never met the scan";
 }
 
 TEST_F(ScanDirsTest, DatabaseFailuresGiveTheOneTableMessages)

@@ -6,6 +6,8 @@
 #include <QFile>
 #include <QTimer>
 
+#include <fcntl.h>
+#include <stdio.h>
 #include <sys/stat.h>
 
 #include <gtest/gtest.h>
@@ -112,7 +114,7 @@ TEST_F(SearchDirsTest, ChainDeeperThanOneHundredLevels)
     EXPECT_EQ(Search(tree.Path("deep"), 100).size(), 104);
 }
 
-TEST_F(SearchDirsTest, SymbolicLinksAreNeverFollowed)
+TEST_F(SearchDirsTest, SymbolicLinksAreNeverFollowedBelowTheRootAsTyped)
 {
     // A link back up the tree would make a search without limit loop; a link to another tree
     // would list directories outside the chosen root.
@@ -120,6 +122,32 @@ TEST_F(SearchDirsTest, SymbolicLinksAreNeverFollowed)
     ASSERT_TRUE(QFile::link(tree.Path("b"), tree.Path("c/to-b")));
     EXPECT_EQ(Relative(Search(tree.Root(), UnlimitedDepth), tree.Root()),
               "a a/a1 a/a1/a11 a/a2 b b/b1 b/b1/b11 b/b1/b11/b111 c");
+    // The root is searched as typed, also through a link, and its paths keep the typed name.
+    EXPECT_EQ(Relative(Search(tree.Path("c/to-b/b1"), UnlimitedDepth), tree.Path("c/to-b/b1")), "b11 b11/b111");
+
+    // A directory swapped for a link to a closed tree after the search found it, here "b" while it
+    // is listed: nothing is listed through the link below it, and the directory found below it is
+    // passed over.
+    testing_support::DirectoryTree closed;
+    closed.MakeDirs({"b1/secret"});
+    ASSERT_TRUE(QFile::link(closed.Root(), tree.Path("swap")));
+    QStringList dirs;
+    std::vector<UnreadableDirectory> unreadable;
+    bool swapped = false;
+    QTimer swap;
+    QObject::connect(&swap, &QTimer::timeout, [&] {
+        if (swapped || !dirs.contains(tree.Path("b/b1")))
+            return;
+        swapped = renameat2(AT_FDCWD, QFile::encodeName(tree.Path("b")).constData(), AT_FDCWD,
+                            QFile::encodeName(tree.Path("swap")).constData(), RENAME_EXCHANGE) == 0;
+    });
+    swap.start(0);
+    SearchDirs(tree.Root(), UnlimitedDepth, dirs, &unreadable);
+    ASSERT_TRUE(swapped);
+    EXPECT_EQ(Relative(dirs, tree.Root()), "a a/a1 a/a1/a11 a/a2 b b/b1 c");
+    ASSERT_EQ(unreadable.size(), 1u);
+    EXPECT_EQ(unreadable[0].Path, tree.Path("b/b1"));
+    EXPECT_EQ(unreadable[0].Reason, "A directory above it is a symbolic link");
 }
 
 // A directory that cannot be listed is listed itself but adds nothing, and is reported, unless

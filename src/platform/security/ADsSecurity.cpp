@@ -5,34 +5,36 @@
 
 #include <QFile>
 
-#include <acl/libacl.h>
+#include <endian.h>
 #include <fcntl.h>
 #include <grp.h>
+#include <linux/posix_acl.h>
+#include <linux/posix_acl_xattr.h>
 #include <pwd.h>
-#include <sys/acl.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <memory>
 
 namespace platform::security {
 
 namespace {
 
 constexpr QLatin1StringView FileMoniker("FILE://");
+constexpr char AccessAcl[] = "system.posix_acl_access";
+constexpr char DefaultAcl[] = "system.posix_acl_default";
 
 // Permission bits of one entry: read 4, write 2, execute 1 (as in a file mode).
 constexpr int ReadBit = 4;
 constexpr int WriteBit = 2;
 constexpr int ExecuteBit = 1;
+constexpr int PermissionBits = ReadBit | WriteBit | ExecuteBit;
 constexpr int NoEntry = -1;
-
-struct AclFree {
-    void operator()(void *object) const { acl_free(object); }
-};
-using AclHandle = std::unique_ptr<std::remove_pointer_t<acl_t>, AclFree>;
+// Room for the ACLs of almost every directory (a header and 127 entries) at the first read.
+constexpr size_t AclBytes = 1024;
 
 // The description is the system's message, unless given.
 [[noreturn]] void RaiseSystemError(int error, const QString &description = {})
@@ -44,35 +46,54 @@ using AclHandle = std::unique_ptr<std::remove_pointer_t<acl_t>, AclFree>;
                          QStringLiteral("ADsSecurity"));
 }
 
-// The directory, opened without following a link in its place: the search found a directory
-// there, and a link put there since (a directory swapped for a link to one that its owner keeps
-// closed) must not have that other directory's rights stored under the found name. Opened as a
-// path only, so that, as by name, a directory that may be searched but not listed (0711) still
-// has its rights read.
+// The path of a directory below root, or "." for root itself.
+QByteArray BelowRoot(const QString &path, const QString &root)
+{
+    if (path == root)
+        return QByteArrayLiteral(".");
+    const QString prefix = root.endsWith(u'/') ? root : root + u'/';
+    if (!path.startsWith(prefix))
+        RaiseSystemError(EINVAL, QStringLiteral("Not below %1").arg(root));
+    return QFile::encodeName(path.mid(prefix.size()));
+}
+
+// The directory, opened below its root without following a link anywhere on the way: the search
+// found a directory there, and a link put there since, in its place or in that of a directory
+// above it, must not have another directory's rights stored under the found name. Opened for
+// reading, so that both lists and the owner come from the one descriptor. A directory that may be
+// searched but not listed (0711) cannot be opened so by an ordinary user: it is opened as a path
+// only, and its lists are read through its /proc name, so that it keeps its rights as by name.
 class OpenDirectory {
 public:
-    explicit OpenDirectory(const QByteArray &path)
-        : m_fd(open(path.constData(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC))
+    OpenDirectory(const files::RootDirectory &root, const QByteArray &relative)
+        : m_fd(root.Open(relative, O_RDONLY))
     {
-        if (m_fd >= 0)
-            return;
-        // A link, refused for being one, says so.
-        const int error = errno;
-        struct stat link {};
-        if (lstat(path.constData(), &link) == 0 && S_ISLNK(link.st_mode))
-            RaiseSystemError(error, QStringLiteral("Is a symbolic link"));
-        RaiseSystemError(error);
+        if (m_fd < 0 && errno == EACCES) {
+            m_fd = root.Open(relative, O_PATH);
+            m_pathOnly = true;
+        }
+        if (m_fd < 0) {
+            const int error = errno;
+            RaiseSystemError(error, root.Reason(relative, error));
+        }
     }
     ~OpenDirectory() { close(m_fd); }
     OpenDirectory(const OpenDirectory &) = delete;
     OpenDirectory &operator=(const OpenDirectory &) = delete;
 
     int Fd() const { return m_fd; }
-    // A path that names this very directory, however its own path has changed since.
-    QByteArray Path() const { return "/proc/self/fd/" + QByteArray::number(m_fd); }
+
+    // An extended attribute of the directory, as getxattr gives it.
+    ssize_t Attribute(const char *name, char *value, size_t size) const
+    {
+        if (!m_pathOnly)
+            return fgetxattr(m_fd, name, value, size);
+        return getxattr(("/proc/self/fd/" + QByteArray::number(m_fd)).constData(), name, value, size);
+    }
 
 private:
     int m_fd;
+    bool m_pathOnly = false;
 };
 
 // The entries of one POSIX ACL, sorted by kind.
@@ -85,45 +106,66 @@ struct AclEntries {
     std::vector<std::pair<id_t, int>> groups;
 };
 
-int PermissionBits(acl_entry_t entry)
+// An ACL in the form the kernel stores and gives it, the same on every file system: a version
+// word, then entries of eight bytes (tag, permission bits, account number), little-endian.
+AclEntries ParseAcl(const char *bytes, size_t size)
 {
-    acl_permset_t permset = nullptr;
-    if (acl_get_permset(entry, &permset) != 0)
-        RaiseSystemError(errno);
-    return (acl_get_perm(permset, ACL_READ) == 1 ? ReadBit : 0)
-           | (acl_get_perm(permset, ACL_WRITE) == 1 ? WriteBit : 0)
-           | (acl_get_perm(permset, ACL_EXECUTE) == 1 ? ExecuteBit : 0);
-}
-
-id_t Qualifier(acl_entry_t entry)
-{
-    void *qualifier = acl_get_qualifier(entry);
-    if (!qualifier)
-        RaiseSystemError(errno);
-    const id_t id = *static_cast<id_t *>(qualifier);
-    acl_free(qualifier);
-    return id;
-}
-
-AclEntries ReadEntries(acl_t acl)
-{
+    posix_acl_xattr_header header{};
+    if (size < sizeof header || (size - sizeof header) % sizeof(posix_acl_xattr_entry) != 0)
+        RaiseSystemError(EINVAL);
+    std::memcpy(&header, bytes, sizeof header);
+    if (le32toh(header.a_version) != POSIX_ACL_XATTR_VERSION)
+        RaiseSystemError(EINVAL);
     AclEntries entries;
-    acl_entry_t entry = nullptr;
-    for (int which = ACL_FIRST_ENTRY; acl_get_entry(acl, which, &entry) == 1; which = ACL_NEXT_ENTRY) {
-        acl_tag_t tag = ACL_UNDEFINED_TAG;
-        if (acl_get_tag_type(entry, &tag) != 0)
-            RaiseSystemError(errno);
-        switch (tag) {
-        case ACL_USER_OBJ: entries.userObj = PermissionBits(entry); break;
-        case ACL_GROUP_OBJ: entries.groupObj = PermissionBits(entry); break;
-        case ACL_OTHER: entries.other = PermissionBits(entry); break;
-        case ACL_MASK: entries.mask = PermissionBits(entry); break;
-        case ACL_USER: entries.users.emplace_back(Qualifier(entry), PermissionBits(entry)); break;
-        case ACL_GROUP: entries.groups.emplace_back(Qualifier(entry), PermissionBits(entry)); break;
+    for (size_t at = sizeof header; at < size; at += sizeof(posix_acl_xattr_entry)) {
+        posix_acl_xattr_entry entry{};
+        std::memcpy(&entry, bytes + at, sizeof entry);
+        const int bits = le16toh(entry.e_perm) & PermissionBits;
+        const id_t id = le32toh(entry.e_id);
+        switch (le16toh(entry.e_tag)) {
+        case ACL_USER_OBJ: entries.userObj = bits; break;
+        case ACL_GROUP_OBJ: entries.groupObj = bits; break;
+        case ACL_OTHER: entries.other = bits; break;
+        case ACL_MASK: entries.mask = bits; break;
+        case ACL_USER: entries.users.emplace_back(id, bits); break;
+        case ACL_GROUP: entries.groups.emplace_back(id, bits); break;
         default: break;
         }
     }
     return entries;
+}
+
+// The access ACL of a directory that has only the permission bits of its mode.
+AclEntries ModeAcl(mode_t mode)
+{
+    AclEntries entries;
+    entries.userObj = (mode >> 6) & PermissionBits;
+    entries.groupObj = (mode >> 3) & PermissionBits;
+    entries.other = mode & PermissionBits;
+    return entries;
+}
+
+// One ACL of the directory, or nothing when it has none: a directory without an access ACL has
+// only its mode, one without a default ACL passes nothing on, and a file system without ACLs
+// (ramfs, /proc, /sys) has neither. buffer keeps the bytes, and grows to fit them.
+std::optional<AclEntries> ReadAcl(const OpenDirectory &directory, const char *name, std::vector<char> &buffer)
+{
+    // Never empty: asked with no room, the system gives the size alone.
+    buffer.resize(std::max(buffer.size(), AclBytes));
+    while (true) {
+        const ssize_t size = directory.Attribute(name, buffer.data(), buffer.size());
+        if (size >= 0)
+            return ParseAcl(buffer.data(), static_cast<size_t>(size));
+        if (errno == ENODATA || errno == ENOTSUP)
+            return std::nullopt;
+        if (errno != ERANGE)
+            RaiseSystemError(errno);
+        // Larger than the buffer: ask its size, and read again (it may have grown meanwhile).
+        const ssize_t needed = directory.Attribute(name, nullptr, 0);
+        if (needed < 0)
+            RaiseSystemError(errno);
+        buffer.resize(std::max(static_cast<size_t>(needed), AclBytes));
+    }
 }
 
 // For the owner the kernel consults only the owner entry, and a member of the owning group gets
@@ -138,18 +180,6 @@ AclEntries OneEntryPerTrustee(AclEntries acl, uid_t owner, gid_t group)
             acl.groupObj = (acl.groupObj == NoEntry ? 0 : acl.groupObj) | bits;
     }
     std::erase_if(acl.groups, [group](const auto &named) { return named.first == group; });
-    return acl;
-}
-
-// A file system without ACLs (ramfs, /proc, /sys) has only the permission bits of its mode, and
-// no default ACL. A descriptor opened as a path only is read through its /proc name.
-AclHandle ReadAcl(const OpenDirectory &directory, acl_type_t type, mode_t mode)
-{
-    AclHandle acl(acl_get_file(directory.Path().constData(), type));
-    if (!acl && errno == ENOTSUP)
-        acl.reset(type == ACL_TYPE_ACCESS ? acl_from_mode(mode) : acl_init(0));
-    if (!acl)
-        RaiseSystemError(errno);
     return acl;
 }
 
@@ -195,17 +225,32 @@ QString ADsSecurity::GroupTrustee(gid_t gid)
     });
 }
 
-std::optional<SecurityDescriptor> ADsSecurity::GetSecurityDescriptor(const QString &objectPath)
+// The root stays open while the directories asked for lie below it: a scan asks for those of one
+// root after another.
+const files::RootDirectory &ADsSecurity::OpenRoot(const QString &root)
+{
+    if (!m_root || root != m_rootPath) {
+        m_root.reset();
+        m_root.emplace(QFile::encodeName(root));
+        m_rootPath = root;
+    }
+    if (!m_root->IsOpen())
+        RaiseSystemError(m_root->Error());
+    return *m_root;
+}
+
+std::optional<SecurityDescriptor> ADsSecurity::GetSecurityDescriptor(const QString &objectPath, const QString &root)
 {
     if (!objectPath.startsWith(FileMoniker, Qt::CaseInsensitive))
         return std::nullopt;
-    const OpenDirectory directory(QFile::encodeName(objectPath.mid(FileMoniker.size())));
+    const QByteArray relative = BelowRoot(objectPath.mid(FileMoniker.size()), root);
+    const OpenDirectory directory(OpenRoot(root), relative);
     struct stat info {};
     if (fstat(directory.Fd(), &info) != 0)
         RaiseSystemError(errno);
-    const AclEntries access = OneEntryPerTrustee(ReadEntries(ReadAcl(directory, ACL_TYPE_ACCESS, info.st_mode).get()),
-                                                 info.st_uid, info.st_gid);
-    const AclEntries defaults = ReadEntries(ReadAcl(directory, ACL_TYPE_DEFAULT, info.st_mode).get());
+    const AclEntries access = OneEntryPerTrustee(
+        ReadAcl(directory, AccessAcl, m_attribute).value_or(ModeAcl(info.st_mode)), info.st_uid, info.st_gid);
+    const AclEntries defaults = ReadAcl(directory, DefaultAcl, m_attribute).value_or(AclEntries{});
 
     SecurityDescriptor descriptor;
     auto add = [&descriptor](int bits, const QString &trustee, uint32_t flags) {

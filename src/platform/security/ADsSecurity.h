@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/files/RootDirectory.h"
+
 #include <QString>
 
 #include <sys/types.h>
@@ -56,16 +58,23 @@ class ADsSecurity {
 public:
     ADsSecurity();
 
-    // objectPath is "FILE://" + the path of a directory. Another kind of object has no descriptor
-    // here (std::nullopt). Raises support::Error with the system's message when the path cannot be
-    // read or is no directory; a symbolic link is not followed ("Is a symbolic link").
-    std::optional<SecurityDescriptor> GetSecurityDescriptor(const QString &objectPath);
+    // objectPath is "FILE://" + the path of a directory at or below root, the directory that its
+    // search began at as the user typed it: root is opened as typed, and no symbolic link below it
+    // is followed. Another kind of object has no descriptor here (std::nullopt). Raises
+    // support::Error with the system's message when the path cannot be read or is no directory, or
+    // when a link is met below root ("Is a symbolic link", "A directory above it is a symbolic link").
+    std::optional<SecurityDescriptor> GetSecurityDescriptor(const QString &objectPath, const QString &root);
 
 private:
+    const files::RootDirectory &OpenRoot(const QString &root);
     QString UserTrustee(uid_t uid);
     QString GroupTrustee(gid_t gid);
 
     QString m_hostPrefix; // "HOST\"
+    // The root of the last call, open as long as the calls stay below it.
+    QString m_rootPath;
+    std::optional<files::RootDirectory> m_root;
+    std::vector<char> m_attribute; // the bytes of the last ACL read, kept for the next one
     std::unordered_map<uid_t, QString> m_users;
     std::unordered_map<gid_t, QString> m_groups;
 };
