@@ -10,7 +10,6 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -38,12 +37,9 @@ class Listing {
 public:
     Listing(const platform::files::RootDirectory &root, const QByteArray &relative) : m_dir(nullptr)
     {
-        const int fd = root.Open(relative, O_RDONLY);
-        if (fd >= 0 && !(m_dir = fdopendir(fd))) {
-            const int error = errno;
-            close(fd);
-            errno = error;
-        }
+        platform::files::Descriptor fd = root.Open(relative, O_RDONLY);
+        if (fd.IsOpen() && (m_dir = fdopendir(fd.Fd())))
+            fd.Release(); // the listing closes it
     }
     ~Listing()
     {

@@ -39,8 +39,9 @@ void Align(int fd, const struct stat &database)
     struct stat lock {};
     if (fstat(fd, &lock) != 0 || (geteuid() != 0 && lock.st_uid != geteuid()))
         return;
-    if (fchown(fd, database.st_uid, database.st_gid) != 0 && fchown(fd, static_cast<uid_t>(-1), database.st_gid) != 0) {
-        // Neither the owner nor the group is ours to give: the mode alone applies.
+    // Where neither the owner nor the group is ours to give, the mode alone applies.
+    if (fchown(fd, database.st_uid, database.st_gid) != 0) {
+        [[maybe_unused]] const int group = fchown(fd, static_cast<uid_t>(-1), database.st_gid);
     }
     fchmod(fd, LockMode(database.st_mode));
 }

@@ -1,5 +1,6 @@
 #include "platform/files/RegularFile.h"
 
+#include "platform/files/Descriptor.h"
 #include "support/Error.h"
 
 #include <QFile>
@@ -37,31 +38,6 @@ int KindError(const struct stat &info)
         return 0;
     return S_ISDIR(info.st_mode) ? EISDIR : NotRegular;
 }
-
-// Closes the descriptor on every way out that has not closed it with Close().
-class Descriptor {
-public:
-    explicit Descriptor(int fd) : m_fd(fd) {}
-    ~Descriptor()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    Descriptor(const Descriptor &) = delete;
-    Descriptor &operator=(const Descriptor &) = delete;
-
-    int Fd() const { return m_fd; }
-    // 0, or the error of the close (a file system that writes late reports a full disk here).
-    int Close()
-    {
-        const int result = ::close(m_fd);
-        m_fd = -1;
-        return result == 0 || errno == EINTR ? 0 : errno;
-    }
-
-private:
-    int m_fd;
-};
 
 // 0 when every byte was written, else the error.
 int WriteAll(int fd, QByteArrayView bytes)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/files/Descriptor.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -15,25 +17,22 @@ public:
     // Opens root as a path only; IsOpen() tells whether that worked, Error() the system's error
     // number when not.
     explicit RootDirectory(const QByteArray &root);
-    ~RootDirectory();
-    RootDirectory(const RootDirectory &) = delete;
-    RootDirectory &operator=(const RootDirectory &) = delete;
 
-    bool IsOpen() const { return m_fd >= 0; }
+    bool IsOpen() const { return m_root.IsOpen(); }
     int Error() const { return m_error; }
 
     // A new descriptor of the directory at relative, a path below the root ("a/b"; "." or "" is
     // the root itself), opened with flags (O_RDONLY or O_PATH; O_DIRECTORY and O_CLOEXEC are
-    // added). -1 with errno set when it cannot be opened: ELOOP when a symbolic link lies on the
-    // way or in the directory's place.
-    int Open(const QByteArray &relative, int flags) const;
+    // added). None, with errno set, when it cannot be opened: ELOOP when a symbolic link lies on
+    // the way or in the directory's place.
+    Descriptor Open(const QByteArray &relative, int flags) const;
 
     // Why Open(relative) failed with error, for people: the system's message, but for a link met
     // on the way whether it took the directory's own place or that of a directory above it.
     QString Reason(const QByteArray &relative, int error) const;
 
 private:
-    int m_fd;
+    Descriptor m_root;
     int m_error;
 };
 

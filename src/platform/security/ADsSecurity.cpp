@@ -13,7 +13,6 @@
 #include <pwd.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -68,31 +67,28 @@ public:
     OpenDirectory(const files::RootDirectory &root, const QByteArray &relative)
         : m_fd(root.Open(relative, O_RDONLY))
     {
-        if (m_fd < 0 && errno == EACCES) {
+        if (!m_fd.IsOpen() && errno == EACCES) {
             m_fd = root.Open(relative, O_PATH);
             m_pathOnly = true;
         }
-        if (m_fd < 0) {
+        if (!m_fd.IsOpen()) {
             const int error = errno;
             RaiseSystemError(error, root.Reason(relative, error));
         }
     }
-    ~OpenDirectory() { close(m_fd); }
-    OpenDirectory(const OpenDirectory &) = delete;
-    OpenDirectory &operator=(const OpenDirectory &) = delete;
 
-    int Fd() const { return m_fd; }
+    int Fd() const { return m_fd.Fd(); }
 
     // An extended attribute of the directory, as getxattr gives it.
     ssize_t Attribute(const char *name, char *value, size_t size) const
     {
         if (!m_pathOnly)
-            return fgetxattr(m_fd, name, value, size);
-        return getxattr(("/proc/self/fd/" + QByteArray::number(m_fd)).constData(), name, value, size);
+            return fgetxattr(Fd(), name, value, size);
+        return getxattr(("/proc/self/fd/" + QByteArray::number(Fd())).constData(), name, value, size);
     }
 
 private:
-    int m_fd;
+    files::Descriptor m_fd;
     bool m_pathOnly = false;
 };
 

@@ -53,8 +53,8 @@ public:
 };
 
 // Without a screen, and for an unattended run: a message box is written to the standard error
-// stream (WriteErrorLine) and answered with its first button, documents are handed to xdg-open, and the folder picker and file dialogs are
-// cancelled.
+// stream (WriteErrorLine) and answered with its first button, documents are handed to xdg-open,
+// and the folder picker and file dialogs are cancelled.
 class HeadlessShell : public Shell {
 public:
     int MessageBox(const QString &prompt, int style, const QString &title) override;
