@@ -3,6 +3,7 @@
 #include "platform/files/RootDirectory.h"
 #include "support/DoEvents.h"
 #include "support/Error.h"
+#include "support/NameBytes.h"
 
 #include <QFile>
 #include <QHash>
@@ -11,7 +12,6 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <deque>
@@ -75,35 +75,6 @@ bool IsDotOrDotDot(const char *name)
     return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
 }
 
-// A name that is no valid UTF-8 becomes a text with replacement characters, which names another
-// path (or none): such a directory cannot be stored or read back under its own name.
-bool StandsForItself(const QString &name, const char *bytes)
-{
-    return !name.contains(QChar::ReplacementCharacter) || QFile::encodeName(name) == bytes;
-}
-
-// The length of the UTF-8 sequence that bytes begin with, 0 when they begin with no valid one: a
-// valid sequence decodes and encodes back to itself.
-qsizetype SequenceLength(QByteArrayView bytes)
-{
-    for (qsizetype length = 1; length <= std::min<qsizetype>(4, bytes.size()); ++length)
-        if (QString::fromUtf8(bytes.first(length)).toUtf8() == bytes.first(length))
-            return length;
-    return 0;
-}
-
-// A name for people to read: each byte that is no part of valid UTF-8 as "\xHH".
-QString Escaped(QByteArrayView name)
-{
-    QString text;
-    while (!name.isEmpty()) {
-        const qsizetype length = SequenceLength(name);
-        text += length > 0 ? QString::fromUtf8(name.first(length)) : QString::asprintf("\\x%02X", uchar(name.front()));
-        name = name.sliced(std::max<qsizetype>(length, 1));
-    }
-    return text;
-}
-
 // One search, level by level. A directory is listed only when its subdirectories lie within the
 // depth: one on the deepest level is never opened, so that one that cannot be listed there, which
 // would lose nothing, is not reported. Every directory is opened below the root, as the root was
@@ -164,8 +135,8 @@ private:
     void Found(const QString &prefix, const char *bytes, int32_t level)
     {
         const QString name = QFile::decodeName(bytes);
-        if (!StandsForItself(name, bytes)) {
-            m_unreadable.push_back({prefix + Escaped(bytes), QStringLiteral("Name is not valid UTF-8")});
+        if (!support::StandsForItself(name, bytes)) {
+            m_unreadable.push_back({prefix + support::Escaped(bytes), QStringLiteral("Name is not valid UTF-8")});
             return;
         }
         QString path = prefix + name;
