@@ -130,7 +130,7 @@ struct frmScanNetwork::RunDisplay {
     std::array<StatusLabelView, 5> labels;
     bool attached = true;
     QStringList failures; // the closing texts of the tasks that failed or were cancelled
-    std::vector<UnreadableDirectory> unreadable; // directories passed over: not listed, or their rights not read
+    std::vector<PassedOver> unreadable; // what the tasks passed over: directories not listed or whose rights were not read
 };
 
 frmScanNetwork::frmScanNetwork(QWidget *parent) : QWidget(parent)
@@ -632,10 +632,10 @@ void frmScanNetwork::NotStarted(const support::Error &error)
 // failed by its exit code, a message box that went to standard error included. Directories that
 // could not be read are listed but fail nothing.
 void frmScanNetwork::EndUnattended(const QStringList &failures,
-                                   const std::vector<UnreadableDirectory> &unreadable)
+                                   const std::vector<PassedOver> &unreadable)
 {
-    for (const auto &[path, reason] : unreadable)
-        platform::shell::WriteErrorLine(QStringLiteral("Could not read (%1): %2").arg(reason, path));
+    for (const auto &[name, reason] : unreadable)
+        platform::shell::WriteErrorLine(QStringLiteral("Could not read (%1): %2").arg(reason, name));
     for (const QString &failure : failures)
         platform::shell::WriteErrorLine(failure);
     Form_Unload();

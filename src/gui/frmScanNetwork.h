@@ -1,6 +1,6 @@
 #pragma once
 
-#include "scan/UnreadableDirectory.h"
+#include "scan/PassedOver.h"
 
 #include <QStringList>
 #include <QWidget>
@@ -131,7 +131,7 @@ private:
     std::unique_ptr<platform::database::DatabaseClaim> ClaimDatabase(const QString &databasePath);
     void NotStarted(const support::Error &error);
     [[noreturn]] void EndUnattended(const QStringList &failures,
-                                    const std::vector<UnreadableDirectory> &unreadable);
+                                    const std::vector<PassedOver> &unreadable);
     void SetTitle(const QString &title);
     void SetLabelState(int index, LabelState state);
     void ShowMarker(QCheckBox *beside);

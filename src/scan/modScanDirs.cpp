@@ -88,7 +88,7 @@ private:
 // search began at is followed.
 std::optional<platform::security::SecurityDescriptor> ReadableDescriptor(platform::security::ADsSecurity &security,
                                                                        const QString &dir, const QString &root,
-                                                                       std::vector<UnreadableDirectory> &unreadable,
+                                                                       std::vector<PassedOver> &unreadable,
                                                                        const QSet<QString> &noted)
 {
     try {
@@ -128,13 +128,13 @@ QString MemberName(const QString &trustee)
 void StopScanDirs() { blnStopScanDirs = true; }
 
 int32_t ScanDirs(const QStringList &Dirs, support::ProgressBar &Bar, support::StatusLabel &Status,
-                 const QString &DbPath, const QString &Table, std::vector<UnreadableDirectory> *Unreadable)
+                 const QString &DbPath, const QString &Table, std::vector<PassedOver> *Unreadable)
 {
-    std::vector<UnreadableDirectory> own;
-    std::vector<UnreadableDirectory> &unreadable = Unreadable ? *Unreadable : own;
+    std::vector<PassedOver> own;
+    std::vector<PassedOver> &unreadable = Unreadable ? *Unreadable : own;
     QSet<QString> noted;
-    for (const UnreadableDirectory &passedOver : unreadable)
-        noted.insert(passedOver.Path);
+    for (const PassedOver &passedOver : unreadable)
+        noted.insert(passedOver.Name);
     platform::database::Connection connection;
     try {
         platform::security::ADsSecurity security;

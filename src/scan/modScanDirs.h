@@ -1,6 +1,6 @@
 #pragma once
 
-#include "scan/UnreadableDirectory.h"
+#include "scan/PassedOver.h"
 #include "support/ProgressPair.h"
 
 #include <QString>
@@ -25,7 +25,7 @@ namespace modScanDirs {
 // with a value too long for its column is left out and ends the step only at its end
 // (modDatabase::LeftOutRows). Symbolic links are not followed: the directory search lists none.
 int32_t ScanDirs(const QStringList &Dirs, support::ProgressBar &Bar, support::StatusLabel &Status,
-                 const QString &DbPath, const QString &Table, std::vector<UnreadableDirectory> *Unreadable = nullptr);
+                 const QString &DbPath, const QString &Table, std::vector<PassedOver> *Unreadable = nullptr);
 
 // Asks a running ScanDirs to stop once the directory in hand is complete. A stop asked for before
 // the scan starts is not seen by it.

@@ -82,7 +82,7 @@ bool IsDotOrDotDot(const char *name)
 // since, or one below it, is passed over.
 class Search {
 public:
-    Search(const QString &root, int32_t maxDepth, QStringList &dirs, std::vector<UnreadableDirectory> &unreadable)
+    Search(const QString &root, int32_t maxDepth, QStringList &dirs, std::vector<PassedOver> &unreadable)
         : m_root(QFile::encodeName(root)), m_prefixLength(root.endsWith(u'/') ? root.size() : root.size() + 1),
           m_maxDepth(maxDepth), m_dirs(dirs), m_unreadable(unreadable)
     {
@@ -159,7 +159,7 @@ private:
     const qsizetype m_prefixLength; // of the root and its "/": what precedes a relative path
     const int32_t m_maxDepth;
     QStringList &m_dirs;
-    std::vector<UnreadableDirectory> &m_unreadable;
+    std::vector<PassedOver> &m_unreadable;
     std::deque<std::pair<QString, int32_t>> m_queue;
 };
 
@@ -177,14 +177,14 @@ QString RootPath(const QString &RootDir)
     return root;
 }
 
-void SearchDirs(const QString &RootDir, int32_t MaxDepth, QStringList &Dirs, std::vector<UnreadableDirectory> *Unreadable)
+void SearchDirs(const QString &RootDir, int32_t MaxDepth, QStringList &Dirs, std::vector<PassedOver> *Unreadable)
 {
     const QString root = RootPath(RootDir);
     // A relative root would be taken from wherever the program was started (under cron, the home
     // folder), and its paths would not count their levels from "/".
     if (!root.startsWith(u'/'))
         RaiseForRoot(EINVAL, QStringLiteral("The root directory %1 is not an absolute path.").arg(root));
-    std::vector<UnreadableDirectory> ignored;
+    std::vector<PassedOver> ignored;
     Search(root, MaxDepth, Dirs, Unreadable ? *Unreadable : ignored).Run(root);
 }
 

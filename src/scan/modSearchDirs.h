@@ -1,6 +1,6 @@
 #pragma once
 
-#include "scan/UnreadableDirectory.h"
+#include "scan/PassedOver.h"
 
 #include <QString>
 #include <QStringList>
@@ -31,7 +31,7 @@ QString RootPath(const QString &RootDir);
 // that is no absolute path, or that cannot be listed, raises support::Error (source "SearchDirs")
 // with a description that names it and the reason.
 void SearchDirs(const QString &RootDir, int32_t MaxDepth, QStringList &Dirs,
-                std::vector<UnreadableDirectory> *Unreadable = nullptr);
+                std::vector<PassedOver> *Unreadable = nullptr);
 
 // The root each of Dirs was found below, as SearchDirs made them: the nearest ancestor that Dirs
 // does not hold, since the search adds a directory only right below its root or below a directory

@@ -175,15 +175,15 @@ TEST_F(ScanDirsTest, DirectoriesThatCannotBeReadArePassedOverAndCounted)
         ASSERT_EQ(renameat2(AT_FDCWD, QFile::encodeName(dirs.at(3)).constData(), AT_FDCWD,
                             QFile::encodeName(tree.Path("link")).constData(), RENAME_EXCHANGE), 0);
     };
-    std::vector<UnreadableDirectory> unreadable{{dirs.at(1), "Not listed by the search"}};
+    std::vector<PassedOver> unreadable{{dirs.at(1), "Not listed by the search"}};
     EXPECT_EQ(ScanDirs(dirs, progress, progress, database.Path(), Permissions, &unreadable), 1);
     EXPECT_EQ(progress.Caption(), "Directories scanned; 4 directories could not be read.");
     ASSERT_EQ(unreadable.size(), 4u);
-    EXPECT_EQ(unreadable[1].Path, dirs.at(3));
+    EXPECT_EQ(unreadable[1].Name, dirs.at(3));
     EXPECT_EQ(unreadable[1].Reason, "Is a symbolic link");
-    EXPECT_EQ(unreadable[2].Path, dirs.at(4));
+    EXPECT_EQ(unreadable[2].Name, dirs.at(4));
     EXPECT_EQ(unreadable[2].Reason, "A directory above it is a symbolic link");
-    EXPECT_EQ(unreadable[3].Path, tooLong);
+    EXPECT_EQ(unreadable[3].Name, tooLong);
     EXPECT_EQ(unreadable[3].Reason, "File name too long");
     const QStringList rows = StoredRows();
     EXPECT_EQ(rows.size(), 8) << Lines(rows);
@@ -245,12 +245,12 @@ TEST_F(ScanDirsTest, AUsersSwapLoopNeverLeadsTheScanIntoAClosedTree)
     testing_support::EachWayOfOpening([&](const char *way) {
         for (int round = 0; round < 10; ++round) {
             QStringList dirs;
-            std::vector<UnreadableDirectory> unreadable;
+            std::vector<PassedOver> unreadable;
             SearchDirs(tree.Root(), UnlimitedDepth, dirs, &unreadable);
             ASSERT_EQ(ScanDirs(dirs, progress, progress, database.Path(), Permissions, &unreadable), 1) << way;
             EXPECT_FALSE(dirs.join(u'\n').contains("secret")) << way << '\n' << Lines(dirs);
             EXPECT_FALSE(StoredRows().join(u'\n').contains("\tdaemon\t")) << way << '\n' << Lines(StoredRows());
-            for (const UnreadableDirectory &passedOver : unreadable)
+            for (const PassedOver &passedOver : unreadable)
                 linksMet += passedOver.Reason.contains("symbolic link");
         }
     });

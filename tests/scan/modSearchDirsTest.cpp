@@ -132,7 +132,7 @@ TEST_F(SearchDirsTest, SymbolicLinksAreNeverFollowedBelowTheRootAsTyped)
     closed.MakeDirs({"b1/secret"});
     ASSERT_TRUE(QFile::link(closed.Root(), tree.Path("swap")));
     QStringList dirs;
-    std::vector<UnreadableDirectory> unreadable;
+    std::vector<PassedOver> unreadable;
     bool swapped = false;
     QTimer swap;
     QObject::connect(&swap, &QTimer::timeout, [&] {
@@ -146,7 +146,7 @@ TEST_F(SearchDirsTest, SymbolicLinksAreNeverFollowedBelowTheRootAsTyped)
     ASSERT_TRUE(swapped);
     EXPECT_EQ(Relative(dirs, tree.Root()), "a a/a1 a/a1/a11 a/a2 b b/b1 c");
     ASSERT_EQ(unreadable.size(), 1u);
-    EXPECT_EQ(unreadable[0].Path, tree.Path("b/b1"));
+    EXPECT_EQ(unreadable[0].Name, tree.Path("b/b1"));
     EXPECT_EQ(unreadable[0].Reason, "A directory above it is a symbolic link");
 }
 
@@ -156,7 +156,7 @@ TEST_F(SearchDirsTest, DirectoryThatCannotBeListedIsReportedWhereItLosesWhatLies
 {
     tree.Chmod("b", 0700);
     QStringList dirs, shallow;
-    std::vector<UnreadableDirectory> unreadable, none;
+    std::vector<PassedOver> unreadable, none;
     {
         testing_support::Unprivileged nobody;
         if (!nobody.Active())
@@ -169,7 +169,7 @@ TEST_F(SearchDirsTest, DirectoryThatCannotBeListedIsReportedWhereItLosesWhatLies
     EXPECT_EQ(Relative(shallow, tree.Root()), "a b c");
     EXPECT_TRUE(none.empty());
     ASSERT_EQ(unreadable.size(), 1u);
-    EXPECT_EQ(unreadable[0].Path, tree.Path("b"));
+    EXPECT_EQ(unreadable[0].Name, tree.Path("b"));
     EXPECT_EQ(unreadable[0].Reason, "Permission denied");
 }
 
@@ -181,12 +181,12 @@ TEST_F(SearchDirsTest, NameThatIsNoUtf8IsReportedWithItsBadBytesEscaped)
     for (const QByteArray &name : {QByteArray("/lat\xe9n"), QByteArray("/lat\xe9n/below"), QByteArray("/caf\xc3\xa9-\xc3")})
         ASSERT_EQ(mkdir(root + name, 0755), 0);
     QStringList dirs;
-    std::vector<UnreadableDirectory> unreadable;
+    std::vector<PassedOver> unreadable;
     SearchDirs(tree.Path("c"), UnlimitedDepth, dirs, &unreadable);
     EXPECT_TRUE(dirs.isEmpty());
     QStringList reported;
-    for (const auto &[path, reason] : unreadable)
-        reported << path.mid(tree.Path("c").size()) + u' ' + reason;
+    for (const auto &[name, reason] : unreadable)
+        reported << name.mid(tree.Path("c").size()) + u' ' + reason;
     EXPECT_EQ(Sorted(reported), "/caf\u00e9-\\xC3 Name is not valid UTF-8 /lat\\xE9n Name is not valid UTF-8");
 }
 
