@@ -109,6 +109,7 @@ private:
     {
         const QString prefix = dir.endsWith(u'/') ? dir : dir + u'/';
         const QByteArray relative = level == 0 ? QByteArrayLiteral(".") : QFile::encodeName(dir.mid(m_prefixLength));
+        const qsizetype relativePrefix = level == 0 ? 0 : relative.size() + 1; // what precedes a name below it
         Listing listing(m_root, relative);
         if (!listing)
             return PassOver(dir, relative, errno, level); // unreadable, gone or a link: the search goes on
@@ -128,11 +129,14 @@ private:
             // triple the cost of the search without making the window any more responsive.
             serve = !IsDotOrDotDot(entry->d_name);
             if (entry->d_name[0] != '.' && IsDirectory(listing, *entry))
-                Found(prefix, entry->d_name, level + 1);
+                Found(prefix, relativePrefix, entry->d_name, level + 1);
         }
     }
 
-    void Found(const QString &prefix, const char *bytes, int32_t level)
+    // A directory whose path would be longer than the system's limit is passed over like one that
+    // cannot be listed, with what lies below it: it can be reached from the root, but no tool that
+    // works by path could open it.
+    void Found(const QString &prefix, qsizetype relativePrefix, const char *bytes, int32_t level)
     {
         const QString name = QFile::decodeName(bytes);
         if (!support::StandsForItself(name, bytes)) {
@@ -140,6 +144,10 @@ private:
             return;
         }
         QString path = prefix + name;
+        if (!m_root.WithinPathLimit(relativePrefix + qsizetype(std::strlen(bytes)))) {
+            m_unreadable.push_back({std::move(path), QString::fromLocal8Bit(std::strerror(ENAMETOOLONG))});
+            return;
+        }
         m_dirs.append(path);
         if (Opens(level))
             m_queue.push_back({std::move(path), level});

@@ -1,6 +1,7 @@
 #include "scan/modScanDirs.h"
 
 #include "common/DirectoryTree.h"
+#include "common/PathLimitChain.h"
 #include "common/ResultsDatabase.h"
 #include "common/TestSupport.h"
 #include "common/WithoutOpenat2.h"
@@ -189,6 +190,42 @@ TEST_F(ScanDirsTest, DirectoriesThatCannotBeReadArePassedOverAndCounted)
     EXPECT_EQ(rows.size(), 8) << Lines(rows);
     for (const QString &gone : {dirs.at(1), dirs.at(3), dirs.at(4)})
         EXPECT_FALSE(rows.join(u'\n').contains(gone + u'\t')) << Lines(rows);
+}
+
+// A user who may make directories in the tree (a sticky folder, as /tmp is) makes a chain past the
+// system's path limit. A directory whose path would be longer than 4,095 bytes is passed over by
+// the search, with nothing below it searched, and counted; one of exactly 4,095 bytes is stored,
+// and the scan succeeds, whichever way directories are opened. Handed such a directory, the rights
+// read passes it over too, although the root could still reach it.
+TEST_F(ScanDirsTest, APathPastTheSystemsLimitIsPassedOverAndCounted)
+{
+    const testing_support::PathLimitChain chain(tree.Root());
+    if (!chain.Made())
+        GTEST_SKIP() << "needs root and setpriv";
+    const QString fits = chain.Edge(4095), tooLong = chain.Edge(4096);
+    const auto passedOver = [](const std::vector<PassedOver> &items) {
+        QStringList lines;
+        for (const auto &[name, reason] : items)
+            lines << name + u' ' + reason;
+        return Lines(lines);
+    };
+    testing_support::EachWayOfOpening([&](const char *way) {
+        QStringList dirs;
+        std::vector<PassedOver> unreadable;
+        SearchDirs(tree.Root(), UnlimitedDepth, dirs, &unreadable);
+        EXPECT_EQ(dirs, chain.Chain() + QStringList{fits}) << way;
+        EXPECT_EQ(passedOver(unreadable), Lines({tooLong + " File name too long", fits + "/below File name too long"}))
+            << way;
+        ASSERT_EQ(ScanDirs(dirs, progress, progress, database.Path(), Permissions, &unreadable), 1) << way;
+        EXPECT_EQ(progress.Caption(), "Directories scanned; 2 directories could not be read.") << way;
+        EXPECT_TRUE(StoredRows().contains(Row(fits, "nobody", "Full"))) << way;
+
+        std::vector<PassedOver> handed;
+        ASSERT_EQ(ScanDirs({fits, tooLong}, progress, progress, database.Path(), Permissions, &handed), 1) << way;
+        EXPECT_EQ(passedOver(handed), Lines({tooLong + " File name too long"})) << way;
+        for (const QString &row : StoredRows())
+            EXPECT_TRUE(row.startsWith(fits + u'\t')) << way << ' ' << row.toStdString();
+    });
 }
 
 // The root is opened as the user typed it, also through a link (/home may be a link to
