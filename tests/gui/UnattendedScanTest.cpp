@@ -412,7 +412,8 @@ TEST(UnattendedScan, AFileSizeLimitFailsTheWritesButDoesNotKillTheProgram)
 
 // Every user has a private group of the same name: the owner and the owning group of a directory
 // stay two members, the group's members get the group's rights only, and the group counts as used.
-TEST(UnattendedScan, AGroupNamedLikeAnAccountStaysApartFromIt)
+// So do a deleted user and its private group, which keep the same number and no name.
+TEST(UnattendedScan, AGroupNamedOrNumberedLikeAnAccountStaysApartFromIt)
 {
     if (!privateMountsAvailable())
         GTEST_SKIP() << "private mount namespaces cannot be made here (they need root)";
@@ -428,6 +429,11 @@ TEST(UnattendedScan, AGroupNamedLikeAnAccountStaysApartFromIt)
     ASSERT_TRUE(QDir().mkpath(share));
     ASSERT_EQ(chown(QFile::encodeName(share).constData(), alice, alice), 0);
     ASSERT_EQ(chmod(QFile::encodeName(share).constData(), 0750), 0);
+    const uint32_t deleted = freeId(bob + 1);
+    const QString left = folder.File("shares/left");
+    ASSERT_TRUE(QDir().mkpath(left));
+    ASSERT_EQ(chown(QFile::encodeName(left).constData(), deleted, deleted), 0);
+    ASSERT_EQ(chmod(QFile::encodeName(left).constData(), 0750), 0);
     folder.Write("Quillmere.ini", ("[Options]\nScanPrograms=0\nSubdirectoryCount=1\n"
                                    "[Directories]\nDirectoryCount=1\nDirectory1=" + folder.File("shares") + "\n").toUtf8());
 
@@ -453,4 +459,14 @@ TEST(UnattendedScan, AGroupNamedLikeAnAccountStaysApartFromIt)
     ASSERT_EQ(clsAnalysis().GetUserRights(database, "", "qm-bob", directories, rights, progress, progress, "", true), 1);
     EXPECT_EQ(directories, QStringList{share});
     EXPECT_EQ(rights, QStringList{"Read&Execute"}) << "the group's rights, not its namesake owner's";
+
+    const QString number = QString::number(deleted);
+    EXPECT_EQ(count("Permissions where Path = '" + left + "'"), 2);
+    EXPECT_EQ(count("Permissions where Member = '" + number + "' and Right = 'Full'"), 1);
+    EXPECT_EQ(count("UsedGroups where GroupName = '@" + number + "'"), 1);
+    directories.clear();
+    rights.clear();
+    ASSERT_EQ(clsAnalysis().GetDirectoryRights(database, "", "@" + number, directories, rights, progress, progress, ""), 1);
+    EXPECT_EQ(directories, QStringList{left});
+    EXPECT_EQ(rights, QStringList{"Read&Execute"}) << "the group's rights, not its namesake user's";
 }

@@ -32,6 +32,7 @@ namespace {
 constexpr uid_t RootId = 0;
 constexpr uid_t DaemonId = 1; // user and group "daemon" share the name
 constexpr gid_t StaffId = 50;
+constexpr uid_t DeletedId = 54321; // neither a user nor a group
 
 const QString Permissions = QStringLiteral("Permissions");
 
@@ -90,7 +91,7 @@ TEST(MemberNameTest, CutAtTheFirstBackslash)
 
 TEST_F(ScanDirsTest, RowsOfRealAclsInListOrder)
 {
-    tree.MakeDirs({"shared", "daemon", "o'neil"});
+    tree.MakeDirs({"shared", "daemon", "o'neil", "deleted", "deletedAcl"});
     // The owner comes again as a named group, not in a row.
     tree.Chown("shared", RootId, StaffId);
     tree.SetAcl("shared", "u::rwx,g::r-x,g:root:rw-,m::rwx,o::r-x");
@@ -100,19 +101,28 @@ TEST_F(ScanDirsTest, RowsOfRealAclsInListOrder)
     // Nothing for others, and a permission set without a name.
     tree.Chown("o'neil", RootId, StaffId);
     tree.Chmod("o'neil", 0730);
+    // A deleted user and its private group, both without an entry, have the same number and stay
+    // two trustees, as owner and owning group, and as named entries.
+    tree.Chown("deleted", DeletedId, DeletedId);
+    tree.Chmod("deleted", 0750);
+    tree.SetAcl("deletedAcl", "u::rwx,u:54321:r-x,g::---,g:54321:rwx,m::rwx,o::---");
     database.Exec("insert into Permissions values('/earlier','x','Full')");
 
-    const QString shared = tree.Path("shared"), daemon = tree.Path("daemon"), oneil = tree.Path("o|neil");
-    EXPECT_EQ(Scan({shared, daemon, tree.Path("o'neil")}), 1);
+    const QString shared = tree.Path("shared"), daemon = tree.Path("daemon"), oneil = tree.Path("o|neil"),
+                  deleted = tree.Path("deleted"), deletedAcl = tree.Path("deletedAcl");
+    EXPECT_EQ(Scan({shared, daemon, tree.Path("o'neil"), deleted, deletedAcl}), 1);
     EXPECT_EQ(Lines(StoredRows()), Lines({Row(shared, "root", "Full"), Row(shared, "staff", "Read&Execute"),
                                           Row(shared, "@root", "Read&Write"), Row(shared, "Everyone", "Read&Execute"),
                                           Row(daemon, "daemon", "Full"), Row(daemon, "@daemon", "Read&Execute"),
-                                          Row(oneil, "root", "Full"),
-                                          Row(oneil, "staff", "1201B6")}));
-    EXPECT_EQ(progress.captions, (QStringList{"Scannning directories ( 33% )", "Scannning directories ( 66% )",
+                                          Row(oneil, "root", "Full"), Row(oneil, "staff", "1201B6"),
+                                          Row(deleted, "54321", "Full"), Row(deleted, "@54321", "Read&Execute"),
+                                          Row(deletedAcl, "root", "Full"), Row(deletedAcl, "54321", "Read&Execute"),
+                                          Row(deletedAcl, "@54321", "Full")}));
+    EXPECT_EQ(progress.captions, (QStringList{"Scannning directories ( 20% )", "Scannning directories ( 40% )",
+                                              "Scannning directories ( 60% )", "Scannning directories ( 80% )",
                                               "Scannning directories ( 100% )", "Directories scanned successfully."}));
-    EXPECT_EQ(progress.Max(), 3);
-    EXPECT_EQ(progress.Value(), 3);
+    EXPECT_EQ(progress.Max(), 5);
+    EXPECT_EQ(progress.Value(), 5);
 }
 
 TEST_F(ScanDirsTest, PercentIsRoundedDownFromTheExactFraction)
