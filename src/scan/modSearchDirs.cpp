@@ -182,7 +182,13 @@ QString RootPath(const QString &RootDir)
         root.remove(0, 1);
     while (root.size() > 1 && root.endsWith(u'/'))
         root.chop(1);
-    return root;
+    if (!root.startsWith(u'/'))
+        return root; // refused as typed
+    // "//srv" would pass for a network share in the rights views, and "/srv/./data" for a
+    // directory of its own; neither part changes which directory the path reaches.
+    QStringList parts = root.split(u'/', Qt::SkipEmptyParts);
+    parts.removeAll(QStringLiteral("."));
+    return u'/' + parts.join(u'/');
 }
 
 void SearchDirs(const QString &RootDir, int32_t MaxDepth, QStringList &Dirs, std::vector<PassedOver> *Unreadable)
@@ -192,6 +198,11 @@ void SearchDirs(const QString &RootDir, int32_t MaxDepth, QStringList &Dirs, std
     // folder), and its paths would not count their levels from "/".
     if (!root.startsWith(u'/'))
         RaiseForRoot(EINVAL, QStringLiteral("The root directory %1 is not an absolute path.").arg(root));
+    // ".." goes up from wherever the part before it leads, which is not the directory its text
+    // names when that part is a link. Taken out by the text, the root could reach another directory
+    // than the system's; kept, every path stored below it would carry it.
+    if (root.split(u'/').contains(QStringLiteral("..")))
+        RaiseForRoot(EINVAL, QStringLiteral("The root directory %1 has a \"..\" part: give the path without it.").arg(root));
     std::vector<PassedOver> ignored;
     Search(root, MaxDepth, Dirs, Unreadable ? *Unreadable : ignored).Run(root);
 }
