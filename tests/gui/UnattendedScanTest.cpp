@@ -349,9 +349,10 @@ TEST(UnattendedScan, EverySettingsFileIsReadAndNoneLosesWhatItHeld)
 }
 
 // Directories that cannot be read are passed over and the scan goes on: a file system without
-// ACLs (ramfs), a Latin-1 name that is no UTF-8 and paths longer than the system's limit, which
-// any user who may make directories in the tree (a sticky folder, as /tmp is) can make. The last
-// two are counted and named, each once.
+// ACLs (ramfs), names that are no UTF-8 and paths longer than the system's limit, which any user
+// who may make directories in the tree (a sticky folder, as /tmp is) can make. The last two are
+// counted and named, each once, every name printed so that it stands for one name only: its own
+// backslash doubled, beside bytes and a line break that would print alike.
 TEST(UnattendedScan, DirectoriesThatCannotBeReadArePassedOverAndTheScanGoesOn)
 {
     if (!privateMountsAvailable())
@@ -363,7 +364,7 @@ TEST(UnattendedScan, DirectoriesThatCannotBeReadArePassedOverAndTheScanGoesOn)
     ASSERT_EQ(chmod(QFile::encodeName(folder.Path()).constData(), 0755), 0); // for nobody, who makes the chain
     for (const char *dir : {"a-plain/inner", "ramfs", "z-plain/inner"})
         ASSERT_TRUE(QDir().mkpath(shares + u'/' + dir));
-    for (const QByteArray name : {"lat\xe9n", "lat\xe9n/below"})
+    for (const QByteArray name : {"lat\xe9n", "lat\xe9n/below", "q\\xE9\xe9", "q\xe9\xe9", "nl\nx\xe9", "nl\\x0Ax\xe9"})
         ASSERT_EQ(mkdir((QFile::encodeName(shares) + '/' + name).constData(), 0755), 0) << name.toStdString();
     const testing_support::PathLimitChain chain(shares);
     ASSERT_TRUE(chain.Made());
@@ -379,20 +380,22 @@ TEST(UnattendedScan, DirectoriesThatCannotBeReadArePassedOverAndTheScanGoesOn)
     EXPECT_EQ(process.exitCode(), 0) << errors.toStdString();
     const QString bad = "Quill Mere: Could not read (Name is not valid UTF-8): " + shares,
                   tooLong = "Quill Mere: Could not read (File name too long): ";
-    QStringList expected{bad + "/lat\\xE9n", tooLong + chain.Edge(4095) + "/below", tooLong + chain.Edge(4096)};
+    QStringList expected{bad + "/lat\\xE9n", bad + "/nl\\x0Ax\\xE9", bad + "/nl\\\\x0Ax\\xE9", bad + "/q\\xE9\\xE9",
+                         bad + "/q\\\\xE9\\xE9", tooLong + chain.Edge(4095) + "/below", tooLong + chain.Edge(4096)};
     QStringList lines = errors.split(u'\n', Qt::SkipEmptyParts);
     expected.sort();
     lines.sort();
     EXPECT_EQ(lines.join(u'\n').toStdString(), expected.join(u'\n').toStdString());
     EXPECT_TRUE(errors.endsWith(u'\n'));
-    EXPECT_TRUE(folder.Read("ScanLog.log").contains("  -  Directories scanned; 3 directories could not be read.\r\n"));
+    EXPECT_TRUE(folder.Read("ScanLog.log").contains("  -  Directories scanned; 7 directories could not be read.\r\n"));
 
     const QString database = folder.File("NetworkInfo.mdb");
     const auto count = [&](const QString &where) { return rowCount(database, "Permissions where " + where); };
     for (const char *dir : {"a-plain", "a-plain/inner", "ramfs/inner", "z-plain", "z-plain/inner"})
         EXPECT_EQ(count("Path = '" + shares + u'/' + dir + "' and Member = 'root' and Right = 'Full'"), 1) << dir;
     EXPECT_EQ(count("Path = '" + shares + "/ramfs' and Member = 'Everyone'"), 0) << "the mount's own mode, 0750";
-    EXPECT_EQ(count("Path like '" + shares + "/lat%'"), 0) << "no stand-in for lat\\xe9n";
+    EXPECT_EQ(count("Path like '" + shares + "/lat%' or Path like '" + shares + "/q%' or Path like '" + shares + "/nl%'"), 0)
+        << "no stand-in for a name that is no UTF-8";
     EXPECT_EQ(count("Path = '" + chain.Edge(4095) + "' and Member = 'nobody' and Right = 'Full'"), 1);
     EXPECT_EQ(count("length(Path) > 4095"), 0);
 }
