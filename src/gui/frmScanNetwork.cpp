@@ -482,14 +482,16 @@ QStringList frmScanNetwork::Roots() const
     return roots;
 }
 
-// Task 2: the search below every root. A root that is no absolute path or cannot be listed fails
-// the task, and the rights are not scanned then: the table keeps the last scan's rows rather than
-// lose those of a root that is only missing for a while (a mount that did not come up).
+// Task 2: the search below every root. A root that is no absolute path, has a ".." part or cannot
+// be listed fails the task, and the rights are not scanned then: the table keeps the last scan's
+// rows rather than lose those of a root that is only missing for a while (a mount that did not
+// come up).
 int32_t frmScanNetwork::SearchRoots(RunDisplay &display)
 {
     display.labels[1].setCaption(QStringLiteral("Searching directories..."));
     colDirs.clear();
     const int32_t depth = Depth();
+    const auto earlier = static_cast<std::ptrdiff_t>(display.unreadable.size()); // passed over by earlier tasks
     QStringList refused;
     for (const QString &root : Roots()) {
         try {
@@ -498,6 +500,16 @@ int32_t frmScanNetwork::SearchRoots(RunDisplay &display)
             refused << error.Description();
         }
     }
+    // A root inside another is searched from both: what lies below it is stored, and named, once.
+    colDirs.removeDuplicates();
+    QSet<QString> named;
+    const auto repeated = [&named](const PassedOver &passedOver) {
+        const bool seen = named.contains(passedOver.Name);
+        named.insert(passedOver.Name);
+        return seen;
+    };
+    display.unreadable.erase(std::remove_if(display.unreadable.begin() + earlier, display.unreadable.end(), repeated),
+                             display.unreadable.end());
     SetTitle(QStringLiteral("Progress  (task 3/5)"));
     if (!refused.isEmpty()) {
         display.labels[1].setCaption(refused.join(u' ') + QStringLiteral(" The directory rights were not scanned."));

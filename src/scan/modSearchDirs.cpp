@@ -109,6 +109,7 @@ private:
     {
         const QString prefix = dir.endsWith(u'/') ? dir : dir + u'/';
         const QByteArray relative = level == 0 ? QByteArrayLiteral(".") : QFile::encodeName(dir.mid(m_prefixLength));
+        const qsizetype relativePrefix = level == 0 ? 0 : relative.size() + 1; // what precedes a name below it
         Listing listing(m_root, relative);
         if (!listing)
             return PassOver(dir, relative, errno, level); // unreadable, gone or a link: the search goes on
@@ -128,11 +129,14 @@ private:
             // triple the cost of the search without making the window any more responsive.
             serve = !IsDotOrDotDot(entry->d_name);
             if (entry->d_name[0] != '.' && IsDirectory(listing, *entry))
-                Found(prefix, entry->d_name, level + 1);
+                Found(prefix, relativePrefix, entry->d_name, level + 1);
         }
     }
 
-    void Found(const QString &prefix, const char *bytes, int32_t level)
+    // A directory whose path would be longer than the system's limit is passed over like one that
+    // cannot be listed, with what lies below it: it can be reached from the root, but no tool that
+    // works by path could open it.
+    void Found(const QString &prefix, qsizetype relativePrefix, const char *bytes, int32_t level)
     {
         const QString name = QFile::decodeName(bytes);
         if (!support::StandsForItself(name, bytes)) {
@@ -140,6 +144,10 @@ private:
             return;
         }
         QString path = prefix + name;
+        if (!m_root.WithinPathLimit(relativePrefix + qsizetype(std::strlen(bytes)))) {
+            m_unreadable.push_back({std::move(path), QString::fromLocal8Bit(std::strerror(ENAMETOOLONG))});
+            return;
+        }
         m_dirs.append(path);
         if (Opens(level))
             m_queue.push_back({std::move(path), level});
@@ -174,7 +182,13 @@ QString RootPath(const QString &RootDir)
         root.remove(0, 1);
     while (root.size() > 1 && root.endsWith(u'/'))
         root.chop(1);
-    return root;
+    if (!root.startsWith(u'/'))
+        return root; // refused as typed
+    // "//srv" would pass for a network share in the rights views, and "/srv/./data" for a
+    // directory of its own; neither part changes which directory the path reaches.
+    QStringList parts = root.split(u'/', Qt::SkipEmptyParts);
+    parts.removeAll(QStringLiteral("."));
+    return u'/' + parts.join(u'/');
 }
 
 void SearchDirs(const QString &RootDir, int32_t MaxDepth, QStringList &Dirs, std::vector<PassedOver> *Unreadable)
@@ -184,6 +198,11 @@ void SearchDirs(const QString &RootDir, int32_t MaxDepth, QStringList &Dirs, std
     // folder), and its paths would not count their levels from "/".
     if (!root.startsWith(u'/'))
         RaiseForRoot(EINVAL, QStringLiteral("The root directory %1 is not an absolute path.").arg(root));
+    // ".." goes up from wherever the part before it leads, which is not the directory its text
+    // names when that part is a link. Taken out by the text, the root could reach another directory
+    // than the system's; kept, every path stored below it would carry it.
+    if (root.split(u'/').contains(QStringLiteral("..")))
+        RaiseForRoot(EINVAL, QStringLiteral("The root directory %1 has a \"..\" part: give the path without it.").arg(root));
     std::vector<PassedOver> ignored;
     Search(root, MaxDepth, Dirs, Unreadable ? *Unreadable : ignored).Run(root);
 }

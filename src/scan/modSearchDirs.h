@@ -14,7 +14,8 @@ namespace modSearchDirs {
 inline constexpr int32_t UnlimitedDepth = 100;
 
 // The path a root entry names: blanks before it and "/" after it dropped (blanks at its end
-// belong to its name). Two entries with the same path are the same root.
+// belong to its name), and, in an absolute path, repeated "/" and "." parts ("//srv/./data" is
+// "/srv/data"). Two entries with the same path are the same root.
 QString RootPath(const QString &RootDir);
 
 // Appends to Dirs the directories below RootDir, breadth first, down to MaxDepth levels (level 1
@@ -26,10 +27,11 @@ QString RootPath(const QString &RootDir);
 // directories whose subdirectories lie within MaxDepth are listed. What the search has to pass
 // over is appended to Unreadable (when given), with its reason: a subdirectory that cannot be
 // listed, or whose listing breaks off, adds what was found before; a directory whose name is no
-// valid UTF-8 (a text would stand for another path) is left out with everything below it. The
-// message loop is served while listing, before each further entry (not after "." and ".."). A root
-// that is no absolute path, or that cannot be listed, raises support::Error (source "SearchDirs")
-// with a description that names it and the reason.
+// valid UTF-8 (a text would stand for another path), or whose path would be longer than the
+// system's 4,095 bytes ("File name too long"), is left out with everything below it. The message
+// loop is served while listing, before each further entry (not after "." and ".."). A root that
+// is no absolute path, has a ".." part, or cannot be listed, raises support::Error (source
+// "SearchDirs") with a description that names it (as RootPath gives it) and the reason.
 void SearchDirs(const QString &RootDir, int32_t MaxDepth, QStringList &Dirs,
                 std::vector<PassedOver> *Unreadable = nullptr);
 

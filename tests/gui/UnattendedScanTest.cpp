@@ -1,4 +1,5 @@
 #include "analysis/clsAnalysis.h"
+#include "common/PathLimitChain.h"
 #include "common/TestSupport.h"
 #include "platform/database/Recordset.h"
 #include "platform/directory/NssDirectory.h"
@@ -66,22 +67,6 @@ struct RemovedTree {
     ~RemovedTree() { QProcess::execute("rm", {"-rf", path}); }
     QString path;
 };
-
-// Makes a chain of directories below base whose full paths grow past PATH_MAX (the system cannot
-// name its lower end by path), each 200 bytes long.
-void makeChainPastPathMax(const QString &base)
-{
-    int fd = open(QFile::encodeName(base).constData(), O_DIRECTORY | O_RDONLY);
-    const QByteArray name(200, 'd');
-    for (qsizetype length = base.size(); fd >= 0 && length < 4400; length += name.size() + 1) {
-        ASSERT_EQ(mkdirat(fd, name.constData(), 0755), 0);
-        const int next = openat(fd, name.constData(), O_DIRECTORY | O_RDONLY);
-        close(fd);
-        fd = next;
-    }
-    ASSERT_GE(fd, 0);
-    close(fd);
-}
 
 // An id that is neither a user's nor a group's on this machine.
 uint32_t freeId(uint32_t from)
@@ -364,8 +349,10 @@ TEST(UnattendedScan, EverySettingsFileIsReadAndNoneLosesWhatItHeld)
 }
 
 // Directories that cannot be read are passed over and the scan goes on: a file system without
-// ACLs (ramfs), a Latin-1 name that is no UTF-8 and paths past PATH_MAX. The last two are counted
-// and listed, once each.
+// ACLs (ramfs), names that are no UTF-8 and paths longer than the system's limit, which any user
+// who may make directories in the tree (a sticky folder, as /tmp is) can make. The last two are
+// counted and named, each once, every name printed so that it stands for one name only: its own
+// backslash doubled, beside bytes and a line break that would print alike.
 TEST(UnattendedScan, DirectoriesThatCannotBeReadArePassedOverAndTheScanGoesOn)
 {
     if (!privateMountsAvailable())
@@ -374,17 +361,15 @@ TEST(UnattendedScan, DirectoriesThatCannotBeReadArePassedOverAndTheScanGoesOn)
     folder.InstallDatabase();
     const QString shares = folder.File("shares");
     const RemovedTree removed{shares};
-    for (const char *dir : {"a-plain/inner", "ramfs", "long", "z-plain/inner"})
+    ASSERT_EQ(chmod(QFile::encodeName(folder.Path()).constData(), 0755), 0); // for nobody, who makes the chain
+    for (const char *dir : {"a-plain/inner", "ramfs", "z-plain/inner"})
         ASSERT_TRUE(QDir().mkpath(shares + u'/' + dir));
-    ASSERT_EQ(mkdir((QFile::encodeName(shares) + "/lat\xe9n").constData(), 0755), 0);
-    ASSERT_EQ(mkdir((QFile::encodeName(shares) + "/lat\xe9n/below").constData(), 0755), 0);
-    makeChainPastPathMax(shares + "/long");
+    for (const QByteArray name : {"lat\xe9n", "lat\xe9n/below", "q\\xE9\xe9", "q\xe9\xe9", "nl\nx\xe9", "nl\\x0Ax\xe9"})
+        ASSERT_EQ(mkdir((QFile::encodeName(shares) + '/' + name).constData(), 0755), 0) << name.toStdString();
+    const testing_support::PathLimitChain chain(shares);
+    ASSERT_TRUE(chain.Made());
     folder.Write("Quillmere.ini", ("[Options]\nScanUsers=0\nScanPrograms=0\nAllSubdirectories=1\n"
                                    "[Directories]\nDirectoryCount=1\nDirectory1=" + shares + "\n").toUtf8());
-
-    QString tooLong = shares + "/long"; // the first directory of the chain that the system cannot name
-    while (tooLong.size() < 4096)
-        tooLong += u'/' + QString(200, u'd');
 
     QProcess process;
     startUnattended(folder, process,
@@ -393,17 +378,26 @@ TEST(UnattendedScan, DirectoriesThatCannotBeReadArePassedOverAndTheScanGoesOn)
     ASSERT_TRUE(process.waitForFinished(120000));
     const QString errors = QString::fromUtf8(process.readAllStandardError());
     EXPECT_EQ(process.exitCode(), 0) << errors.toStdString();
-    EXPECT_EQ(errors, "Quill Mere: Could not read (Name is not valid UTF-8): " + shares + "/lat\\xE9n\n"
-                      "Quill Mere: Could not read (File name too long): " + tooLong + "\n");
-    EXPECT_TRUE(folder.Read("ScanLog.log").contains("  -  Directories scanned; 2 directories could not be read.\r\n"));
+    const QString bad = "Quill Mere: Could not read (Name is not valid UTF-8): " + shares,
+                  tooLong = "Quill Mere: Could not read (File name too long): ";
+    QStringList expected{bad + "/lat\\xE9n", bad + "/nl\\x0Ax\\xE9", bad + "/nl\\\\x0Ax\\xE9", bad + "/q\\xE9\\xE9",
+                         bad + "/q\\\\xE9\\xE9", tooLong + chain.Edge(4095) + "/below", tooLong + chain.Edge(4096)};
+    QStringList lines = errors.split(u'\n', Qt::SkipEmptyParts);
+    expected.sort();
+    lines.sort();
+    EXPECT_EQ(lines.join(u'\n').toStdString(), expected.join(u'\n').toStdString());
+    EXPECT_TRUE(errors.endsWith(u'\n'));
+    EXPECT_TRUE(folder.Read("ScanLog.log").contains("  -  Directories scanned; 7 directories could not be read.\r\n"));
 
     const QString database = folder.File("NetworkInfo.mdb");
     const auto count = [&](const QString &where) { return rowCount(database, "Permissions where " + where); };
     for (const char *dir : {"a-plain", "a-plain/inner", "ramfs/inner", "z-plain", "z-plain/inner"})
         EXPECT_EQ(count("Path = '" + shares + u'/' + dir + "' and Member = 'root' and Right = 'Full'"), 1) << dir;
     EXPECT_EQ(count("Path = '" + shares + "/ramfs' and Member = 'Everyone'"), 0) << "the mount's own mode, 0750";
-    EXPECT_EQ(count("Path like '" + shares + "/lat%'"), 0) << "no stand-in for lat\\xe9n";
-    EXPECT_GT(count("Path like '" + shares + "/long/%'"), 10);
+    EXPECT_EQ(count("Path like '" + shares + "/lat%' or Path like '" + shares + "/q%' or Path like '" + shares + "/nl%'"), 0)
+        << "no stand-in for a name that is no UTF-8";
+    EXPECT_EQ(count("Path = '" + chain.Edge(4095) + "' and Member = 'nobody' and Right = 'Full'"), 1);
+    EXPECT_EQ(count("length(Path) > 4095"), 0);
 }
 
 // A file-size limit (ulimit -f) makes the writes fail, and the run says so, instead of killing it.
@@ -421,7 +415,8 @@ TEST(UnattendedScan, AFileSizeLimitFailsTheWritesButDoesNotKillTheProgram)
 
 // Every user has a private group of the same name: the owner and the owning group of a directory
 // stay two members, the group's members get the group's rights only, and the group counts as used.
-TEST(UnattendedScan, AGroupNamedLikeAnAccountStaysApartFromIt)
+// So do a deleted user and its private group, which keep the same number and no name.
+TEST(UnattendedScan, AGroupNamedOrNumberedLikeAnAccountStaysApartFromIt)
 {
     if (!privateMountsAvailable())
         GTEST_SKIP() << "private mount namespaces cannot be made here (they need root)";
@@ -437,6 +432,11 @@ TEST(UnattendedScan, AGroupNamedLikeAnAccountStaysApartFromIt)
     ASSERT_TRUE(QDir().mkpath(share));
     ASSERT_EQ(chown(QFile::encodeName(share).constData(), alice, alice), 0);
     ASSERT_EQ(chmod(QFile::encodeName(share).constData(), 0750), 0);
+    const uint32_t deleted = freeId(bob + 1);
+    const QString left = folder.File("shares/left");
+    ASSERT_TRUE(QDir().mkpath(left));
+    ASSERT_EQ(chown(QFile::encodeName(left).constData(), deleted, deleted), 0);
+    ASSERT_EQ(chmod(QFile::encodeName(left).constData(), 0750), 0);
     folder.Write("Quillmere.ini", ("[Options]\nScanPrograms=0\nSubdirectoryCount=1\n"
                                    "[Directories]\nDirectoryCount=1\nDirectory1=" + folder.File("shares") + "\n").toUtf8());
 
@@ -462,4 +462,14 @@ TEST(UnattendedScan, AGroupNamedLikeAnAccountStaysApartFromIt)
     ASSERT_EQ(clsAnalysis().GetUserRights(database, "", "qm-bob", directories, rights, progress, progress, "", true), 1);
     EXPECT_EQ(directories, QStringList{share});
     EXPECT_EQ(rights, QStringList{"Read&Execute"}) << "the group's rights, not its namesake owner's";
+
+    const QString number = QString::number(deleted);
+    EXPECT_EQ(count("Permissions where Path = '" + left + "'"), 2);
+    EXPECT_EQ(count("Permissions where Member = '" + number + "' and Right = 'Full'"), 1);
+    EXPECT_EQ(count("UsedGroups where GroupName = '@" + number + "'"), 1);
+    directories.clear();
+    rights.clear();
+    ASSERT_EQ(clsAnalysis().GetDirectoryRights(database, "", "@" + number, directories, rights, progress, progress, ""), 1);
+    EXPECT_EQ(directories, QStringList{left});
+    EXPECT_EQ(rights, QStringList{"Read&Execute"}) << "the group's rights, not its namesake user's";
 }

@@ -24,6 +24,7 @@
 #include <QTimer>
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -55,6 +56,19 @@ struct ScanFixture {
         platform::database::Recordset rows;
         rows.Open("select count(*) from Permissions", connection);
         return rows.Fields(0).Value().toInt();
+    }
+
+    // Every row of the rights, sorted, so that a repeated or respelled directory shows.
+    QStringList StoredRights() const
+    {
+        QStringList rows;
+        platform::database::Connection connection;
+        modDatabase::OpenDatabase(connection, folder.File("NetworkInfo.mdb"));
+        platform::database::Recordset records;
+        for (records.Open("select Path || ' ' || Member || ' ' || Right from Permissions order by 1", connection);
+             !records.Eof(); records.MoveNext())
+            rows << records.Fields(0).Text();
+        return rows;
     }
 
     QString LastScanDate() const { return clsAnalysis().GetLastScanDate(folder.File("NetworkInfo.mdb")); }
@@ -215,39 +229,46 @@ TEST(frmScanNetwork, TheDepthComesFromTheBoxRoundedToEvenOrIsUnlimited)
     }
 }
 
-// Each root is searched once, however often it is listed; an empty list still empties the rights.
-// A root that is missing or relative fails the search, named with its reason, and the rights are
-// not scanned: the table keeps the last scan's rows.
+// Each root is searched once, however often and however spelled it is listed (a trailing "/", "//",
+// "."), and a directory below two roots, one inside the other, is stored and counted once; an
+// empty list still empties the rights. A root that is missing, relative or has a ".." part fails
+// the search, named with its reason, and the rights are not scanned: the table keeps the last
+// scan's rows.
 TEST(frmScanNetwork, RootsAreSearchedOnceAndOneThatCannotBeListedKeepsTheLastRights)
 {
     ScanFixture fx;
     const QString root = fx.Tree(2), gone = fx.folder.File("gone");
+    ASSERT_EQ(mkdir((QFile::encodeName(root) + "/d0/lat\xe9n").constData(), 0755), 0); // passed over
     const QString notListed = "The root directory " + gone + " cannot be listed: No such file or directory. "
-                              "The root directory tree is not an absolute path. The directory rights were not scanned.";
-    const QString listed = "Directories listed successfully.", scanned = "Directories scanned successfully.";
+                              "The root directory tree is not an absolute path. The root directory " + root
+                              + "/d1/../d0 has a \"..\" part: give the path without it. The directory rights were not scanned.";
+    const QString listed = "Directories listed successfully.", scanned = "Directories scanned successfully.",
+                  passedOver = "Directories scanned; 1 directory could not be read.";
     const struct {
         QStringList roots;
         QString listed, scanned;
-        bool rows; // as many as the one root gives, or none
+        bool rows; // those the one root gives, or none
     } cases[] = {
-        {{root}, listed, scanned, true},
-        {{root, root + "/", " " + root + "//"}, listed, scanned, true},
+        {{root}, listed, passedOver, true},
+        {{root, root + "/", " " + root + "//", "/" + root + "/./", root.section(u'/', 0, -2) + "//./tree"}, listed, passedOver, true},
+        {{root + "/d0", root}, listed, passedOver, true},
         {{}, listed, scanned, false},
-        {{root}, listed, scanned, true},
-        {{gone, root, "tree"}, notListed, "Scanning directories (0%)", true},
+        {{root}, listed, passedOver, true},
+        {{gone, root, "tree", root + "/d1/../d0"}, notListed, "Scanning directories (0%)", true},
     };
-    int oneRoot = -1;
+    QStringList oneRoot;
     for (const auto &c : cases) {
         frmScanNetwork window;
         prepare(window, {&frmScanNetwork::chkDirectories}, c.roots);
         window.cmdStart_Click();
-        EXPECT_EQ(window.lblProgress[1]->text(), c.listed);
-        EXPECT_EQ(window.lblProgress[2]->text(), c.scanned);
-        if (oneRoot < 0)
-            oneRoot = fx.PermissionRows();
-        EXPECT_EQ(fx.PermissionRows(), c.rows ? oneRoot : 0) << c.roots.join(", ").toStdString();
+        const std::string roots = c.roots.join(", ").toStdString();
+        EXPECT_EQ(window.lblProgress[1]->text(), c.listed) << roots;
+        EXPECT_EQ(window.lblProgress[2]->text(), c.scanned) << roots;
+        if (oneRoot.isEmpty())
+            oneRoot = fx.StoredRights();
+        EXPECT_EQ(fx.StoredRights(), c.rows ? oneRoot : QStringList()) << roots;
     }
-    EXPECT_GT(oneRoot, 0);
+    EXPECT_TRUE(oneRoot.join(u'\n').contains(root + "/d0/sub root Full")) << oneRoot.join(u'\n').toStdString();
     EXPECT_TRUE(fx.LogLines().at(fx.LogLines().size() - 2).endsWith("  -  " + notListed));
 }
 

@@ -86,14 +86,19 @@ TEST_F(ADsSecurityTest, OwnerGroupAndEveryoneByNameOrNumber)
     tree.Chown("dir", DaemonId, DaemonId);
     tree.Chmod("dir", 0730);
     EXPECT_EQ(Read("dir"), Expected({{FullAccess, Host("daemon"), 0}, {WriteAccess | ExecuteAccess, Host("@daemon"), 0}}));
-    // An account that no longer exists keeps its number; user 4 and group 4 keep their own names.
-    tree.Chown("dir", 54321, AdmId);
-    tree.SetAcl("dir", "u::r-x,u:4:rwx,u:54322:-w-,g::r--,g:54323:r--,m::rwx,o::---");
+    // A user that no longer exists keeps its number, a group without an entry "@" and its number:
+    // a deleted user and its private group of the same number stay two trustees. User 4 and
+    // group 4 keep their own names.
+    tree.Chown("dir", 54321, 54321);
+    tree.SetAcl("dir", "u::r-x,u:4:rwx,u:54322:-w-,g::r--,g:adm:r--,g:54322:rwx,m::rwx,o::---");
+    tree.SetDefaultAcl("dir", "u::---,g::---,g:54321:r-x,m::r-x,o::---");
     EXPECT_EQ(Read("dir"), Expected({{ReadAccess | ExecuteAccess, Host("54321"), 0},
                                      {FullAccess, Host("sync"), 0},
                                      {WriteAccess, Host("54322"), 0},
+                                     {ReadAccess, Host("@54321"), 0},
                                      {ReadAccess, Host("adm"), 0},
-                                     {ReadAccess, Host("54323"), 0}}));
+                                     {FullAccess, Host("@54322"), 0},
+                                     {ReadAccess | ExecuteAccess, Host("@54321"), DefaultAclFlags}}));
     // Lists longer than the room of a first read, in both ACLs.
     QStringList named;
     std::vector<AccessControlEntry> access{{ReadAccess | ExecuteAccess, Host("54321"), 0}}, inherited;

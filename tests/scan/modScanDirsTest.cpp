@@ -1,6 +1,7 @@
 #include "scan/modScanDirs.h"
 
 #include "common/DirectoryTree.h"
+#include "common/PathLimitChain.h"
 #include "common/ResultsDatabase.h"
 #include "common/TestSupport.h"
 #include "common/WithoutOpenat2.h"
@@ -31,6 +32,7 @@ namespace {
 constexpr uid_t RootId = 0;
 constexpr uid_t DaemonId = 1; // user and group "daemon" share the name
 constexpr gid_t StaffId = 50;
+constexpr uid_t DeletedId = 54321; // neither a user nor a group
 
 const QString Permissions = QStringLiteral("Permissions");
 
@@ -89,7 +91,7 @@ TEST(MemberNameTest, CutAtTheFirstBackslash)
 
 TEST_F(ScanDirsTest, RowsOfRealAclsInListOrder)
 {
-    tree.MakeDirs({"shared", "daemon", "o'neil"});
+    tree.MakeDirs({"shared", "daemon", "o'neil", "deleted", "deletedAcl"});
     // The owner comes again as a named group, not in a row.
     tree.Chown("shared", RootId, StaffId);
     tree.SetAcl("shared", "u::rwx,g::r-x,g:root:rw-,m::rwx,o::r-x");
@@ -99,19 +101,28 @@ TEST_F(ScanDirsTest, RowsOfRealAclsInListOrder)
     // Nothing for others, and a permission set without a name.
     tree.Chown("o'neil", RootId, StaffId);
     tree.Chmod("o'neil", 0730);
+    // A deleted user and its private group, both without an entry, have the same number and stay
+    // two trustees, as owner and owning group, and as named entries.
+    tree.Chown("deleted", DeletedId, DeletedId);
+    tree.Chmod("deleted", 0750);
+    tree.SetAcl("deletedAcl", "u::rwx,u:54321:r-x,g::---,g:54321:rwx,m::rwx,o::---");
     database.Exec("insert into Permissions values('/earlier','x','Full')");
 
-    const QString shared = tree.Path("shared"), daemon = tree.Path("daemon"), oneil = tree.Path("o|neil");
-    EXPECT_EQ(Scan({shared, daemon, tree.Path("o'neil")}), 1);
+    const QString shared = tree.Path("shared"), daemon = tree.Path("daemon"), oneil = tree.Path("o|neil"),
+                  deleted = tree.Path("deleted"), deletedAcl = tree.Path("deletedAcl");
+    EXPECT_EQ(Scan({shared, daemon, tree.Path("o'neil"), deleted, deletedAcl}), 1);
     EXPECT_EQ(Lines(StoredRows()), Lines({Row(shared, "root", "Full"), Row(shared, "staff", "Read&Execute"),
                                           Row(shared, "@root", "Read&Write"), Row(shared, "Everyone", "Read&Execute"),
                                           Row(daemon, "daemon", "Full"), Row(daemon, "@daemon", "Read&Execute"),
-                                          Row(oneil, "root", "Full"),
-                                          Row(oneil, "staff", "1201B6")}));
-    EXPECT_EQ(progress.captions, (QStringList{"Scannning directories ( 33% )", "Scannning directories ( 66% )",
+                                          Row(oneil, "root", "Full"), Row(oneil, "staff", "1201B6"),
+                                          Row(deleted, "54321", "Full"), Row(deleted, "@54321", "Read&Execute"),
+                                          Row(deletedAcl, "root", "Full"), Row(deletedAcl, "54321", "Read&Execute"),
+                                          Row(deletedAcl, "@54321", "Full")}));
+    EXPECT_EQ(progress.captions, (QStringList{"Scannning directories ( 20% )", "Scannning directories ( 40% )",
+                                              "Scannning directories ( 60% )", "Scannning directories ( 80% )",
                                               "Scannning directories ( 100% )", "Directories scanned successfully."}));
-    EXPECT_EQ(progress.Max(), 3);
-    EXPECT_EQ(progress.Value(), 3);
+    EXPECT_EQ(progress.Max(), 5);
+    EXPECT_EQ(progress.Value(), 5);
 }
 
 TEST_F(ScanDirsTest, PercentIsRoundedDownFromTheExactFraction)
@@ -189,6 +200,42 @@ TEST_F(ScanDirsTest, DirectoriesThatCannotBeReadArePassedOverAndCounted)
     EXPECT_EQ(rows.size(), 8) << Lines(rows);
     for (const QString &gone : {dirs.at(1), dirs.at(3), dirs.at(4)})
         EXPECT_FALSE(rows.join(u'\n').contains(gone + u'\t')) << Lines(rows);
+}
+
+// A user who may make directories in the tree (a sticky folder, as /tmp is) makes a chain past the
+// system's path limit. A directory whose path would be longer than 4,095 bytes is passed over by
+// the search, with nothing below it searched, and counted; one of exactly 4,095 bytes is stored,
+// and the scan succeeds, whichever way directories are opened. Handed such a directory, the rights
+// read passes it over too, although the root could still reach it.
+TEST_F(ScanDirsTest, APathPastTheSystemsLimitIsPassedOverAndCounted)
+{
+    const testing_support::PathLimitChain chain(tree.Root());
+    if (!chain.Made())
+        GTEST_SKIP() << "needs root and setpriv";
+    const QString fits = chain.Edge(4095), tooLong = chain.Edge(4096);
+    const auto passedOver = [](const std::vector<PassedOver> &items) {
+        QStringList lines;
+        for (const auto &[name, reason] : items)
+            lines << name + u' ' + reason;
+        return Lines(lines);
+    };
+    testing_support::EachWayOfOpening([&](const char *way) {
+        QStringList dirs;
+        std::vector<PassedOver> unreadable;
+        SearchDirs(tree.Root(), UnlimitedDepth, dirs, &unreadable);
+        EXPECT_EQ(dirs, chain.Chain() + QStringList{fits}) << way;
+        EXPECT_EQ(passedOver(unreadable), Lines({tooLong + " File name too long", fits + "/below File name too long"}))
+            << way;
+        ASSERT_EQ(ScanDirs(dirs, progress, progress, database.Path(), Permissions, &unreadable), 1) << way;
+        EXPECT_EQ(progress.Caption(), "Directories scanned; 2 directories could not be read.") << way;
+        EXPECT_TRUE(StoredRows().contains(Row(fits, "nobody", "Full"))) << way;
+
+        std::vector<PassedOver> handed;
+        ASSERT_EQ(ScanDirs({fits, tooLong}, progress, progress, database.Path(), Permissions, &handed), 1) << way;
+        EXPECT_EQ(passedOver(handed), Lines({tooLong + " File name too long"})) << way;
+        for (const QString &row : StoredRows())
+            EXPECT_TRUE(row.startsWith(fits + u'\t')) << way << ' ' << row.toStdString();
+    });
 }
 
 // The root is opened as the user typed it, also through a link (/home may be a link to

@@ -2,6 +2,7 @@
 
 #include "common/DirectoryTree.h"
 #include "support/Error.h"
+#include "support/NameBytes.h"
 
 #include <QFile>
 #include <QTimer>
@@ -186,7 +187,7 @@ TEST_F(SearchDirsTest, NameThatIsNoUtf8IsReportedWithItsBadBytesEscaped)
     EXPECT_TRUE(dirs.isEmpty());
     QStringList reported;
     for (const auto &[name, reason] : unreadable)
-        reported << name.mid(tree.Path("c").size()) + u' ' + reason;
+        reported << QString::fromUtf8(support::Printed(name.mid(tree.Path("c").size()))) + u' ' + reason;
     EXPECT_EQ(Sorted(reported), "/caf\u00e9-\\xC3 Name is not valid UTF-8 /lat\\xE9n Name is not valid UTF-8");
 }
 

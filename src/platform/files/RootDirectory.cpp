@@ -45,13 +45,18 @@ Descriptor OpenNameByName(int root, const QByteArray &relative, int flags)
 } // namespace
 
 RootDirectory::RootDirectory(const QByteArray &root)
-    : m_root(open(root.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC)), m_error(m_root.IsOpen() ? 0 : errno)
+    : m_root(open(root.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC)), m_error(m_root.IsOpen() ? 0 : errno),
+      m_prefixLength(root.endsWith('/') ? root.size() : root.size() + 1)
 {
 }
 
 Descriptor RootDirectory::Open(const QByteArray &relative, int flags) const
 {
     const QByteArray path = relative.isEmpty() ? QByteArrayLiteral(".") : relative;
+    if (path != "." && !WithinPathLimit(path.size())) {
+        errno = ENAMETOOLONG;
+        return Descriptor();
+    }
     open_how how{};
     how.flags = static_cast<uint64_t>(flags | O_DIRECTORY | O_CLOEXEC);
     how.resolve = RESOLVE_NO_SYMLINKS;

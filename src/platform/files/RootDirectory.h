@@ -5,6 +5,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <linux/limits.h>
+
 namespace platform::files {
 
 // A directory tree read from the root that the user named. The root is opened as typed, links on
@@ -21,10 +23,16 @@ public:
     bool IsOpen() const { return m_root.IsOpen(); }
     int Error() const { return m_error; }
 
+    // Whether the directory at a path below the root of relativeLength bytes has a full path (the
+    // root's, "/" and the relative path) within the system's limit of 4,095 bytes. One beyond it
+    // can be reached from the root, but no tool that works by path could open it: the tree is read
+    // as far as such tools see it.
+    bool WithinPathLimit(qsizetype relativeLength) const { return m_prefixLength + relativeLength < PATH_MAX; }
+
     // A new descriptor of the directory at relative, a path below the root ("a/b"; "." or "" is
     // the root itself), opened with flags (O_RDONLY or O_PATH; O_DIRECTORY and O_CLOEXEC are
     // added). None, with errno set, when it cannot be opened: ELOOP when a symbolic link lies on
-    // the way or in the directory's place.
+    // the way or in the directory's place, ENAMETOOLONG when it lies beyond the path limit.
     Descriptor Open(const QByteArray &relative, int flags) const;
 
     // Why Open(relative) failed with error, for people: the system's message, but for a link met
@@ -34,6 +42,7 @@ public:
 private:
     Descriptor m_root;
     int m_error;
+    qsizetype m_prefixLength; // of the root and the "/" before a relative path
 };
 
 } // namespace platform::files

@@ -179,16 +179,13 @@ AclEntries OneEntryPerTrustee(AclEntries acl, uid_t owner, gid_t group)
     return acl;
 }
 
-// The trustee of an account number, looked up once per object. An account that no longer exists
-// (a deleted user, files from another machine) keeps its number as its name.
+// The trustee of an account number, looked up once per object.
 template <typename Id, typename Lookup>
 QString CachedTrustee(std::unordered_map<Id, QString> &cache, Id id, const QString &hostPrefix, Lookup nameOf)
 {
     auto found = cache.find(id);
-    if (found == cache.end()) {
-        const QString name = nameOf(id);
-        found = cache.emplace(id, hostPrefix + (name.isEmpty() ? QString::number(id) : name)).first;
-    }
+    if (found == cache.end())
+        found = cache.emplace(id, hostPrefix + nameOf(id)).first;
     return found->second;
 }
 
@@ -203,11 +200,15 @@ uint32_t AccessMaskOf(bool read, bool write, bool execute)
 
 ADsSecurity::ADsSecurity() : m_hostPrefix(directory::NssDirectory::HostShortName() + u'\\') {}
 
+// An account that no longer exists (a deleted user, files from another machine) keeps its
+// number as its name; a group without an entry keeps it after "@", as a group named like an
+// account is set apart: a deleted user's private group has the user's number, and its rights are
+// not the user's.
 QString ADsSecurity::UserTrustee(uid_t uid)
 {
     return CachedTrustee(m_users, uid, m_hostPrefix, [](uid_t id) {
         const passwd *account = getpwuid(id);
-        return account ? QString::fromUtf8(account->pw_name) : QString();
+        return account ? QString::fromUtf8(account->pw_name) : QString::number(id);
     });
 }
 
@@ -217,7 +218,7 @@ QString ADsSecurity::GroupTrustee(gid_t gid)
     // are two trustees.
     return CachedTrustee(m_groups, gid, m_hostPrefix, [](gid_t id) {
         const group *account = getgrgid(id);
-        return account ? directory::NssDirectory::GroupName(account->gr_name) : QString();
+        return account ? directory::NssDirectory::GroupName(account->gr_name) : u'@' + QString::number(id);
     });
 }
 

@@ -34,7 +34,8 @@ inline constexpr char16_t CreatorGroupTrustee[] = u"CREATOR GROUP";
 
 struct AccessControlEntry {
     uint32_t AccessMask = 0;
-    QString Trustee;       // "HOST\name" ("HOST\@name": a group named like an account), "Everyone",
+    QString Trustee;       // "HOST\name" ("HOST\@name": a group named like an account), "HOST\4242"
+                           // ("HOST\@4242": a group) for a number without an entry, "Everyone",
                            // "CREATOR OWNER" or "CREATOR GROUP"
     uint32_t AceFlags = 0; // 0, or DefaultAclFlags for an entry of the default ACL
 };

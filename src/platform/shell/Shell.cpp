@@ -1,6 +1,7 @@
 #include "platform/shell/Shell.h"
 
 #include "support/Installed.h"
+#include "support/NameBytes.h"
 #include "Version.h"
 
 #include <QProcess>
@@ -70,23 +71,7 @@ const MessageBoxRecord &MessageBoxesShown() { return record(); }
 
 void WriteErrorLine(const QString &text, const QString &title)
 {
-    const QByteArray bytes = (programTitleOr(title) + QStringLiteral(": ") + text).toUtf8();
-    const auto escaped = [](char byte) {
-        return QByteArray("\\x") + QByteArray::number(uchar(byte), 16).toUpper().rightJustified(2, '0');
-    };
-    QByteArray line;
-    for (qsizetype i = 0; i < bytes.size(); ++i) {
-        const uchar byte = bytes[i];
-        // C0 and DEL are one byte; a C1 control (U+0080 to U+009F) is 0xC2 and a byte below 0xA0.
-        const bool c1 = byte == 0xC2 && i + 1 < bytes.size() && uchar(bytes[i + 1]) < 0xA0;
-        if (c1) {
-            line += escaped(bytes[i]) + escaped(bytes[i + 1]);
-            ++i;
-        } else {
-            line += byte < 0x20 || byte == 0x7F ? escaped(bytes[i]) : QByteArray(1, bytes[i]);
-        }
-    }
-    std::fprintf(stderr, "%s\n", line.constData());
+    std::fprintf(stderr, "%s\n", support::Printed(programTitleOr(title) + QStringLiteral(": ") + text).constData());
 }
 
 } // namespace platform::shell

@@ -79,9 +79,10 @@ struct MessageBoxRecord {
 };
 const MessageBoxRecord &MessageBoxesShown();
 
-// Writes "title: text" to standard error as one line (an empty title means the program's title).
-// Each control character is written as the "\xHH" of its bytes, so that no text (a file name with
-// a line break in it, say) can pass for a line of its own in what cron mails.
+// Writes "title: text" to standard error as one line (an empty title means the program's title),
+// as support::Printed gives it: a backslash as "\\", each control character and each byte of a
+// name kept by support::Escaped as "\xHH", so that no name in it (a file name with a line break
+// in it, say) can pass for another, or for a line of its own in what cron mails.
 void WriteErrorLine(const QString &text, const QString &title = {});
 
 // The answer a style's first button gives (OK, Abort, Yes or Retry).
