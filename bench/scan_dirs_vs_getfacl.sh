@@ -23,18 +23,11 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 "$make_database" "$work/empty.mdb"
 
-seconds() { # runs the command, prints its wall-clock seconds
-    local start end
-    start=$(date +%s%N)
-    "$@"
-    end=$(date +%s%N)
-    awk -v ns=$((end - start)) 'BEGIN { printf "%.3f\n", ns / 1e9 }'
-}
+source bench/timing.sh
 # The scan of one build (its bench_scan_dirs) into the database file, which starts empty each time.
 fresh() { cp "$work/empty.mdb" "$2"; }
 scan() { "$1" "$tree" "$2" 2>/dev/null; }
 getfacl_tree() { getfacl -R -p "$tree" > /dev/null; }
-median() { sort -g | awk '{ a[NR] = $1 } END { print (NR % 2) ? a[(NR + 1) / 2] : (a[NR / 2] + a[NR / 2 + 1]) / 2 }'; }
 rows() { sqlite3 "$1" 'select * from Permissions order by rowid'; }
 
 for kind in $trees; do

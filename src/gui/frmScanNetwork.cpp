@@ -131,6 +131,17 @@ struct frmScanNetwork::RunDisplay {
     bool attached = true;
     QStringList failures; // the closing texts of the tasks that failed or were cancelled
     std::vector<PassedOver> unreadable; // what the tasks passed over: directories not listed or whose rights were not read
+    // The accounts and groups the users task passed over: kept apart, since the rights scan
+    // counts every directory in unreadable.
+    std::vector<PassedOver> names;
+
+    // What the run passed over, in the order of its tasks.
+    std::vector<PassedOver> PassedOverItems() const
+    {
+        std::vector<PassedOver> items = names;
+        items.insert(items.end(), unreadable.begin(), unreadable.end());
+        return items;
+    }
 };
 
 frmScanNetwork::frmScanNetwork(QWidget *parent) : QWidget(parent)
@@ -566,7 +577,8 @@ void frmScanNetwork::RunTasks()
         if (users) {
             RunTask(0, chkUsers, [&] {
                 return modScanUsersGroups::ScanUsersGroups(display.bar, display.labels[0], databasePath, QStringLiteral("Users"),
-                                                    QStringLiteral("Groups"), QStringLiteral("UserGroup"), domain);
+                                                    QStringLiteral("Groups"), QStringLiteral("UserGroup"), domain,
+                                                    &display.names);
             }, true);
         }
         bool listed = false;
@@ -610,12 +622,12 @@ void frmScanNetwork::RunTasks()
         // Unattended, nobody could press a button to get out of the failed state, and a program
         // left running would swallow every later scheduled start: report every failure and end.
         if (m_autoScan)
-            EndUnattended(display.failures << display.labels[4].Caption(), display.unreadable);
+            EndUnattended(display.failures << display.labels[4].Caption(), display.PassedOverItems());
         return;
     }
     m_run = nullptr;
     if (m_autoScan)
-        EndUnattended(display.failures, display.unreadable);
+        EndUnattended(display.failures, display.PassedOverItems());
 }
 
 // The run's claim on its database, held until the run ends. When another run holds it, or it

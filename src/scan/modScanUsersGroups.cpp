@@ -6,6 +6,8 @@
 #include "support/DateText.h"
 #include "support/DoEvents.h"
 
+#include <QSet>
+
 namespace modScanUsersGroups {
 
 namespace {
@@ -36,8 +38,53 @@ void StoreRow(platform::database::Connection &cn, const QString &table, const Va
     SkippingMissingProperty([&] { leftOut.Store([&] { modDatabase::InsertRow(cn, table, values()); }); });
 }
 
+// The accounts and groups whose names are no text, which the results database cannot hold: each
+// is passed over, noted once in the run's list and counted in the task's closing line.
+class UnreadableNames {
+public:
+    explicit UnreadableNames(std::vector<PassedOver> &list) : m_list(list) {}
+
+    // True when the object's name is text; otherwise notes it.
+    bool Readable(const User &user) { return Readable(user, m_users, QStringLiteral("Account name is not valid UTF-8")); }
+    bool Readable(const Group &group) { return Readable(group, m_groups, QStringLiteral("Group name is not valid UTF-8")); }
+
+    QString FinishedText() const
+    {
+        if (m_users.isEmpty() && m_groups.isEmpty())
+            return QStringLiteral("Users and groups scanned successfully.");
+        QStringList counts;
+        if (!m_users.isEmpty())
+            counts << Counted(m_users.size(), QStringLiteral("user"));
+        if (!m_groups.isEmpty())
+            counts << Counted(m_groups.size(), QStringLiteral("group"));
+        return QStringLiteral("Users and groups scanned; %1 could not be read.").arg(counts.join(QStringLiteral(" and ")));
+    }
+
+private:
+    static QString Counted(qsizetype count, const QString &noun)
+    {
+        return QString::number(count) + u' ' + noun + (count == 1 ? QString() : QStringLiteral("s"));
+    }
+
+    bool Readable(const DirectoryObject &object, QSet<QString> &noted, const QString &reason)
+    {
+        const QString &name = object.UnreadableName();
+        if (name.isEmpty())
+            return true;
+        if (!noted.contains(name)) {
+            noted.insert(name);
+            m_list.push_back({name, reason});
+        }
+        return false;
+    }
+
+    std::vector<PassedOver> &m_list;
+    QSet<QString> m_users;
+    QSet<QString> m_groups;
+};
+
 void StoreUser(platform::database::Connection &cn, const User &user, const QString &strUsersTable,
-               const QString &strUserGroupTable, modDatabase::LeftOutRows &leftOut)
+               const QString &strUserGroupTable, modDatabase::LeftOutRows &leftOut, UnreadableNames &unreadable)
 {
     // Every text starts afresh for each user, so a value the directory does not hold is never
     // taken over from the user before.
@@ -55,17 +102,21 @@ void StoreUser(platform::database::Connection &cn, const User &user, const QStri
                            TrueFalse((lngFlags & kDontExpirePassword) != 0), strLastLogin};
     }, leftOut);
     StoreRow(cn, strUserGroupTable, [&] { return QStringList{strName, QStringLiteral("Users")}; }, leftOut);
-    for (const Group &group : user.Groups())
-        StoreRow(cn, strUserGroupTable, [&] { return QStringList{strName, EscapeQuotes(group.Name())}; }, leftOut);
+    for (const Group &group : user.Groups()) {
+        if (unreadable.Readable(group))
+            StoreRow(cn, strUserGroupTable, [&] { return QStringList{strName, EscapeQuotes(group.Name())}; }, leftOut);
+    }
 }
 
 } // namespace
 
 int32_t ScanUsersGroups(support::ProgressBar &ProgressBar, support::StatusLabel &lblStatus,
                         const QString &strDatabasePath, const QString &strUsersTable, const QString &strGroupsTable,
-                        const QString &strUserGroupTable, const QString &strDomain)
+                        const QString &strUserGroupTable, const QString &strDomain, std::vector<PassedOver> *Unreadable)
 {
     Q_UNUSED(ProgressBar); // this task shows no progress of its own
+    std::vector<PassedOver> own;
+    UnreadableNames unreadable(Unreadable ? *Unreadable : own);
     platform::database::Connection cn;
     int32_t result = 0;
     try {
@@ -82,19 +133,21 @@ int32_t ScanUsersGroups(support::ProgressBar &ProgressBar, support::StatusLabel 
 
         modDatabase::LeftOutRows leftOut;
         for (const User &user : users->Users()) {
-            StoreUser(cn, user, strUsersTable, strUserGroupTable, leftOut);
+            if (unreadable.Readable(user))
+                StoreUser(cn, user, strUsersTable, strUserGroupTable, leftOut, unreadable);
             support::DoEvents();
         }
 
         lblStatus.setCaption(QStringLiteral("Scanning groups..."));
         support::DoEvents();
         for (const Group &group : groups->Groups()) {
-            StoreRow(cn, strGroupsTable, [&] { return QStringList{EscapeQuotes(GroupNameOfPath(group.ADsPath()))}; },
-                     leftOut);
+            if (unreadable.Readable(group))
+                StoreRow(cn, strGroupsTable, [&] { return QStringList{EscapeQuotes(GroupNameOfPath(group.ADsPath()))}; },
+                         leftOut);
         }
         leftOut.RaiseIfAny();
 
-        lblStatus.setCaption(QStringLiteral("Users and groups scanned successfully."));
+        lblStatus.setCaption(unreadable.FinishedText());
         result = 1;
         // Inside the trap: closing commits the last rows, and a failure there must be reported.
         modDatabase::CloseIfOpen(cn);

@@ -1,10 +1,12 @@
 #pragma once
 
+#include "scan/PassedOver.h"
 #include "support/ProgressPair.h"
 
 #include <QString>
 
 #include <cstdint>
+#include <vector>
 
 // The users and groups scan: every user account of the domain with its flags and last login,
 // its group memberships and the domain's groups, read from the directory service into the
@@ -19,9 +21,13 @@ namespace modScanUsersGroups {
 // user; the progress bar is left untouched. Returns 1 when everything was read, 0 when it ended
 // on an error (the message, naming the users and groups tables, then stands in lblStatus). A row
 // with a value too long for its column is left out and ends the task only at its end
-// (modDatabase::LeftOutRows).
+// (modDatabase::LeftOutRows). An account or group whose name is no text (its UnreadableName) is
+// passed over, with every row that names it, and appended to Unreadable (when given) once; the
+// task then ends with "Users and groups scanned; <n> users and <m> groups could not be read."
+// (each part only when there are any; result 1).
 int32_t ScanUsersGroups(support::ProgressBar &ProgressBar, support::StatusLabel &lblStatus,
                         const QString &strDatabasePath, const QString &strUsersTable, const QString &strGroupsTable,
-                        const QString &strUserGroupTable, const QString &strDomain);
+                        const QString &strUserGroupTable, const QString &strDomain,
+                        std::vector<PassedOver> *Unreadable = nullptr);
 
 } // namespace modScanUsersGroups

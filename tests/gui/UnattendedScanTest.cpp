@@ -413,6 +413,69 @@ TEST(UnattendedScan, AFileSizeLimitFailsTheWritesButDoesNotKillTheProgram)
     EXPECT_TRUE(folder.Read("ScanLog.log").contains("  -  Could not write to database!\r\n"));
 }
 
+// Accounts and groups whose names are no UTF-8, two of each differing in one byte only, are passed
+// over with every row that names them: named on standard error and counted in their own task's
+// log line, apart from the directories, with exit code 0. The other accounts keep their groups
+// (a primary gid without a group, two groups with one gid, a member listed twice), and one
+// without a shadow line never expires.
+TEST(UnattendedScan, AccountsAndGroupsWhoseNamesAreNoTextArePassedOverAndCountedApart)
+{
+    if (!privateMountsAvailable())
+        GTEST_SKIP() << "private mount namespaces cannot be made here (they need root)";
+    TempProgramFolder folder;
+    folder.InstallDatabase();
+    folder.Write("passwd", fileContent("/etc/passwd") + "caf\xE9:x:3901001:3901001::/:/bin/false\n"
+                                                        "caf\xE8:x:3901002:3901011::/:/bin/false\n"
+                                                        "qm-plain:x:3901003:3901099::/:/bin/false\n"
+                                                        "qm-shared:x:3901004:3901004::/:/bin/false\n");
+    folder.Write("group", fileContent("/etc/group") + "grp\xE9:x:3901011:caf\xE8,qm-plain\ngrp\xE8:x:3901012:qm-plain\n"
+                                                      "qm-shared:x:3901004:\nqm-team:x:3901013:qm-shared,qm-plain,nobody-here,qm-shared\n"
+                                                      "qm-team2:x:3901013:qm-plain\n");
+    folder.Write("shadow", fileContent("/etc/shadow") + "caf\xE9:!:19500:0:90:7:::\ncaf\xE8:*:19500:0:90:7:::\n"
+                                                        "qm-shared:*:19500:0:90:7:::\n");
+    const QString shares = folder.File("shares");
+    const RemovedTree removed{shares};
+    ASSERT_TRUE(QDir().mkpath(shares));
+    ASSERT_EQ(mkdir((QFile::encodeName(shares) + "/lat\xe9n").constData(), 0755), 0);
+    folder.Write("Quillmere.ini", ("[Options]\nScanPrograms=0\n[Directories]\nDirectoryCount=1\nDirectory1=" + shares + "\n").toUtf8());
+
+    QProcess process;
+    startUnattended(folder, process,
+                    inPrivateMounts("mount --bind \"$1\" /etc/passwd && mount --bind \"$2\" /etc/group && "
+                                    "mount --bind \"$3\" /etc/shadow",
+                                    {folder.File("passwd"), folder.File("group"), folder.File("shadow")}));
+    ASSERT_TRUE(process.waitForFinished(120000));
+    const QString errors = QString::fromUtf8(process.readAllStandardError());
+    EXPECT_EQ(process.exitCode(), 0) << errors.toStdString();
+    EXPECT_EQ(errors, "Quill Mere: Could not read (Account name is not valid UTF-8): caf\\xE9\n"
+                      "Quill Mere: Could not read (Account name is not valid UTF-8): caf\\xE8\n"
+                      "Quill Mere: Could not read (Group name is not valid UTF-8): grp\\xE9\n"
+                      "Quill Mere: Could not read (Group name is not valid UTF-8): grp\\xE8\n"
+                      "Quill Mere: Could not read (Name is not valid UTF-8): " + shares + "/lat\\xE9n\n");
+    const QByteArray log = folder.Read("ScanLog.log");
+    EXPECT_TRUE(log.contains("  -  Users and groups scanned; 2 users and 2 groups could not be read.\r\n")) << log.toStdString();
+    EXPECT_TRUE(log.contains("  -  Directories scanned; 1 directory could not be read.\r\n")) << log.toStdString();
+
+    const QString database = folder.File("NetworkInfo.mdb");
+    const auto rows = [&](const QString &query) {
+        QStringList values;
+        platform::database::Connection connection;
+        modDatabase::OpenDatabase(connection, database);
+        platform::database::Recordset recordset;
+        for (recordset.Open(query, connection); !recordset.Eof(); recordset.MoveNext())
+            values << recordset.Fields(0).Value().toString();
+        return values;
+    };
+    EXPECT_EQ(rows("select Username || ' ' || PasswordNeverExpires from Users where Username like 'qm-%' "
+                   "or Username like 'caf%' order by rowid"),
+              (QStringList{"qm-plain True", "qm-shared False"}));
+    EXPECT_EQ(rows("select User || ' ' || \"Group\" from UserGroup where User like 'qm-%' order by rowid"),
+              (QStringList{"qm-plain Users", "qm-plain qm-team", "qm-shared Users", "qm-shared @qm-shared",
+                           "qm-shared qm-team"}));
+    EXPECT_EQ(rows("select GroupName from Groups where GroupName like '%grp%' or GroupName like '%qm-%' order by rowid"),
+              (QStringList{"@qm-shared", "qm-team", "qm-team2"}));
+}
+
 // Every user has a private group of the same name: the owner and the owning group of a directory
 // stay two members, the group's members get the group's rights only, and the group counts as used.
 // So do a deleted user and its private group, which keep the same number and no name.

@@ -149,11 +149,11 @@ TEST_F(NssDirectoryTest, ShadowDecidesDisabledAndNeverExpires)
         EXPECT_EQ(users.at(accounts[i][0]).AccountDisabled(), disabled) << fields.toStdString();
         EXPECT_EQ(users.at(accounts[i][0]).Get(QStringLiteral("UserFlags")).toInt(), flags) << fields.toStdString();
     }
-    // An account the shadow file does not list, or every account when it cannot be read, is
-    // enabled, and nothing says it never expires.
+    // An account the shadow file does not list is enabled and has no maximum password age; every
+    // account is enabled, and nothing says it never expires, when the file cannot be read.
     const User &unlisted = users.at(accounts[cases.size()][0]);
     EXPECT_FALSE(unlisted.AccountDisabled());
-    EXPECT_EQ(unlisted.Get(QStringLiteral("UserFlags")).toInt(), 0);
+    EXPECT_EQ(unlisted.Get(QStringLiteral("UserFlags")).toInt(), kDontExpirePassword);
     for (const User &user : NssDirectory({m_files.filePath("missing"), {}}).Bind(NssDirectory::HostShortName())->Users()) {
         EXPECT_FALSE(user.AccountDisabled()) << user.Name().toStdString();
         EXPECT_EQ(user.Get(QStringLiteral("UserFlags")).toInt(), 0) << user.Name().toStdString();

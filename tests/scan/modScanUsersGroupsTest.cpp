@@ -20,10 +20,10 @@ const QString MembershipRows = QStringLiteral("select * from UserGroup order by 
 
 class UsersGroupsScan : public ::testing::Test {
 protected:
-    int32_t Scan(const QString &domain = Domain, const QString &path = {})
+    int32_t Scan(const QString &domain = Domain, const QString &path = {}, std::vector<PassedOver> *passedOver = nullptr)
     {
         return modScanUsersGroups::ScanUsersGroups(progress, progress, path.isEmpty() ? database.Path() : path, "Users",
-                                                   "Groups", "UserGroup", domain);
+                                                   "Groups", "UserGroup", domain, passedOver);
     }
 
     // Rows left by an earlier scan, which every run must replace.
@@ -133,14 +133,29 @@ TEST_F(UsersGroupsScan, HostileNames)
 {
     const QString pipe = "a|b'c", foreign = "Jürgen Ωμέγα 李小龍 \U0001F600", slashed = "dept/sub";
     const QString longest(256, u'ü');
-    directory.AddUser(Domain, pipe, {pipe, foreign});
+    User &first = directory.AddUser(Domain, pipe, {pipe, foreign});
     directory.AddUser(Domain, foreign, {longest});
     directory.AddUser(Domain, slashed, {slashed});
     directory.AddUser(Domain, longest);
     for (const QString &name : {pipe, foreign, slashed, longest})
         directory.AddGroup(Domain, name);
+    // Names that are no text are passed over with every row that names them, each noted once.
+    Group unreadable = platform::directory::MakeGroup(Domain, "grp\uFFFD");
+    unreadable.setUnreadableName("grp\\xE9");
+    std::vector<Group> memberships = first.Groups();
+    memberships.insert(memberships.begin() + 1, unreadable);
+    first.setGroups(memberships);
+    directory.AddUser(Domain, "caf\uFFFD", {pipe}).setUnreadableName("caf\\xE9");
+    directory.AddGroup(Domain, "grp\uFFFD").setUnreadableName("grp\\xE9");
+    std::vector<PassedOver> passedOver{{"/srv/earlier", "Permission denied"}};
 
-    EXPECT_EQ(Scan(), 1);
+    EXPECT_EQ(Scan(Domain, {}, &passedOver), 1);
+    EXPECT_EQ(progress.Caption(), "Users and groups scanned; 1 user and 1 group could not be read.");
+    QStringList noted;
+    for (const auto &[name, reason] : passedOver)
+        noted << reason + ": " + name;
+    EXPECT_EQ(noted, (QStringList{"Permission denied: /srv/earlier", "Group name is not valid UTF-8: grp\\xE9",
+                                  "Account name is not valid UTF-8: caf\\xE9"}));
     EXPECT_EQ(Rows("select Username, UserPath from Users order by rowid"),
               (QStringList{"a|b|c\tCORP\\a|b|c", foreign + "\tCORP\\" + foreign, "dept/sub\tCORP\\dept\\sub",
                            longest + "\tCORP\\" + longest}));

@@ -1,12 +1,13 @@
 #include "platform/directory/NssDirectory.h"
 
+#include "platform/directory/NssAccounts.h"
+#include "support/NameBytes.h"
 #include "support/ProgramFolder.h"
 
 #include <QDir>
 #include <QFile>
 #include <QSet>
 
-#include <grp.h>
 #include <pwd.h>
 #include <unistd.h>
 
@@ -26,6 +27,9 @@ struct ShadowStatus {
     bool neverExpires = false;
 };
 
+// An account the shadow file does not list has no maximum password age either.
+constexpr ShadowStatus Unlisted{false, true};
+
 std::optional<long long> ShadowNumber(const QByteArray &field)
 {
     bool ok = false;
@@ -34,13 +38,13 @@ std::optional<long long> ShadowNumber(const QByteArray &field)
 }
 
 // Reads the shadow file ("name:password:lastchange:min:max:warn:inactive:expire:reserved",
-// dates in days since 1970) into one status per account name. An unreadable file gives none.
-QHash<QString, ShadowStatus> ReadShadow(const QString &path)
+// dates in days since 1970) into one status per account name; nothing when it cannot be read.
+std::optional<QHash<QByteArray, ShadowStatus>> ReadShadow(const QString &path)
 {
-    QHash<QString, ShadowStatus> statuses;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        return statuses;
+        return std::nullopt;
+    QHash<QByteArray, ShadowStatus> statuses;
     const long long today = static_cast<long long>(std::time(nullptr)) / 86400;
     while (!file.atEnd()) {
         const QByteArray line = file.readLine().trimmed();
@@ -57,9 +61,8 @@ QHash<QString, ShadowStatus> ReadShadow(const QString &path)
         // The range that "chage -l" reports as "never"; text that is no number enforces nothing.
         const auto maxAge = ShadowNumber(fields[4]);
         status.neverExpires = !maxAge || *maxAge < 0 || *maxAge >= 10000;
-        const QString name = QString::fromUtf8(fields[0]);
-        if (!statuses.contains(name))
-            statuses.insert(name, status);
+        if (!statuses.contains(fields[0]))
+            statuses.insert(fields[0], status);
     }
     return statuses;
 }
@@ -87,47 +90,20 @@ private:
     bool m_open = false;
 };
 
-struct Account {
-    QString name;
-    uid_t uid;
-    gid_t gid;
-    QByteArray rawName;
-};
-
-std::vector<Account> ReadAccounts()
+// The text of a group's name as it is stored and shown: "@" + name when an account has it too.
+QString StoredGroupName(const QByteArray &name, bool shared)
 {
-    std::vector<Account> accounts;
-    QSet<QString> seen;
-    setpwent();
-    while (const passwd *entry = getpwent()) {
-        const QString name = QString::fromUtf8(entry->pw_name);
-        // Two NSS sources may list one account; the first one is the one that logs in.
-        if (seen.contains(name))
-            continue;
-        seen.insert(name);
-        accounts.push_back({name, entry->pw_uid, entry->pw_gid, QByteArray(entry->pw_name)});
-    }
-    endpwent();
-    return accounts;
+    const QString text = QString::fromUtf8(name);
+    return shared ? u'@' + text : text;
 }
 
-// The gids of every group account belongs to, its primary group first, each once.
-std::vector<gid_t> GroupIds(const Account &account)
+// object, marked when name, the bytes it was made from, is no valid UTF-8.
+template <class Object>
+Object Marked(Object object, const QByteArray &name)
 {
-    int count = 32;
-    std::vector<gid_t> gids(count);
-    while (getgrouplist(account.rawName.constData(), account.gid, gids.data(), &count) < 0) {
-        // count now holds the number needed; guard against a source that keeps asking for more.
-        const int needed = std::max<int>(count, static_cast<int>(gids.size()) * 2);
-        gids.resize(needed);
-        count = needed;
-    }
-    gids.resize(count);
-    std::vector<gid_t> unique;
-    for (gid_t gid : gids)
-        if (std::find(unique.begin(), unique.end(), gid) == unique.end())
-            unique.push_back(gid);
-    return unique;
+    if (!support::StandsForItself(QString::fromUtf8(name), name.constData()))
+        object.setUnreadableName(support::Escaped(name));
+    return object;
 }
 
 // A name a computer can have: "..reg" names no computer, and a line break in a file name would
@@ -149,24 +125,27 @@ public:
 
     std::vector<User> Users() override
     {
-        const QHash<QString, ShadowStatus> shadow = ReadShadow(m_files.shadow);
+        NssAccounts nss;
+        const auto shadow = ReadShadow(m_files.shadow);
         LastlogFile lastlog(m_files.lastlog);
-        QHash<gid_t, QString> groupNames;
+        QHash<gid_t, std::optional<Group>> groupOfGid;
         std::vector<User> users;
-        for (const Account &account : ReadAccounts()) {
-            User user = MakeUser(m_name, account.name);
-            const ShadowStatus status = shadow.value(account.name);
+        for (const NssAccounts::Account &account : nss.Accounts()) {
+            User user = Marked(MakeUser(m_name, QString::fromUtf8(account.name)), account.name);
+            // Without the shadow file nothing is known: enabled, with a password that expires.
+            const ShadowStatus status = shadow ? shadow->value(account.name, Unlisted) : ShadowStatus{};
             user.Put(QStringLiteral("AccountDisabled"), status.disabled);
             user.Put(QStringLiteral("UserFlags"),
                      (status.disabled ? kAccountDisable : 0) | (status.neverExpires ? kDontExpirePassword : 0));
             if (const auto login = lastlog.LastLogin(account.uid))
                 user.Put(QStringLiteral("LastLogin"), *login);
             std::vector<Group> groups;
-            for (gid_t gid : GroupIds(account)) {
-                const QString name = GroupName(gid, groupNames);
+            for (gid_t gid : nss.GroupIds(account)) {
+                if (!groupOfGid.contains(gid))
+                    groupOfGid.insert(gid, GroupOf(nss, gid));
                 // A gid without a group entry has nothing to name it by.
-                if (!name.isEmpty())
-                    groups.push_back(MakeGroup(m_name, name));
+                if (const std::optional<Group> &group = groupOfGid[gid])
+                    groups.push_back(*group);
             }
             user.setGroups(std::move(groups));
             users.push_back(std::move(user));
@@ -176,17 +155,19 @@ public:
 
     std::vector<Group> Groups() override
     {
+        NssAccounts nss;
         std::vector<Group> groups;
         QSet<QString> seen;
-        setgrent();
-        while (const group *entry = getgrent()) {
-            const QString name = NssDirectory::GroupName(entry->gr_name);
-            if (seen.contains(name))
-                continue;
-            seen.insert(name);
-            groups.push_back(MakeGroup(m_name, name));
+        for (const QByteArray &name : nss.GroupNames()) {
+            Group group = NamedGroup(nss, name);
+            // Names that are no text are told apart by their bytes, which GroupNames lists once.
+            if (group.UnreadableName().isEmpty()) {
+                if (seen.contains(group.Name()))
+                    continue;
+                seen.insert(group.Name());
+            }
+            groups.push_back(std::move(group));
         }
-        endgrent();
         return groups;
     }
 
@@ -207,15 +188,15 @@ public:
     }
 
 private:
-    static QString GroupName(gid_t gid, QHash<gid_t, QString> &cache)
+    Group NamedGroup(const NssAccounts &nss, const QByteArray &name) const
     {
-        const auto found = cache.constFind(gid);
-        if (found != cache.cend())
-            return *found;
-        const group *entry = getgrgid(gid);
-        const QString name = entry ? NssDirectory::GroupName(entry->gr_name) : QString();
-        cache.insert(gid, name);
-        return name;
+        return Marked(MakeGroup(m_name, StoredGroupName(name, nss.SharesName(name))), name);
+    }
+
+    std::optional<Group> GroupOf(NssAccounts &nss, gid_t gid) const
+    {
+        const std::optional<QByteArray> name = nss.GroupName(gid);
+        return name ? std::optional<Group>(NamedGroup(nss, *name)) : std::nullopt;
     }
 
     QString m_name;
@@ -233,11 +214,7 @@ QString NssDirectory::HostShortName()
     return host.section(u'.', 0, 0);
 }
 
-QString NssDirectory::GroupName(const char *name)
-{
-    const QString group = QString::fromUtf8(name);
-    return getpwnam(name) ? u'@' + group : group;
-}
+QString NssDirectory::GroupName(const char *name) { return StoredGroupName(name, getpwnam(name) != nullptr); }
 
 bool NssDirectory::IsThisHost(const QString &computer)
 {

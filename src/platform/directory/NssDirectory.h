@@ -7,16 +7,16 @@ namespace platform::directory {
 // This machine's accounts through NSS (local files, and the domain accounts of winbind or sssd
 // where they are configured). The machine is the one domain; its name is the host's short name.
 //
-// Users come from getpwent with their groups from getgrouplist, groups from getgrent, the groups
-// named as GroupName names them. What NSS
-// does not carry is read from two files: the shadow file (a locked "!" password or an expired
-// account disables the user; a maximum password age that is empty, negative or at least 10000
-// days means the password never expires) and the lastlog file (the last login; a user without a
-// record has no LastLogin). A shadow file that cannot be read (not root) leaves every user
-// enabled and without the never-expires bit. The computers are this host and every computer
-// that has a registry export Registry/<computer>.reg in the program folder, when the file name
-// is a computer's name (no control characters, none of \ / : * ? " < > |, not only dots) that
-// does not name this host.
+// Users come from getpwent, groups from getgrent, each read once per call (NssAccounts), the
+// groups named as GroupName names them. An object whose name is no valid UTF-8 is marked with
+// its UnreadableName. What NSS does not carry is read from two files: the shadow file (a locked
+// "!" password or an expired account disables the user; a maximum password age that is empty,
+// negative or at least 10000 days, or no line for the account at all, means the password never
+// expires) and the lastlog file (the last login; a user without a record has no LastLogin). A
+// shadow file that cannot be read (not root) leaves every user enabled and without the
+// never-expires bit. The computers are this host and every computer that has a registry export
+// Registry/<computer>.reg in the program folder, when the file name is a computer's name (no
+// control characters, none of \ / : * ? " < > |, not only dots) that does not name this host.
 class NssDirectory : public DirectoryService {
 public:
     struct Files {
