@@ -83,7 +83,8 @@ const QString Body = [] {
           R"([HKEY_LOCAL_MACHINE\SOFTWARE\WOW6432Node\Microsoft\Windows\CurrentVersion\Uninstall\Wow])", R"("DisplayName"="32-bit")",
           R"([HKEY_CURRENT_USER\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\User])", R"("DisplayName"="Per user")",
           R"([-~\Gone])", R"("DisplayName"="Deleted")", R"([~\Only\Deeper])", R"("DisplayName"="Deeper")", R"([~\Removed])",
-          R"("DisplayName"="Here")", R"("DisplayName"=-)"})
+          R"("DisplayName"="Here")", R"("DisplayName"=-)", R"([~\Accents])", "\"DisplayName\"=\"Caf\xE9 Tool\"",
+          "\"Publisher\"=\"Soci\xE9t\xE9 G\xE9n\xE9rale\""})
         lines << QString::fromLatin1(line).replace(u'~', Keep).replace(QStringLiteral("%1"), Long300);
     return lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n");
 }();
@@ -95,13 +96,16 @@ const std::map<QString, Entry> Expected = {
     {"Long", {Long300, std::nullopt, Long300, std::nullopt}},
     {"Only", {}},
     {"Removed", {}},
+    {"Accents", {QStringLiteral("Café Tool"), std::nullopt, QStringLiteral("Société Générale"), std::nullopt}},
 };
 
-// Both forms an export comes in; the third also has Unix line ends and a differently cased name.
+// Both forms an export comes in; the third also has Unix line ends and a differently cased name,
+// the fourth one line in Latin-1 (pasted from an ANSI file) among the UTF-8 ones.
 const std::pair<const char *, QByteArray> Exports[] = {
     {"PC01.reg", utf16Export("Windows Registry Editor Version 5.00\r\n" + Body)},
     {"PC02.reg", QString("REGEDIT4\r\n" + Body).toUtf8()},
     {"pc03.REG", QString("REGEDIT4\r\n" + Body).replace("\r\n", "\n").toUtf8()},
+    {"PC04.reg", QString("REGEDIT4\r\n" + Body).toUtf8().replace("Caf\xC3\xA9 Tool", "Caf\xE9 Tool")},
 };
 
 class RegistryExport : public ::testing::Test {
@@ -120,7 +124,7 @@ protected:
 
 TEST_F(RegistryExport, EveryFormGivesTheSameEntries)
 {
-    for (const char *computer : {"PC01", "PC02", "PC03"}) {
+    for (const char *computer : {"PC01", "PC02", "PC03", "PC04"}) {
         SCOPED_TRACE(computer);
         const auto entries = uninstallEntries(registry, QString::fromLatin1(computer));
         ASSERT_TRUE(entries);
@@ -147,19 +151,56 @@ TEST_F(RegistryExport, KeysStayValidAfterTheirParentCloses)
     EXPECT_EQ(registry.OpenHandles(), 0u);
 }
 
-TEST_F(RegistryExport, ComputersWithoutAnExportCannotBeConnected)
+// A file that cannot be read as an export is named with the reason; a computer without any file
+// has no word.
+TEST_F(RegistryExport, ComputersWithoutAReadableExportCannotBeConnected)
 {
-    const std::pair<const char *, QByteArray> files[] = {
-        {"Registry/TEXT.reg", "just some text\r\nREGEDIT4\r\n"}, {"Registry/EMPTY.reg", ""}, {"Outside.reg", "REGEDIT4\r\n"},
-        {"Registry/BINARY.reg", QByteArray("\x00\x01\x02\xFF\xFE", 5)}, {"Registry/HALF.reg", "\xFF\xFE"} /* a BOM alone */};
-    for (const auto &[file, bytes] : files)
-        folder.Write(QString::fromLatin1(file), bytes);
-    for (const char *computer : {"TEXT", "EMPTY", "BINARY", "HALF", "MISSING", "../Outside", "..", "Registry/../Outside"}) {
-        SCOPED_TRACE(computer);
-        HKEY root = 12345;
-        EXPECT_NE(registry.ConnectRegistry(QString::fromLatin1(computer), HKEY_LOCAL_MACHINE, root), ERROR_SUCCESS);
-        EXPECT_EQ(root, 0u);
+    const QByteArray header = "REGEDIT4\r\n";
+    const auto utf16 = [](const char *text, QStringConverter::Encoding encoding) {
+        return QByteArray(QStringEncoder(encoding)(QString::fromLatin1(text)));
+    };
+    const struct {
+        const char *file;
+        QByteArray bytes;
+        const char *reason; // nullptr: no file of the computer's name at all
+    } cases[] = {
+        {"TEXT", "just some text\r\n" + header, "No registry export header"},
+        {"EMPTY", "", "File is empty"},
+        {"BLANKS", " \r\n\t\n", "No registry export header"},
+        {"BINARY", QByteArray("\x00\x01\x02\xFF\xFE", 5), "No registry export header"},
+        {"HALF", "\xFF\xFE" /* a BOM alone */, "No registry export header"},
+        {"UTF16LE", utf16("\r\nREGEDIT4\r\n[HKEY_LOCAL_MACHINE]\r\n", QStringConverter::Utf16LE), "UTF-16 without a byte-order mark"},
+        {"UTF16BE", utf16("Windows Registry Editor Version 5.00\r\n", QStringConverter::Utf16BE), "UTF-16 without a byte-order mark"},
+        {"MISSING", {}, nullptr},
+        {"../Outside", {}, nullptr},
+        {"..", {}, nullptr},
+        {"Registry/../Outside", {}, nullptr},
+    };
+    folder.Write(QStringLiteral("Outside.reg"), header);
+    for (const auto &c : cases) {
+        if (c.reason)
+            folder.Write(QStringLiteral("Registry/%1.reg").arg(QLatin1String(c.file)), c.bytes);
     }
+    ASSERT_TRUE(QDir().mkpath(folder.File(QStringLiteral("Registry/FOLDER.reg"))));
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.file);
+        HKEY root = 12345;
+        EXPECT_NE(registry.ConnectRegistry(QString::fromLatin1(c.file), HKEY_LOCAL_MACHINE, root), ERROR_SUCCESS);
+        EXPECT_EQ(root, 0u);
+        const std::optional<ReadFailure> failure = registry.LastReadFailure();
+        ASSERT_EQ(failure.has_value(), c.reason != nullptr);
+        if (failure) {
+            EXPECT_EQ(failure->file, folder.File(QStringLiteral("Registry/%1.reg").arg(QLatin1String(c.file))));
+            EXPECT_EQ(failure->reason, QLatin1String(c.reason));
+        }
+    }
+    HKEY root = 0;
+    EXPECT_NE(registry.ConnectRegistry(QStringLiteral("FOLDER"), HKEY_LOCAL_MACHINE, root), ERROR_SUCCESS);
+    ASSERT_TRUE(registry.LastReadFailure());
+    EXPECT_FALSE(registry.LastReadFailure()->reason.isEmpty());
+    ASSERT_EQ(registry.ConnectRegistry(QStringLiteral("PC02"), HKEY_LOCAL_MACHINE, root), ERROR_SUCCESS);
+    EXPECT_FALSE(registry.LastReadFailure()) << "a connection that works forgets the last failure";
+    registry.CloseKey(root);
     EXPECT_EQ(registry.OpenHandles(), 0u);
 }
 
