@@ -54,7 +54,7 @@ std::shared_ptr<const RegistryKey> packageTree(const std::vector<DpkgPackage> &p
     for (const DpkgPackage &package : packages) {
         // dpkg keeps one package of a name per architecture: together they name it uniquely.
         RegistryKey &entry = uninstall->Ensure(package.package + u':' + package.architecture);
-        entry.SetValue(QStringLiteral("DisplayName"), RegistryValue{REG_SZ, package.package});
+        entry.SetValue(QStringLiteral("DisplayName"), RegistryValue{REG_SZ, package.name});
         entry.SetValue(QStringLiteral("DisplayVersion"), RegistryValue{REG_SZ, package.version});
         entry.SetValue(QStringLiteral("Publisher"), RegistryValue{REG_SZ, package.maintainer});
         entry.SetValue(QStringLiteral("InstallSource"), RegistryValue{REG_SZ, QString()});
@@ -89,7 +89,7 @@ int32_t FileRegistry::ConnectRegistry(const QString &computer, HKEY root, HKEY &
         const std::optional<QByteArray> status = readFile(m_dpkgStatusFile);
         if (!status)
             return ERROR_BAD_NETPATH;
-        auto tree = packageTree(InstalledPackages(*status));
+        auto tree = packageTree(InstalledPackages(*status, NativeArchitecture()));
         handle.load = [tree](const QString &) { return tree; };
     } else {
         const QString file = exportFile(computer);

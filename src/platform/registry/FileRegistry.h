@@ -11,7 +11,8 @@ namespace platform::registry {
 
 // The registries of the computers as Linux can show them. This host's uninstall key lists the
 // packages that dpkg's status database lists as installed, one subkey per package (DisplayName
-// the package name, DisplayVersion its version, Publisher its maintainer, InstallSource empty).
+// the package name as dpkg-query names it, DisplayVersion its version, Publisher its maintainer,
+// InstallSource empty).
 // Any other computer's registry is its export Registry/<computer>.reg in the program folder
 // (the file name's letter case may differ from the computer's). A computer with neither cannot
 // be connected; one whose file cannot be opened or is no registry export cannot either, and
