@@ -80,11 +80,14 @@ void SortOnColumn(platform::listview::ListItems &list, int16_t &intLastColumn, i
 
 QString CsvValue(const QString &value)
 {
-    if (!value.contains(u',') && !value.contains(u'"') && !value.contains(u'\r') && !value.contains(u'\n'))
-        return value;
-    QString quoted = value;
-    quoted.replace(u'"', QStringLiteral("\"\""));
-    return u'"' + quoted + u'"';
+    // Names and versions come from other computers' exports: a spreadsheet would run a cell that
+    // begins like a formula, and an apostrophe in front makes it text.
+    const bool formula = !value.isEmpty() && QStringView(u"=+-@").contains(value.front());
+    QString field = formula ? u'\'' + value : value;
+    if (!field.contains(u',') && !field.contains(u'"') && !field.contains(u'\r') && !field.contains(u'\n'))
+        return field;
+    field.replace(u'"', QStringLiteral("\"\""));
+    return u'"' + field + u'"';
 }
 
 QString ExportText(const platform::listview::ListItems &list, const QString &strHeader, const std::vector<int> &columns)

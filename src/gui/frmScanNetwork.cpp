@@ -597,7 +597,8 @@ void frmScanNetwork::RunTasks()
             SetTitle(QStringLiteral("Progress  (task 4/5)"));
             RunTask(3, chkPrograms, [&] {
                 return modScanInstalledPrograms::ScanInstalledPrograms(display.bar, display.labels[3], databasePath,
-                                                                QStringLiteral("InstalledSoftware"), domain);
+                                                                QStringLiteral("InstalledSoftware"), domain,
+                                                                &display.unreadable);
             }, true);
         }
         if (!Stopped()) {

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <cstddef>
+
 // Something a scan task had to pass over, and why: a directory (with everything below it), an
 // account or a registry export, with the system's message or what is wrong with its name. Name is
 // the plain name when it is valid UTF-8, otherwise support::Escaped of its bytes (which gives the
@@ -13,3 +15,10 @@ struct PassedOver {
     QString Name;
     QString Reason;
 };
+
+// The end of the closing line of a task that passed over count items: "2 directories could not
+// be read.", the item named as one or many asks.
+inline QString CouldNotBeRead(size_t count, const QString &one, const QString &many)
+{
+    return QStringLiteral("%1 %2 could not be read.").arg(count).arg(count == 1 ? one : many);
+}

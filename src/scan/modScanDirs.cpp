@@ -104,9 +104,8 @@ QString FinishedText(size_t unreadable)
 {
     if (unreadable == 0)
         return QStringLiteral("Directories scanned successfully.");
-    return QStringLiteral("Directories scanned; %1 %2 could not be read.")
-        .arg(unreadable)
-        .arg(unreadable == 1 ? QStringLiteral("directory") : QStringLiteral("directories"));
+    return QStringLiteral("Directories scanned; ")
+           + CouldNotBeRead(unreadable, QStringLiteral("directory"), QStringLiteral("directories"));
 }
 
 } // namespace

@@ -8,7 +8,10 @@
 #include "shell/frmSettings.h"
 #include "support/DoEvents.h"
 #include "support/Error.h"
+#include "support/NameBytes.h"
 #include "support/ProgramFolder.h"
+
+#include <QFile>
 
 #include <atomic>
 
@@ -36,11 +39,22 @@ QString percentText(const support::ProgressBar &bar)
     return QStringLiteral("Scanning installed programs ( %1% )").arg(percent);
 }
 
-// Reads the program entries of one computer into table.
+QString finishedText(size_t unreadable)
+{
+    if (unreadable == 0)
+        return QStringLiteral("Installed programs scanned successfully.");
+    return QStringLiteral("Installed programs scanned; ")
+           + CouldNotBeRead(unreadable, QStringLiteral("registry export"), QStringLiteral("registry exports"));
+}
+
+// Reads the program entries of one computer into table. A registry that is there but cannot be
+// read (an export that is none) is noted in unreadable.
 void ReadComputer(platform::database::Connection &connection, const QString &table, const QString &computer,
-                  modDatabase::LeftOutRows &leftOut)
+                  modDatabase::LeftOutRows &leftOut, std::vector<PassedOver> &unreadable)
 {
     const HKEY hKey = OpenRemoteKey(computer, UninstallKey);
+    if (const std::optional<ReadFailure> failure = hKey == 0 ? RegLastReadFailure() : std::nullopt)
+        unreadable.push_back({support::Escaped(QFile::encodeName(failure->file)), failure->reason});
     int32_t status = ERROR_SUCCESS;
     int failures = 0;
     for (uint32_t index = 0; status != ERROR_NO_MORE_ITEMS && status != ERROR_INVALID_HANDLE; ++index) {
@@ -67,9 +81,13 @@ void ReadComputer(platform::database::Connection &connection, const QString &tab
 } // namespace
 
 int32_t ScanInstalledPrograms(support::ProgressBar &ProgressBar, support::StatusLabel &lblStatus,
-                              const QString &strDatabasePath, const QString &strTable, const QString &strDomain)
+                              const QString &strDatabasePath, const QString &strTable, const QString &strDomain,
+                              std::vector<PassedOver> *Unreadable)
 {
     blnCancel = false;
+    std::vector<PassedOver> own;
+    std::vector<PassedOver> &unreadable = Unreadable ? *Unreadable : own;
+    const size_t noted = unreadable.size();
     platform::database::Connection cn;
     int32_t result = 0;
     try {
@@ -92,7 +110,7 @@ int32_t ScanInstalledPrograms(support::ProgressBar &ProgressBar, support::Status
         bool cancelled = false;
         modDatabase::LeftOutRows leftOut;
         for (const QString &computer : QStringList(colComputers)) {
-            ReadComputer(cn, strTable, computer, leftOut);
+            ReadComputer(cn, strTable, computer, leftOut, unreadable);
             ProgressBar.setValue(ProgressBar.Value() + 1);
             lblStatus.setCaption(percentText(ProgressBar));
             support::DoEvents();
@@ -104,7 +122,7 @@ int32_t ScanInstalledPrograms(support::ProgressBar &ProgressBar, support::Status
         }
         if (!cancelled) {
             leftOut.RaiseIfAny();
-            lblStatus.setCaption(QStringLiteral("Installed programs scanned successfully."));
+            lblStatus.setCaption(finishedText(unreadable.size() - noted));
             result = 1;
         }
         // Inside the trap: closing commits the last rows, and a failure there must be reported.

@@ -1,12 +1,14 @@
 #pragma once
 
 #include "platform/registry/Registry.h"
+#include "scan/PassedOver.h"
 #include "support/ProgressPair.h"
 
 #include <QString>
 #include <QStringList>
 
 #include <cstdint>
+#include <vector>
 
 // The installed-software scan: the domain's computers that answer an echo request (or all of
 // them when the setting NoPing is "1") are written to "Workstations.log", and the programs under
@@ -26,9 +28,13 @@ struct ProgramInfo {
 // progress in ProgressBar and lblStatus and lets the message loop run after each computer.
 // Returns 1 when every kept computer was read, 0 when it was cancelled or ended on an error (the
 // message then stands in lblStatus). A row with a value too long for its column is left out and
-// ends the task only at its end (modDatabase::LeftOutRows).
+// ends the task only at its end (modDatabase::LeftOutRows). A computer whose registry is there
+// but cannot be read (an export that cannot be opened or is none) adds no rows and the task goes
+// on: its file is appended to Unreadable (when given) with the reason, and the task ends with
+// "Installed programs scanned; <n> registry exports could not be read." (result 1).
 int32_t ScanInstalledPrograms(support::ProgressBar &ProgressBar, support::StatusLabel &lblStatus,
-                              const QString &strDatabasePath, const QString &strTable, const QString &strDomain);
+                              const QString &strDatabasePath, const QString &strTable, const QString &strDomain,
+                              std::vector<PassedOver> *Unreadable = nullptr);
 
 // Fills the computer list and rewrites "Workstations.log" in the program folder (one name and
 // CR LF per kept computer, in the directory's order), in one step once the search is complete. A

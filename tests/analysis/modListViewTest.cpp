@@ -134,7 +134,9 @@ TEST(modListView, SortsOnHeaderClicks)
     EXPECT_EQ(column(list, 0), QStringList({"ALEXANDER", "Alexander a", "alexander B", "Alexandra Z"}));
 }
 
-TEST(modListView, CsvValueQuotesOnlyWhatNeedsIt)
+// A value that a spreadsheet would run as a formula is written as text, an apostrophe in front,
+// and the quoting rules hold for what is written.
+TEST(modListView, CsvValueQuotesOnlyWhatNeedsItAndNeverAFormula)
 {
     const struct {
         const char *value, *field;
@@ -145,6 +147,16 @@ TEST(modListView, CsvValueQuotesOnlyWhatNeedsIt)
         {"19\" rack tool", "\"19\"\" rack tool\""},
         {"two\r\nlines", "\"two\r\nlines\""},
         {"line\nfeed", "\"line\nfeed\""},
+        {"=1+1", "'=1+1"},
+        {"+49 30", "'+49 30"},
+        {"-1", "'-1"},
+        {"@SUM(A1:A9)", "'@SUM(A1:A9)"},
+        {"=HYPERLINK(\"http://x.example/\",\"Update\")", "\"'=HYPERLINK(\"\"http://x.example/\"\",\"\"Update\"\")\""},
+        {"-\r\n", "\"'-\r\n\""},
+        {"a=b", "a=b"},
+        {" =1+1", " =1+1"},
+        {"'=1+1", "'=1+1"},
+        {"", ""},
     };
     for (const auto &c : cases)
         EXPECT_EQ(modListView::CsvValue(QString::fromLatin1(c.value)), QString::fromLatin1(c.field)) << c.value;

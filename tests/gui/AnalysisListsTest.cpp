@@ -114,6 +114,23 @@ TEST_F(ListsFixture, UserListShowsFlagsAndLastLoginAndSortsByHeaders)
     EXPECT_EQ(view.lstViewUsers->Items().Count(), 3);
 }
 
+// Names and versions come from other computers: a value that a spreadsheet would run as a formula
+// is exported as text in both lists, in quotes where it needs them ("|" in a name still shows as "'").
+TEST_F(ListsFixture, BothExportsWriteFormulasAsText)
+{
+    db.Exec(QStringLiteral("insert into Users values ('=cmd|'' /C calc''!A0','WinNT://HOST/x','False','False','01/01/1000')"));
+    db.Exec(QStringLiteral("insert into InstalledSoftware values ('PC1','=HYPERLINK(\"http://x.example/\",\"Update\")',"
+                           "'-1','@acme','+setup')"));
+    usrUserInformation users;
+    usrInstalledSoftware software;
+    users.LoadControl();
+    software.LoadControl();
+    EXPECT_EQ(Export(users), QByteArray("Username,Disabled,Pwd never expires,Last login\r\n"
+                                        "'=cmd'' /C calc'!A0,No,No,0 (unknown)\r\n\r\n"));
+    EXPECT_EQ(Export(software), QByteArray("Computer,Program,Version,Publisher,Install source\r\n"
+                                           "PC1,\"'=HYPERLINK(\"\"http://x.example/\"\",\"\"Update\"\")\",'-1,'@acme,'+setup\r\n\r\n"));
+}
+
 class SoftwareTest : public ListsFixture {
 protected:
     SoftwareTest()

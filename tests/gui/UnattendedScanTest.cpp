@@ -400,6 +400,26 @@ TEST(UnattendedScan, DirectoriesThatCannotBeReadArePassedOverAndTheScanGoesOn)
     EXPECT_EQ(count("length(Path) > 4095"), 0);
 }
 
+// A registry export that is none is passed over like a directory that cannot be read: named on
+// standard error with the reason and counted in the task's log line, and the run succeeds.
+TEST(UnattendedScan, ARegistryExportThatIsNoneIsNamedAndTheRunSucceeds)
+{
+    TempProgramFolder folder;
+    folder.InstallDatabase();
+    ASSERT_TRUE(QDir().mkpath(folder.File("Registry")));
+    folder.Write("Registry/EMPTY.reg", "");
+    folder.Write("Quillmere.ini", "[Options]\nNoPing=1\nScanUsers=0\nScanDirectories=0\n");
+
+    QProcess process;
+    startUnattended(folder, process);
+    ASSERT_TRUE(process.waitForFinished(120000));
+    const QString errors = QString::fromUtf8(process.readAllStandardError());
+    EXPECT_EQ(process.exitCode(), 0) << errors.toStdString();
+    EXPECT_EQ(errors, "Quill Mere: Could not read (File is empty): " + folder.File("Registry/EMPTY.reg") + "\n");
+    EXPECT_TRUE(folder.Read("ScanLog.log").contains("  -  Installed programs scanned; 1 registry export could not be read.\r\n"));
+    EXPECT_GT(rowCount(folder.File("NetworkInfo.mdb"), "InstalledSoftware"), 0) << "this host's packages";
+}
+
 // A file-size limit (ulimit -f) makes the writes fail, and the run says so, instead of killing it.
 TEST(UnattendedScan, AFileSizeLimitFailsTheWritesButDoesNotKillTheProgram)
 {

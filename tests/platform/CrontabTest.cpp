@@ -1,3 +1,4 @@
+#include "common/MountNamespace.h"
 #include "common/TestSupport.h"
 #include "platform/scheduler/Crontab.h"
 #include "platform/scheduler/JobScheduler.h"
@@ -5,11 +6,9 @@
 #include <QDir>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <QThread>
 
 #include <grp.h>
-#include <sched.h>
-#include <sys/mount.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <tuple>
@@ -28,23 +27,13 @@ const QString Spool = QStringLiteral("/var/spool/cron/crontabs");
 QString withPrivateSpool(const std::function<void()> &body)
 {
     QTemporaryDir spool;
-    QString failure;
-    QThread *thread = QThread::create([&] {
-        const QByteArray target = Spool.toUtf8();
+    return testing_support::InPrivateMounts([&] {
         const QByteArray source = spool.path().toUtf8();
         const group *crontabGroup = getgrnam("crontab");
-        if (unshare(CLONE_NEWNS) != 0 || mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
-            failure = QStringLiteral("no private mount namespace (root needed)");
-        else if (!crontabGroup || chown(source, 0, crontabGroup->gr_gid) != 0 || chmod(source, 01730) != 0
-                 || mount(source, target, nullptr, MS_BIND, nullptr) != 0)
-            failure = QStringLiteral("cannot mount a folder over ") + Spool;
-        else
-            body();
-    });
-    thread->start();
-    thread->wait();
-    delete thread;
-    return failure;
+        if (!crontabGroup || chown(source, 0, crontabGroup->gr_gid) != 0 || chmod(source, 01730) != 0)
+            return QStringLiteral("cannot prepare a folder for ") + Spool;
+        return testing_support::Bind(spool.path(), Spool);
+    }, body);
 }
 
 QByteArray listCrontab()

@@ -1,12 +1,15 @@
+#include "common/MountNamespace.h"
 #include "common/TestSupport.h"
 #include "platform/registry/DpkgStatus.h"
 #include "platform/registry/FileRegistry.h"
 #include "platform/registry/RegExport.h"
 
 #include <QDir>
+#include <QFile>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QStringEncoder>
+#include <QStandardPaths>
 #include <QThread>
 
 #include <gtest/gtest.h>
@@ -83,7 +86,8 @@ const QString Body = [] {
           R"([HKEY_LOCAL_MACHINE\SOFTWARE\WOW6432Node\Microsoft\Windows\CurrentVersion\Uninstall\Wow])", R"("DisplayName"="32-bit")",
           R"([HKEY_CURRENT_USER\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\User])", R"("DisplayName"="Per user")",
           R"([-~\Gone])", R"("DisplayName"="Deleted")", R"([~\Only\Deeper])", R"("DisplayName"="Deeper")", R"([~\Removed])",
-          R"("DisplayName"="Here")", R"("DisplayName"=-)"})
+          R"("DisplayName"="Here")", R"("DisplayName"=-)", R"([~\Accents])", "\"DisplayName\"=\"Caf\xE9 Tool\"",
+          "\"Publisher\"=\"Soci\xE9t\xE9 G\xE9n\xE9rale\""})
         lines << QString::fromLatin1(line).replace(u'~', Keep).replace(QStringLiteral("%1"), Long300);
     return lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n");
 }();
@@ -95,13 +99,16 @@ const std::map<QString, Entry> Expected = {
     {"Long", {Long300, std::nullopt, Long300, std::nullopt}},
     {"Only", {}},
     {"Removed", {}},
+    {"Accents", {QStringLiteral("Café Tool"), std::nullopt, QStringLiteral("Société Générale"), std::nullopt}},
 };
 
-// Both forms an export comes in; the third also has Unix line ends and a differently cased name.
+// Both forms an export comes in; the third also has Unix line ends and a differently cased name,
+// the fourth one line in Latin-1 (pasted from an ANSI file) among the UTF-8 ones.
 const std::pair<const char *, QByteArray> Exports[] = {
     {"PC01.reg", utf16Export("Windows Registry Editor Version 5.00\r\n" + Body)},
     {"PC02.reg", QString("REGEDIT4\r\n" + Body).toUtf8()},
     {"pc03.REG", QString("REGEDIT4\r\n" + Body).replace("\r\n", "\n").toUtf8()},
+    {"PC04.reg", QString("REGEDIT4\r\n" + Body).toUtf8().replace("Caf\xC3\xA9 Tool", "Caf\xE9 Tool")},
 };
 
 class RegistryExport : public ::testing::Test {
@@ -120,7 +127,7 @@ protected:
 
 TEST_F(RegistryExport, EveryFormGivesTheSameEntries)
 {
-    for (const char *computer : {"PC01", "PC02", "PC03"}) {
+    for (const char *computer : {"PC01", "PC02", "PC03", "PC04"}) {
         SCOPED_TRACE(computer);
         const auto entries = uninstallEntries(registry, QString::fromLatin1(computer));
         ASSERT_TRUE(entries);
@@ -147,19 +154,56 @@ TEST_F(RegistryExport, KeysStayValidAfterTheirParentCloses)
     EXPECT_EQ(registry.OpenHandles(), 0u);
 }
 
-TEST_F(RegistryExport, ComputersWithoutAnExportCannotBeConnected)
+// A file that cannot be read as an export is named with the reason; a computer without any file
+// has no word.
+TEST_F(RegistryExport, ComputersWithoutAReadableExportCannotBeConnected)
 {
-    const std::pair<const char *, QByteArray> files[] = {
-        {"Registry/TEXT.reg", "just some text\r\nREGEDIT4\r\n"}, {"Registry/EMPTY.reg", ""}, {"Outside.reg", "REGEDIT4\r\n"},
-        {"Registry/BINARY.reg", QByteArray("\x00\x01\x02\xFF\xFE", 5)}, {"Registry/HALF.reg", "\xFF\xFE"} /* a BOM alone */};
-    for (const auto &[file, bytes] : files)
-        folder.Write(QString::fromLatin1(file), bytes);
-    for (const char *computer : {"TEXT", "EMPTY", "BINARY", "HALF", "MISSING", "../Outside", "..", "Registry/../Outside"}) {
-        SCOPED_TRACE(computer);
-        HKEY root = 12345;
-        EXPECT_NE(registry.ConnectRegistry(QString::fromLatin1(computer), HKEY_LOCAL_MACHINE, root), ERROR_SUCCESS);
-        EXPECT_EQ(root, 0u);
+    const QByteArray header = "REGEDIT4\r\n";
+    const auto utf16 = [](const char *text, QStringConverter::Encoding encoding) {
+        return QByteArray(QStringEncoder(encoding)(QString::fromLatin1(text)));
+    };
+    const struct {
+        const char *file;
+        QByteArray bytes;
+        const char *reason; // nullptr: no file of the computer's name at all
+    } cases[] = {
+        {"TEXT", "just some text\r\n" + header, "No registry export header"},
+        {"EMPTY", "", "File is empty"},
+        {"BLANKS", " \r\n\t\n", "No registry export header"},
+        {"BINARY", QByteArray("\x00\x01\x02\xFF\xFE", 5), "No registry export header"},
+        {"HALF", "\xFF\xFE" /* a BOM alone */, "No registry export header"},
+        {"UTF16LE", utf16("\r\nREGEDIT4\r\n[HKEY_LOCAL_MACHINE]\r\n", QStringConverter::Utf16LE), "UTF-16 without a byte-order mark"},
+        {"UTF16BE", utf16("Windows Registry Editor Version 5.00\r\n", QStringConverter::Utf16BE), "UTF-16 without a byte-order mark"},
+        {"MISSING", {}, nullptr},
+        {"../Outside", {}, nullptr},
+        {"..", {}, nullptr},
+        {"Registry/../Outside", {}, nullptr},
+    };
+    folder.Write(QStringLiteral("Outside.reg"), header);
+    for (const auto &c : cases) {
+        if (c.reason)
+            folder.Write(QStringLiteral("Registry/%1.reg").arg(QLatin1String(c.file)), c.bytes);
     }
+    ASSERT_TRUE(QDir().mkpath(folder.File(QStringLiteral("Registry/FOLDER.reg"))));
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.file);
+        HKEY root = 12345;
+        EXPECT_NE(registry.ConnectRegistry(QString::fromLatin1(c.file), HKEY_LOCAL_MACHINE, root), ERROR_SUCCESS);
+        EXPECT_EQ(root, 0u);
+        const std::optional<ReadFailure> failure = registry.LastReadFailure();
+        ASSERT_EQ(failure.has_value(), c.reason != nullptr);
+        if (failure) {
+            EXPECT_EQ(failure->file, folder.File(QStringLiteral("Registry/%1.reg").arg(QLatin1String(c.file))));
+            EXPECT_EQ(failure->reason, QLatin1String(c.reason));
+        }
+    }
+    HKEY root = 0;
+    EXPECT_NE(registry.ConnectRegistry(QStringLiteral("FOLDER"), HKEY_LOCAL_MACHINE, root), ERROR_SUCCESS);
+    ASSERT_TRUE(registry.LastReadFailure());
+    EXPECT_FALSE(registry.LastReadFailure()->reason.isEmpty());
+    ASSERT_EQ(registry.ConnectRegistry(QStringLiteral("PC02"), HKEY_LOCAL_MACHINE, root), ERROR_SUCCESS);
+    EXPECT_FALSE(registry.LastReadFailure()) << "a connection that works forgets the last failure";
+    registry.CloseKey(root);
     EXPECT_EQ(registry.OpenHandles(), 0u);
 }
 
@@ -233,30 +277,60 @@ TEST(RegistryExportText, KeysDeeperThanTheRegistryAllowsAreRefusedAndDeepTreesFr
     delete thread;
 }
 
-TEST(DpkgStatus, OnlyInstalledPackagesCount)
+// Packages are listed when installed, triggers still to run or not, and named as dpkg names them
+// (amd64 the native architecture here).
+TEST(DpkgStatus, InstalledPackagesAreNamedAsDpkgNamesThem)
 {
-    const QByteArray status = "Package: alpha\nStatus: install ok installed\nPriority: optional\nArchitecture: amd64\n"
-                              "Maintainer: Pat O'Neil <pat@example.org>\nVersion: 1:2.3-4\n"
-                              "Description: first line\n Package: not-a-package\n .\n\n"
-                              "Package: gone\nStatus: deinstall ok config-files\nVersion: 1\n\n"
-                              "Package: broken\nStatus: install reinstreq half-installed\n\r\n"
-                              "Package: held\r\nStatus: hold ok installed\r\nArchitecture: all\r\nVersion: 3\r\n\n\n\n"
-                              "package: alpha\nstatus: install ok installed\narchitecture: i386\nversion: 1:2.3-4\n";
-    const std::vector<DpkgPackage> packages = InstalledPackages(status);
-    ASSERT_EQ(packages.size(), 3u);
-    EXPECT_EQ(packages[0].package, QStringLiteral("alpha"));
-    EXPECT_EQ(packages[1].package, QStringLiteral("held"));
+    const struct {
+        const char *paragraph;
+        const char *name; // nullptr: left out
+    } cases[] = {
+        {"Package: alpha\nStatus: install ok installed\nPriority: optional\nArchitecture: amd64\n"
+         "Maintainer: Pat O'Neil <pat@example.org>\nVersion: 1:2.3-4\nDescription: first line\n Package: not-a-package\n .\n",
+         "alpha"},
+        {"Package: gone\nStatus: deinstall ok config-files\nVersion: 1\n", nullptr},
+        {"Package: broken\nStatus: install reinstreq half-installed\n\r", nullptr},
+        {"Package: unpacked\nStatus: install ok unpacked\n", nullptr},
+        {"Package: halfway\nStatus: install ok half-configured\n", nullptr},
+        {"Package: held\r\nStatus: hold ok installed\r\nArchitecture: all\r\nVersion: 3\r\n\n\n", "held"},
+        {"Package: pending\nStatus: install ok triggers-pending\nArchitecture: amd64\nTriggers-Pending: /usr/share/man\n", "pending"},
+        {"Package: awaiting\nStatus: install ok triggers-awaited\nArchitecture: amd64\nTriggers-Awaited: pending\n", "awaiting"},
+        {"package: alpha\nstatus: install ok installed\narchitecture: i386\nversion: 1:2.3-4\n", "alpha:i386"},
+        {"Package: libz\nStatus: install ok installed\nArchitecture: amd64\nMulti-Arch: same\n", "libz:amd64"},
+        {"Package: libz\nStatus: install ok installed\nArchitecture: i386\nMulti-Arch: same\n", "libz:i386"},
+        {"Package: tools\nStatus: install ok installed\nArchitecture: all\nMulti-Arch: foreign\n", "tools"},
+        {"Package: bare\nStatus: install ok installed\nMaintainer: Zo\xEB Lef\xE8vre <zoe@example.org>\n", "bare"},
+        {"Package: accents\nStatus: install ok installed\nMaintainer: Zo\xC3\xAB Lef\xC3\xA8vre\n", "accents"},
+    };
+    QByteArray status;
+    QStringList expected;
+    for (const auto &c : cases) {
+        status += QByteArray(c.paragraph) + '\n';
+        if (c.name)
+            expected << QString::fromLatin1(c.name);
+    }
+    const std::vector<DpkgPackage> packages = InstalledPackages(status, QStringLiteral("amd64"));
+    QStringList names;
+    for (const DpkgPackage &package : packages)
+        names << package.name;
+    EXPECT_EQ(names, expected);
+    ASSERT_EQ(packages.size(), 10u);
     EXPECT_EQ(packages[1].version, QStringLiteral("3"));
     EXPECT_EQ(packages[1].maintainer, QString());
-    EXPECT_EQ(packages[2].architecture, QStringLiteral("i386"));
+    EXPECT_EQ(packages[8].maintainer, QStringLiteral("Zoë Lefèvre <zoe@example.org>")) << "a Latin-1 line";
+    EXPECT_EQ(packages[9].maintainer, QStringLiteral("Zoë Lefèvre"));
+    // Where dpkg cannot tell its own architecture, only what may be installed twice is qualified.
+    EXPECT_EQ(InstalledPackages(status, QString())[4].name, QStringLiteral("alpha"));
+    EXPECT_EQ(InstalledPackages(status, QString())[6].name, QStringLiteral("libz:i386"));
 
     TempProgramFolder folder;
     folder.Write(QStringLiteral("status"), status);
     FileRegistry registry(folder.File(QStringLiteral("status")));
     const auto entries = uninstallEntries(registry, QStringLiteral("localhost"));
     ASSERT_TRUE(entries);
-    ASSERT_EQ(entries->size(), 3u); // both architectures of alpha
-    EXPECT_EQ(entries->at(QStringLiteral("alpha:amd64")), (Entry{"alpha", "1:2.3-4", "Pat O'Neil <pat@example.org>", QString()}));
+    ASSERT_EQ(entries->size(), 10u);
+    EXPECT_EQ(entries->at(QStringLiteral("alpha:amd64")).publisher, QStringLiteral("Pat O'Neil <pat@example.org>"));
+    EXPECT_EQ(entries->at(QStringLiteral("libz:i386")), (Entry{"libz:i386", QString(), QString(), QString()}));
 
     FileRegistry noDatabase(folder.File(QStringLiteral("missing")));
     HKEY root = 1;
@@ -264,21 +338,81 @@ TEST(DpkgStatus, OnlyInstalledPackagesCount)
     EXPECT_EQ(root, 0u);
 }
 
-// This host's entries are the packages that dpkg itself reports as installed.
-TEST(DpkgStatus, ThisHostAgreesWithDpkgQuery)
+namespace {
+
+// status with the line of field in package's paragraph set to line, or line added at the
+// paragraph's end when field is empty.
+QByteArray edited(QByteArray status, const QByteArray &package, const QByteArray &field, const QByteArray &line)
+{
+    const qsizetype from = status.indexOf("\nPackage: " + package + '\n') + 1;
+    const qsizetype end = status.indexOf("\n\n", from) + 1;
+    const qsizetype at = field.isEmpty() ? end : status.indexOf('\n' + field + ": ", from) + 1;
+    EXPECT_TRUE(from > 0 && at > 0 && at <= end) << package.toStdString() << ' ' << field.toStdString();
+    return field.isEmpty() ? status.insert(at, line + '\n') : status.replace(at, status.indexOf('\n', at) - at, line);
+}
+
+// What dpkg-query lists as installed: Package:Architecture -> the entry this host's registry
+// must show. A line that is no UTF-8 is taken as Latin-1.
+std::map<QString, Entry> dpkgQueryInstalled()
 {
     QProcess query;
-    query.start(QStringLiteral("dpkg-query"),
-                {"-W", "-f=${db:Status-Status}\\t${Package}\\t${Architecture}\\t${Version}\\t${Maintainer}\\n"});
-    if (!query.waitForFinished(60000) || query.exitStatus() != QProcess::NormalExit || query.exitCode() != 0)
-        GTEST_SKIP() << "dpkg-query is not available here";
-    std::map<QString, Entry> expected;
-    for (const QString &line : QString::fromUtf8(query.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts)) {
-        const QStringList f = line.split(u'\t');
-        if (f.size() == 5 && f[0] == u"installed")
-            expected[f[1] + u':' + f[2]] = Entry{f[1], f[3], f[4], QString()};
+    query.start(QStringLiteral("dpkg-query"), {"-W", "-f=${db:Status-Status}\\t${Package}:${Architecture}\\t"
+                                                     "${binary:Package}\\t${Version}\\t${Maintainer}\\n"});
+    if (!query.waitForFinished(60000) || query.exitStatus() != QProcess::NormalExit || query.exitCode() != 0) {
+        ADD_FAILURE() << query.readAllStandardError().toStdString();
+        return {};
     }
-    ASSERT_FALSE(expected.empty());
-    FileRegistry registry;
-    EXPECT_EQ(uninstallEntries(registry, QStringLiteral("localhost")), expected);
+    std::map<QString, Entry> installed;
+    for (const QByteArray &bytes : query.readAllStandardOutput().split('\n')) {
+        const QString utf8 = QString::fromUtf8(bytes);
+        const QStringList f = (utf8.toUtf8() == bytes ? utf8 : QString::fromLatin1(bytes)).split(u'\t');
+        if (f.size() == 5 && QStringList({"installed", "triggers-pending", "triggers-awaited"}).contains(f[0]))
+            installed[f[1]] = Entry{f[2], f[3], f[4], QString()};
+    }
+    return installed;
+}
+
+} // namespace
+
+// This host's entries are the packages that dpkg itself reports as installed, named as it names
+// them: on a copy of the machine's status database, edited to hold a package of a second
+// architecture, one of a foreign one, packages with triggers pending and awaited, and a Latin-1
+// maintainer, bound over the real one where only this test sees it.
+TEST(DpkgStatus, ThisHostAgreesWithDpkgQuery)
+{
+    const QString real = QStringLiteral("/var/lib/dpkg/status");
+    QFile file(real);
+    if (!file.open(QIODevice::ReadOnly) || QStandardPaths::findExecutable(QStringLiteral("dpkg-query")).isEmpty())
+        GTEST_SKIP() << "dpkg is not installed here";
+    QByteArray status = file.readAll();
+    const QByteArray other = NativeArchitecture() == u"i386" ? "armhf" : "i386";
+    const qsizetype libc = status.indexOf("\nPackage: libc6\n") + 1;
+    const QByteArray libcNative = status.mid(libc, status.indexOf("\n\n", libc) + 2 - libc);
+    status = libcNative + edited(status, "libc6", "Architecture", "Architecture: " + other);
+    status = edited(status, "diffutils", "Architecture", "Architecture: " + other);
+    status = edited(status, "sed", "Status", "Status: install ok triggers-pending");
+    status = edited(status, "sed", {}, "Triggers-Pending: /usr/share/man");
+    status = edited(status, "grep", "Status", "Status: install ok triggers-awaited");
+    status = edited(status, "grep", {}, "Triggers-Awaited: sed");
+    status = edited(status, "gzip", "Maintainer", "Maintainer: Zo\xEB Lef\xE8vre <zoe@example.org>");
+    TempProgramFolder folder;
+    folder.Write(QStringLiteral("status"), status);
+
+    std::map<QString, Entry> expected;
+    std::optional<std::map<QString, Entry>> entries;
+    const auto bind = [&] { return testing_support::Bind(folder.File(QStringLiteral("status")), real); };
+    ASSERT_EQ(testing_support::InPrivateMounts(bind, [&] {
+        expected = dpkgQueryInstalled();
+        FileRegistry registry;
+        entries = uninstallEntries(registry, QStringLiteral("localhost"));
+    }), QString());
+    ASSERT_TRUE(entries);
+    EXPECT_EQ(*entries, expected);
+    const QString native = NativeArchitecture();
+    EXPECT_EQ(entries->at("libc6:" + native).displayName, "libc6:" + native);
+    EXPECT_EQ(entries->at("libc6:" + other).displayName, "libc6:" + other);
+    EXPECT_EQ(entries->at("diffutils:" + other).displayName, "diffutils:" + other);
+    EXPECT_EQ(entries->at("sed:" + native).displayName, QStringLiteral("sed"));
+    EXPECT_EQ(entries->at("grep:" + native).displayName, QStringLiteral("grep"));
+    EXPECT_EQ(entries->at("gzip:" + native).publisher, QStringLiteral("Zoë Lefèvre <zoe@example.org>"));
 }

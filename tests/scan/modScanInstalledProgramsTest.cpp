@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QStringEncoder>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -229,4 +230,35 @@ TEST_F(InstalledProgramsScan, FailuresEndTheTaskWithTheirMessage)
     EXPECT_EQ(progress.Caption(), "Unknown error: " + folder.File(QStringLiteral("Workstations.log"))
                                       + " cannot be written: Is a directory.");
     EXPECT_EQ(Rows().size(), 3);
+}
+
+// An export that is none adds no rows and fails nothing: it is named with the reason and counted
+// in the closing line (not what an earlier task passed over).
+TEST_F(InstalledProgramsScan, ExportsThatCannotBeReadArePassedOverAndCounted)
+{
+    NoPing();
+    const QByteArray export1 = QStringLiteral("REGEDIT4\r\n[HKEY_LOCAL_MACHINE\\%1\\A]\r\n\"DisplayName\"=\"One\"\r\n")
+                                   .arg(platform::registry::UninstallKey).toUtf8();
+    const std::pair<const char *, QByteArray> exports[] = {
+        {"PC1", export1},
+        {"EMPTY", ""},
+        {"WIDE", QByteArray(QStringEncoder(QStringConverter::Utf16LE)(QString::fromUtf8(export1)))},
+    };
+    for (const auto &[computer, bytes] : exports) {
+        directory.AddComputer(Domain, QLatin1String(computer));
+        folder.Write(QStringLiteral("Registry/%1.reg").arg(QLatin1String(computer)), bytes);
+    }
+    std::vector<PassedOver> unreadable{{QStringLiteral("/srv/locked"), QStringLiteral("Permission denied")}};
+    EXPECT_EQ(ScanInstalledPrograms(progress, progress, database.Path(), Table, Domain, &unreadable), 1);
+    EXPECT_EQ(progress.Caption(), QStringLiteral("Installed programs scanned; 2 registry exports could not be read."));
+    EXPECT_EQ(Rows(), QStringList{"PC1\tOne\t\t\t"});
+    QStringList named;
+    for (const auto &[name, reason] : unreadable)
+        named << reason + QStringLiteral(": ") + name;
+    EXPECT_EQ(named, (QStringList{"Permission denied: /srv/locked", "File is empty: " + folder.File("Registry/EMPTY.reg"),
+                                  "UTF-16 without a byte-order mark: " + folder.File("Registry/WIDE.reg")}));
+
+    folder.Write(QStringLiteral("Registry/WIDE.reg"), export1);
+    EXPECT_EQ(Scan(), 1);
+    EXPECT_EQ(progress.Caption(), QStringLiteral("Installed programs scanned; 1 registry export could not be read."));
 }

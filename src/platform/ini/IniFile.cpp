@@ -2,6 +2,7 @@
 
 #include "platform/files/RegularFile.h"
 #include "support/Error.h"
+#include "support/TextLines.h"
 
 #include <QFileInfo>
 #include <QHash>
@@ -21,39 +22,9 @@ struct Document {
     bool bom = false;
 };
 
-// The text of bytes that are UTF-8 as a whole, or nothing. The decoder is stateless: a sequence
-// cut off at the end is an error, where a decoder that waits for more input would drop it.
-std::optional<QString> utf8(QByteArrayView bytes)
-{
-    QStringDecoder decoder(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
-    QString text = decoder(bytes);
-    return decoder.hasError() ? std::nullopt : std::optional(std::move(text));
-}
-
-// UTF-8, where a line that is no UTF-8 is taken as Latin-1 (an ANSI file of a Windows editor, or
-// an ANSI line pasted into a UTF-8 file): a line is decoded on its own, so that the other lines
-// keep their characters when the file is written again.
-QString utf8OrLatin1(QByteArrayView body)
-{
-    if (auto text = utf8(body))
-        return *text;
-    QString lines;
-    for (qsizetype start = 0; start <= body.size();) {
-        qsizetype end = start;
-        while (end < body.size() && body[end] != '\n' && body[end] != '\r')
-            ++end;
-        const QByteArrayView line = body.sliced(start, end - start);
-        lines += utf8(line).value_or(QString::fromLatin1(line));
-        if (end < body.size())
-            lines += QLatin1Char(body[end]);
-        start = end + 1;
-    }
-    return lines;
-}
-
-// The text of a settings file: UTF-8 (or Latin-1, above), or UTF-16 after its byte-order mark
-// (what Windows editors write when asked for "Unicode"), so that nothing read is lost when the
-// file is written again.
+// The text of a settings file: UTF-8 (a line that is no UTF-8 read as Latin-1), or UTF-16 after its
+// byte-order mark (what Windows editors write when asked for "Unicode"), so that nothing read is
+// lost when the file is written again.
 QString decoded(QByteArrayView bytes, bool &bom)
 {
     const auto convert = [](QStringConverter::Encoding encoding, QByteArrayView body) {
@@ -65,7 +36,7 @@ QString decoded(QByteArrayView bytes, bool &bom)
         return convert(QStringConverter::Utf16LE, bytes.sliced(2));
     if (bytes.startsWith("\xFE\xFF"))
         return convert(QStringConverter::Utf16BE, bytes.sliced(2));
-    return utf8OrLatin1(bom ? bytes.sliced(3) : bytes);
+    return support::Utf8OrLatin1Lines(bom ? bytes.sliced(3) : bytes);
 }
 
 // The file's lines, split at CR LF, LF or a lone CR (old Mac editors). A missing file is an empty

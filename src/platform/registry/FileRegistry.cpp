@@ -15,11 +15,15 @@ namespace {
 
 const QString LocalMachine = QStringLiteral("HKEY_LOCAL_MACHINE");
 
-std::optional<QByteArray> readFile(const QString &path)
+// The content of path, or nothing, with the system's reason in reason (when given).
+std::optional<QByteArray> readFile(const QString &path, QString *reason = nullptr)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    if (!file.open(QIODevice::ReadOnly)) {
+        if (reason)
+            *reason = file.errorString();
         return std::nullopt;
+    }
     return file.readAll();
 }
 
@@ -50,7 +54,7 @@ std::shared_ptr<const RegistryKey> packageTree(const std::vector<DpkgPackage> &p
     for (const DpkgPackage &package : packages) {
         // dpkg keeps one package of a name per architecture: together they name it uniquely.
         RegistryKey &entry = uninstall->Ensure(package.package + u':' + package.architecture);
-        entry.SetValue(QStringLiteral("DisplayName"), RegistryValue{REG_SZ, package.package});
+        entry.SetValue(QStringLiteral("DisplayName"), RegistryValue{REG_SZ, package.name});
         entry.SetValue(QStringLiteral("DisplayVersion"), RegistryValue{REG_SZ, package.version});
         entry.SetValue(QStringLiteral("Publisher"), RegistryValue{REG_SZ, package.maintainer});
         entry.SetValue(QStringLiteral("InstallSource"), RegistryValue{REG_SZ, QString()});
@@ -77,6 +81,7 @@ HKEY FileRegistry::add(Handle handle)
 int32_t FileRegistry::ConnectRegistry(const QString &computer, HKEY root, HKEY &result)
 {
     result = 0;
+    m_lastReadFailure.reset();
     if (root != HKEY_LOCAL_MACHINE)
         return ERROR_INVALID_HANDLE;
     Handle handle;
@@ -84,14 +89,19 @@ int32_t FileRegistry::ConnectRegistry(const QString &computer, HKEY root, HKEY &
         const std::optional<QByteArray> status = readFile(m_dpkgStatusFile);
         if (!status)
             return ERROR_BAD_NETPATH;
-        auto tree = packageTree(InstalledPackages(*status));
+        auto tree = packageTree(InstalledPackages(*status, NativeArchitecture()));
         handle.load = [tree](const QString &) { return tree; };
     } else {
         const QString file = exportFile(computer);
-        const std::optional<QByteArray> bytes = file.isEmpty() ? std::nullopt : readFile(file);
-        std::optional<QString> text = bytes ? DecodeExport(*bytes) : std::nullopt;
-        if (!text)
+        if (file.isEmpty())
             return ERROR_BAD_NETPATH;
+        QString reason;
+        const std::optional<QByteArray> bytes = readFile(file, &reason);
+        std::optional<QString> text = bytes ? DecodeExport(*bytes, &reason) : std::nullopt;
+        if (!text) {
+            m_lastReadFailure = ReadFailure{file, reason};
+            return ERROR_BADDB;
+        }
         auto shared = std::make_shared<const QString>(std::move(*text));
         handle.load = [shared](const QString &subKey) {
             return std::make_shared<const RegistryKey>(ParseExport(*shared, below(subKey)));

@@ -11,10 +11,12 @@ namespace platform::registry {
 
 // The registries of the computers as Linux can show them. This host's uninstall key lists the
 // packages that dpkg's status database lists as installed, one subkey per package (DisplayName
-// the package name, DisplayVersion its version, Publisher its maintainer, InstallSource empty).
+// the package name as dpkg-query names it, DisplayVersion its version, Publisher its maintainer,
+// InstallSource empty).
 // Any other computer's registry is its export Registry/<computer>.reg in the program folder
-// (the file name's letter case may differ from the computer's). A computer with neither, or
-// whose file is no registry export, cannot be connected.
+// (the file name's letter case may differ from the computer's). A computer with neither cannot
+// be connected; one whose file cannot be opened or is no registry export cannot either, and
+// LastReadFailure names the file and says why.
 class FileRegistry : public Backend {
 public:
     explicit FileRegistry(QString dpkgStatusFile = QStringLiteral("/var/lib/dpkg/status"));
@@ -24,6 +26,7 @@ public:
     int32_t EnumKey(HKEY key, uint32_t index, QString &name) override;
     int32_t QueryValue(HKEY key, const QString &valueName, uint32_t &type, QString &data) override;
     int32_t CloseKey(HKEY key) override;
+    std::optional<ReadFailure> LastReadFailure() const override { return m_lastReadFailure; }
 
     // Handles given out and not yet closed.
     size_t OpenHandles() const { return m_handles.size(); }
@@ -43,6 +46,7 @@ private:
     QString m_dpkgStatusFile;
     std::map<HKEY, Handle> m_handles;
     HKEY m_next = 1;
+    std::optional<ReadFailure> m_lastReadFailure;
 };
 
 } // namespace platform::registry

@@ -1,7 +1,11 @@
 #include "platform/registry/RegExport.h"
 
+#include "support/TextLines.h"
+
 #include <QStringConverter>
 #include <QStringList>
+
+#include <algorithm>
 
 namespace platform::registry {
 
@@ -10,10 +14,41 @@ namespace {
 const QString Version5Header = QStringLiteral("Windows Registry Editor Version 5.00");
 const QString Version4Header = QStringLiteral("REGEDIT4");
 
-QString decodeWith(QStringConverter::Encoding encoding, QByteArrayView bytes)
+// UTF-16 text; an export cut off in the middle of a character loses that half character only.
+QString utf16(QStringConverter::Encoding encoding, QByteArrayView bytes)
 {
     QStringDecoder decoder(encoding);
-    return decoder(bytes);
+    return decoder(bytes.first(bytes.size() & ~qsizetype(1)));
+}
+
+// Whether the first line of text that is not blank is either header.
+bool beginsWithHeader(const QString &text)
+{
+    qsizetype start = 0;
+    while (start < text.size()) {
+        qsizetype end = start;
+        while (end < text.size() && text[end] != u'\n' && text[end] != u'\r')
+            ++end;
+        const QString line = text.mid(start, end - start).trimmed();
+        if (!line.isEmpty())
+            return line == Version5Header || line == Version4Header;
+        start = end + 1;
+    }
+    return false;
+}
+
+// Why bytes that do not begin with a header are no export. UTF-16 without its byte-order mark
+// shows in the first line already: only that much is decoded again.
+QString whyNoExport(QByteArrayView bytes)
+{
+    if (bytes.isEmpty())
+        return QStringLiteral("File is empty");
+    const QByteArrayView head = bytes.first(std::min<qsizetype>(bytes.size(), 1024));
+    for (const auto encoding : {QStringConverter::Utf16LE, QStringConverter::Utf16BE}) {
+        if (beginsWithHeader(utf16(encoding, head)))
+            return QStringLiteral("UTF-16 without a byte-order mark");
+    }
+    return QStringLiteral("No registry export header");
 }
 
 // A quoted text starting at text[at] == '"', with \\ and \" unescaped (any other backslash is
@@ -70,31 +105,20 @@ RegistryKey *sectionKey(RegistryKey &root, const QString &trimmed, const QString
 
 } // namespace
 
-std::optional<QString> DecodeExport(const QByteArray &bytes)
+std::optional<QString> DecodeExport(const QByteArray &bytes, QString *reason)
 {
+    const QByteArrayView view(bytes);
     QString text;
-    if (bytes.startsWith("\xFF\xFE")) {
-        // An export cut off in the middle of a character loses that half character only.
-        text = decodeWith(QStringConverter::Utf16LE, QByteArrayView(bytes).sliced(2, (bytes.size() - 2) & ~qsizetype(1)));
-    } else if (bytes.startsWith("\xFE\xFF")) {
-        text = decodeWith(QStringConverter::Utf16BE, QByteArrayView(bytes).sliced(2, (bytes.size() - 2) & ~qsizetype(1)));
-    } else {
-        const QByteArrayView body = bytes.startsWith("\xEF\xBB\xBF") ? QByteArrayView(bytes).sliced(3) : QByteArrayView(bytes);
-        QStringDecoder utf8(QStringConverter::Utf8);
-        text = utf8(body);
-        if (utf8.hasError())
-            text = QString::fromLatin1(body);
-    }
-    qsizetype start = 0;
-    while (start < text.size()) {
-        qsizetype end = start;
-        while (end < text.size() && text[end] != u'\n' && text[end] != u'\r')
-            ++end;
-        const QString line = text.mid(start, end - start).trimmed();
-        if (!line.isEmpty())
-            return (line == Version5Header || line == Version4Header) ? std::optional<QString>(text) : std::nullopt;
-        start = end + 1;
-    }
+    if (bytes.startsWith("\xFF\xFE"))
+        text = utf16(QStringConverter::Utf16LE, view.sliced(2));
+    else if (bytes.startsWith("\xFE\xFF"))
+        text = utf16(QStringConverter::Utf16BE, view.sliced(2));
+    else
+        text = support::Utf8OrLatin1Lines(bytes.startsWith("\xEF\xBB\xBF") ? view.sliced(3) : view);
+    if (beginsWithHeader(text))
+        return text;
+    if (reason)
+        *reason = whyNoExport(bytes);
     return std::nullopt;
 }
 

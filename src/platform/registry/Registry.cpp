@@ -34,4 +34,6 @@ int32_t RegQueryValueEx(HKEY key, const QString &valueName, uint32_t &type, QStr
 
 int32_t RegCloseKey(HKEY key) { return Current().CloseKey(key); }
 
+std::optional<ReadFailure> RegLastReadFailure() { return Current().LastReadFailure(); }
+
 } // namespace platform::registry

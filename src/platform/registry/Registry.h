@@ -3,6 +3,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <optional>
 
 namespace platform::registry {
 
@@ -17,12 +18,19 @@ constexpr int32_t ERROR_FILE_NOT_FOUND = 2;
 constexpr int32_t ERROR_INVALID_HANDLE = 6;
 constexpr int32_t ERROR_BAD_NETPATH = 53;
 constexpr int32_t ERROR_NO_MORE_ITEMS = 259;
+constexpr int32_t ERROR_BADDB = 1009; // the registry is there but cannot be read
 
 // The value type of text values, the only type kept.
 constexpr uint32_t REG_SZ = 1;
 
 // The key below HKEY_LOCAL_MACHINE whose subkeys are the installed programs.
 inline const QString UninstallKey = QStringLiteral("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall");
+
+// A computer's registry that is there but cannot be read: its file and why.
+struct ReadFailure {
+    QString file;
+    QString reason;
+};
 
 class Backend {
 public:
@@ -37,6 +45,9 @@ public:
     // The value valueName of key: its type and data.
     virtual int32_t QueryValue(HKEY key, const QString &valueName, uint32_t &type, QString &data) = 0;
     virtual int32_t CloseKey(HKEY key) = 0;
+    // Why the last ConnectRegistry failed when it found the computer's registry but could not
+    // read it; nothing after any other outcome, and from a backend that cannot tell.
+    virtual std::optional<ReadFailure> LastReadFailure() const { return std::nullopt; }
 };
 
 // The backend in use: FileRegistry (this host's packages, other computers' exports) until
@@ -51,5 +62,7 @@ int32_t RegOpenKey(HKEY key, const QString &subKey, HKEY &result);
 int32_t RegEnumKey(HKEY key, uint32_t index, QString &name);
 int32_t RegQueryValueEx(HKEY key, const QString &valueName, uint32_t &type, QString &data);
 int32_t RegCloseKey(HKEY key);
+// The backend's LastReadFailure.
+std::optional<ReadFailure> RegLastReadFailure();
 
 } // namespace platform::registry
