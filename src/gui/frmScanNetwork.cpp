@@ -130,16 +130,18 @@ struct frmScanNetwork::RunDisplay {
     std::array<StatusLabelView, 5> labels;
     bool attached = true;
     QStringList failures; // the closing texts of the tasks that failed or were cancelled
-    std::vector<PassedOver> unreadable; // what the tasks passed over: directories not listed or whose rights were not read
-    // The accounts and groups the users task passed over: kept apart, since the rights scan
-    // counts every directory in unreadable.
-    std::vector<PassedOver> names;
+    // What each task passed over (the rights scan counts every entry of its list in its closing
+    // line): accounts and groups, directories not listed or whose rights were not read, exports.
+    std::vector<PassedOver> accounts;
+    std::vector<PassedOver> directories;
+    std::vector<PassedOver> exports;
 
     // What the run passed over, in the order of its tasks.
     std::vector<PassedOver> PassedOverItems() const
     {
-        std::vector<PassedOver> items = names;
-        items.insert(items.end(), unreadable.begin(), unreadable.end());
+        std::vector<PassedOver> items = accounts;
+        items.insert(items.end(), directories.begin(), directories.end());
+        items.insert(items.end(), exports.begin(), exports.end());
         return items;
     }
 };
@@ -502,11 +504,10 @@ int32_t frmScanNetwork::SearchRoots(RunDisplay &display)
     display.labels[1].setCaption(QStringLiteral("Searching directories..."));
     colDirs.clear();
     const int32_t depth = Depth();
-    const auto earlier = static_cast<std::ptrdiff_t>(display.unreadable.size()); // passed over by earlier tasks
     QStringList refused;
     for (const QString &root : Roots()) {
         try {
-            modSearchDirs::SearchDirs(root, depth, colDirs, &display.unreadable);
+            modSearchDirs::SearchDirs(root, depth, colDirs, &display.directories);
         } catch (const support::Error &error) {
             refused << error.Description();
         }
@@ -519,8 +520,8 @@ int32_t frmScanNetwork::SearchRoots(RunDisplay &display)
         named.insert(passedOver.Name);
         return seen;
     };
-    display.unreadable.erase(std::remove_if(display.unreadable.begin() + earlier, display.unreadable.end(), repeated),
-                             display.unreadable.end());
+    display.directories.erase(std::remove_if(display.directories.begin(), display.directories.end(), repeated),
+                              display.directories.end());
     SetTitle(QStringLiteral("Progress  (task 3/5)"));
     if (!refused.isEmpty()) {
         display.labels[1].setCaption(refused.join(u' ') + QStringLiteral(" The directory rights were not scanned."));
@@ -578,7 +579,7 @@ void frmScanNetwork::RunTasks()
             RunTask(0, chkUsers, [&] {
                 return modScanUsersGroups::ScanUsersGroups(display.bar, display.labels[0], databasePath, QStringLiteral("Users"),
                                                     QStringLiteral("Groups"), QStringLiteral("UserGroup"), domain,
-                                                    &display.names);
+                                                    &display.accounts);
             }, true);
         }
         bool listed = false;
@@ -590,7 +591,7 @@ void frmScanNetwork::RunTasks()
             // The marker stays at the directories box from the search.
             RunTask(2, chkDirectories, [&] {
                 return modScanDirs::ScanDirs(colDirs, display.bar, display.labels[2], databasePath,
-                                             QStringLiteral("Permissions"), &display.unreadable);
+                                             QStringLiteral("Permissions"), &display.directories);
             }, true);
         }
         if (programs && !Stopped()) {
@@ -598,7 +599,7 @@ void frmScanNetwork::RunTasks()
             RunTask(3, chkPrograms, [&] {
                 return modScanInstalledPrograms::ScanInstalledPrograms(display.bar, display.labels[3], databasePath,
                                                                 QStringLiteral("InstalledSoftware"), domain,
-                                                                &display.unreadable);
+                                                                &display.exports);
             }, true);
         }
         if (!Stopped()) {
@@ -654,12 +655,11 @@ void frmScanNetwork::NotStarted(const support::Error &error)
 }
 
 // The end of an unattended run: cron, systemd timers and monitoring tell a run in which anything
-// failed by its exit code, a message box that went to standard error included. Directories that
-// could not be read are listed but fail nothing.
-void frmScanNetwork::EndUnattended(const QStringList &failures,
-                                   const std::vector<PassedOver> &unreadable)
+// failed by its exit code, a message box that went to standard error included. What the tasks
+// passed over (directories, accounts, exports that could not be read) is listed but fails nothing.
+void frmScanNetwork::EndUnattended(const QStringList &failures, const std::vector<PassedOver> &passedOver)
 {
-    for (const auto &[name, reason] : unreadable)
+    for (const auto &[name, reason] : passedOver)
         platform::shell::WriteErrorLine(QStringLiteral("Could not read (%1): %2").arg(reason, name));
     for (const QString &failure : failures)
         platform::shell::WriteErrorLine(failure);

@@ -130,8 +130,7 @@ private:
     int32_t SearchRoots(RunDisplay &display);
     std::unique_ptr<platform::database::DatabaseClaim> ClaimDatabase(const QString &databasePath);
     void NotStarted(const support::Error &error);
-    [[noreturn]] void EndUnattended(const QStringList &failures,
-                                    const std::vector<PassedOver> &unreadable);
+    [[noreturn]] void EndUnattended(const QStringList &failures, const std::vector<PassedOver> &passedOver);
     void SetTitle(const QString &title);
     void SetLabelState(int index, LabelState state);
     void ShowMarker(QCheckBox *beside);

@@ -16,9 +16,9 @@ struct PassedOver {
     QString Reason;
 };
 
-// The end of the closing line of a task that passed over count items: "2 directories could not
-// be read.", the item named as one or many asks.
-inline QString CouldNotBeRead(size_t count, const QString &one, const QString &many)
+// A number of passed-over items for a task's closing line, "1 directory" or "2 directories", the
+// item named as one or many asks.
+inline QString Counted(size_t count, const QString &one, const QString &many)
 {
-    return QStringLiteral("%1 %2 could not be read.").arg(count).arg(count == 1 ? one : many);
+    return QStringLiteral("%1 %2").arg(count).arg(count == 1 ? one : many);
 }

@@ -105,7 +105,8 @@ QString FinishedText(size_t unreadable)
     if (unreadable == 0)
         return QStringLiteral("Directories scanned successfully.");
     return QStringLiteral("Directories scanned; ")
-           + CouldNotBeRead(unreadable, QStringLiteral("directory"), QStringLiteral("directories"));
+           + Counted(unreadable, QStringLiteral("directory"), QStringLiteral("directories"))
+           + QStringLiteral(" could not be read.");
 }
 
 } // namespace

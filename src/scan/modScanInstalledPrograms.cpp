@@ -44,7 +44,8 @@ QString finishedText(size_t unreadable)
     if (unreadable == 0)
         return QStringLiteral("Installed programs scanned successfully.");
     return QStringLiteral("Installed programs scanned; ")
-           + CouldNotBeRead(unreadable, QStringLiteral("registry export"), QStringLiteral("registry exports"));
+           + Counted(unreadable, QStringLiteral("registry export"), QStringLiteral("registry exports"))
+           + QStringLiteral(" could not be read.");
 }
 
 // Reads the program entries of one computer into table. A registry that is there but cannot be

@@ -54,18 +54,13 @@ public:
             return QStringLiteral("Users and groups scanned successfully.");
         QStringList counts;
         if (!m_users.isEmpty())
-            counts << Counted(m_users.size(), QStringLiteral("user"));
+            counts << Counted(m_users.size(), QStringLiteral("user"), QStringLiteral("users"));
         if (!m_groups.isEmpty())
-            counts << Counted(m_groups.size(), QStringLiteral("group"));
+            counts << Counted(m_groups.size(), QStringLiteral("group"), QStringLiteral("groups"));
         return QStringLiteral("Users and groups scanned; %1 could not be read.").arg(counts.join(QStringLiteral(" and ")));
     }
 
 private:
-    static QString Counted(qsizetype count, const QString &noun)
-    {
-        return QString::number(count) + u' ' + noun + (count == 1 ? QString() : QStringLiteral("s"));
-    }
-
     bool Readable(const DirectoryObject &object, QSet<QString> &noted, const QString &reason)
     {
         const QString &name = object.UnreadableName();
