@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <cstddef>
 
@@ -17,8 +18,19 @@ struct PassedOver {
 };
 
 // A number of passed-over items for a task's closing line, "1 directory" or "2 directories", the
-// item named as one or many asks.
-inline QString Counted(size_t count, const QString &one, const QString &many)
+// item named as one or many asks; nothing for none.
+inline QStringList Counted(size_t count, const QString &one, const QString &many)
 {
-    return QStringLiteral("%1 %2").arg(count).arg(count == 1 ? one : many);
+    if (count == 0)
+        return {};
+    return {QStringLiteral("%1 %2").arg(count).arg(count == 1 ? one : many)};
+}
+
+// The closing line of a task that reads what: "<what> scanned successfully.", or, when it passed
+// items over, "<what> scanned; 2 directories could not be read." (several counts joined by "and").
+inline QString ScannedText(const QString &what, const QStringList &counts)
+{
+    if (counts.isEmpty())
+        return what + QStringLiteral(" scanned successfully.");
+    return what + QStringLiteral(" scanned; ") + counts.join(QStringLiteral(" and ")) + QStringLiteral(" could not be read.");
 }

@@ -100,15 +100,6 @@ std::optional<platform::security::SecurityDescriptor> ReadableDescriptor(platfor
     }
 }
 
-QString FinishedText(size_t unreadable)
-{
-    if (unreadable == 0)
-        return QStringLiteral("Directories scanned successfully.");
-    return QStringLiteral("Directories scanned; ")
-           + Counted(unreadable, QStringLiteral("directory"), QStringLiteral("directories"))
-           + QStringLiteral(" could not be read.");
-}
-
 } // namespace
 
 QString RightName(uint32_t mask)
@@ -164,7 +155,8 @@ int32_t ScanDirs(const QStringList &Dirs, support::ProgressBar &Bar, support::St
             }
         }
         rights.RaiseIfRowsLeftOut();
-        Status.setCaption(FinishedText(unreadable.size()));
+        Status.setCaption(ScannedText(QStringLiteral("Directories"),
+                                      Counted(unreadable.size(), QStringLiteral("directory"), QStringLiteral("directories"))));
         connection.Close();
         return 1;
     } catch (const support::Error &error) {

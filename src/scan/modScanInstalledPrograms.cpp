@@ -39,15 +39,6 @@ QString percentText(const support::ProgressBar &bar)
     return QStringLiteral("Scanning installed programs ( %1% )").arg(percent);
 }
 
-QString finishedText(size_t unreadable)
-{
-    if (unreadable == 0)
-        return QStringLiteral("Installed programs scanned successfully.");
-    return QStringLiteral("Installed programs scanned; ")
-           + Counted(unreadable, QStringLiteral("registry export"), QStringLiteral("registry exports"))
-           + QStringLiteral(" could not be read.");
-}
-
 // Reads the program entries of one computer into table. A registry that is there but cannot be
 // read (an export that is none) is noted in unreadable.
 void ReadComputer(platform::database::Connection &connection, const QString &table, const QString &computer,
@@ -123,7 +114,9 @@ int32_t ScanInstalledPrograms(support::ProgressBar &ProgressBar, support::Status
         }
         if (!cancelled) {
             leftOut.RaiseIfAny();
-            lblStatus.setCaption(finishedText(unreadable.size() - noted));
+            lblStatus.setCaption(ScannedText(QStringLiteral("Installed programs"),
+                                             Counted(unreadable.size() - noted, QStringLiteral("registry export"),
+                                                     QStringLiteral("registry exports"))));
             result = 1;
         }
         // Inside the trap: closing commits the last rows, and a failure there must be reported.

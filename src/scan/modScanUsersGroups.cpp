@@ -50,14 +50,9 @@ public:
 
     QString FinishedText() const
     {
-        if (m_users.isEmpty() && m_groups.isEmpty())
-            return QStringLiteral("Users and groups scanned successfully.");
-        QStringList counts;
-        if (!m_users.isEmpty())
-            counts << Counted(m_users.size(), QStringLiteral("user"), QStringLiteral("users"));
-        if (!m_groups.isEmpty())
-            counts << Counted(m_groups.size(), QStringLiteral("group"), QStringLiteral("groups"));
-        return QStringLiteral("Users and groups scanned; %1 could not be read.").arg(counts.join(QStringLiteral(" and ")));
+        return ScannedText(QStringLiteral("Users and groups"),
+                           Counted(m_users.size(), QStringLiteral("user"), QStringLiteral("users"))
+                               + Counted(m_groups.size(), QStringLiteral("group"), QStringLiteral("groups")));
     }
 
 private:
