@@ -4,6 +4,7 @@
 #include "platform/database/Recordset.h"
 #include "platform/database/TextPool.h"
 #include "scan/modDatabase.h"
+#include "scan/modSearchDirs.h"
 #include "support/DoEvents.h"
 
 namespace db = platform::database;
@@ -32,44 +33,32 @@ void openRows(db::Recordset &records, const QString &source, db::Connection &con
     records.Open(source, parameters, connection, db::adOpenStatic, db::adLockOptimistic, -1);
 }
 
-// A directory filter selects the paths that begin with the directory's stored form, where "_"
-// and "%" stand for one and for any number of characters as in a LIKE pattern. LIKE ignores
-// letter case, as the right filters need; Linux paths do not, so the prefix becomes a GLOB
-// pattern, which compares letter case exactly.
-QString pathPrefixPattern(const QString &directory)
+// The condition for one chosen directory: its own path and the paths below it. A chosen
+// directory is a root entry of the settings, read as the directory the entry names, as the scan
+// stored its rows ("/srv/data/" is /srv/data). Paths compare as their bytes, so letter case counts
+// and no character stands for others: the paths below the directory run from its path and "/" up
+// to, not including, its path and "0", the character after "/" (the results database is UTF-8).
+// "/" has every path below it.
+QString directoryCondition(const QString &directory, QVariantList &parameters)
 {
-    QString pattern;
-    for (const QChar c : EscapeQuotes(directory)) {
-        if (c == u'%')
-            pattern += u'*';
-        else if (c == u'_')
-            pattern += u'?';
-        else if (c == u'*' || c == u'?' || c == u'[')
-            pattern += u'[' + QString(c) + u']';
-        else
-            pattern += c;
-    }
-    return pattern + u'*';
+    const QString path = EscapeQuotes(modSearchDirs::RootPath(directory));
+    const QString below = path.endsWith(u'/') ? path : path + u'/';
+    parameters << path << below << below.chopped(1) + u'0';
+    return QStringLiteral("Path = ? OR (Path >= ? AND Path < ?)");
 }
 
 // The directory filter and the right filter of the rights statements, after the condition on
-// Member. Each directory is a path prefix, bound as a value.
+// Member, with the directories bound as values.
 QString directoryAndRightFilter(const QString &strDirectories, const QString &strFilterRight, QVariantList &parameters)
 {
     QString sql;
     if (strDirectories.isEmpty() || strDirectories == kAllDirectories) {
         sql = QStringLiteral(" ");
-    } else if (strDirectories.contains(QStringLiteral(", "))) {
-        QString any;
-        for (const QString &directory : strDirectories.split(QStringLiteral(", "))) {
-            any += QStringLiteral(" Path GLOB ? OR");
-            parameters << pathPrefixPattern(directory);
-        }
-        any.chop(3);
-        sql = QStringLiteral(" AND (") + any + u')';
     } else {
-        sql = QStringLiteral(" AND Path GLOB ? ");
-        parameters << pathPrefixPattern(strDirectories);
+        QStringList any;
+        for (const QString &directory : strDirectories.split(QStringLiteral(", ")))
+            any << directoryCondition(directory, parameters);
+        sql = QStringLiteral(" AND (") + any.join(QStringLiteral(" OR ")) + QStringLiteral(") ");
     }
     if (!strFilterRight.isEmpty())
         sql += QStringLiteral("AND (") + strFilterRight + u')';

@@ -36,7 +36,8 @@ public:
     // The Permissions rows of strNetworkGroup, ordered by path: colOutputDirectories[i] and
     // colOutputRights[i] are the path and the right of one row. strDirectories is "" or
     // "All directories" for every directory, else one directory or several joined by ", ";
-    // each selects the paths that begin with it (a LIKE prefix: "_" and "%" are wildcards).
+    // each selects its own path and the paths below it, letter case counting and no character
+    // a wildcard ("/srv/data" neither "/srv/data-old" nor "/srv/Data").
     // strFilterRight is "" or a condition on the column Right, used as the views build it.
     int32_t GetDirectoryRights(const QString &DbasePath, const QString &strFilterRight,
                                const QString &strNetworkGroup, QStringList &colOutputDirectories,

@@ -1,7 +1,10 @@
 #include "analysis/clsAnalysis.h"
 
+#include "scan/modScanDirs.h"
+#include "scan/modSearchDirs.h"
 #include "support/DateText.h"
 
+#include "common/DirectoryTree.h"
 #include "common/ResultsDatabase.h"
 #include "common/TestSupport.h"
 
@@ -84,7 +87,7 @@ protected:
 
 } // namespace
 
-TEST_F(clsAnalysisTest, DirectoryFilterFormsSelectRowsByPathPrefix)
+TEST_F(clsAnalysisTest, DirectoryFilterFormsSelectADirectoryAndTheDirectoriesBelowIt)
 {
     const QStringList staff = {u"/srv/Data Read&Execute"_qs, u"/srv/Data/sub Full"_qs, u"/srv/Data2 Read&Write"_qs,
                                u"/srv/Other List"_qs, u"/srv/a_b Read"_qs, u"/srv/axb Modify"_qs};
@@ -96,20 +99,16 @@ TEST_F(clsAnalysisTest, DirectoryFilterFormsSelectRowsByPathPrefix)
     const Case cases[] = {
         {QString(), QString(), staff},
         {u"All directories"_qs, QString(), staff},
-        // One directory is a prefix: /srv/Data also selects /srv/Data2, and letter case counts.
-        {u"/srv/Data"_qs, QString(), {staff[0], staff[1], staff[2]}},
+        // A directory, not the paths that merely begin with its name; letter case counts.
+        {u"/srv/Data"_qs, QString(), {staff[0], staff[1]}},
         {u"/srv/data"_qs, QString(), {}},
-        // "_" is a wildcard of the prefix.
-        {u"/srv/a_"_qs, QString(), {u"/srv/a_b Read"_qs, u"/srv/axb Modify"_qs}},
-        {u"/srv/Data/, /srv/Other"_qs, QString(), {u"/srv/Data/sub Full"_qs, u"/srv/Other List"_qs}},
-        {u"/srv/Data, /srv/a_"_qs, u"Right LIKE '%Read%'"_qs,
-         {u"/srv/Data Read&Execute"_qs, u"/srv/Data2 Read&Write"_qs, u"/srv/a_b Read"_qs}},
-        {u"/srv/Data"_qs, u"Right LIKE '%Read%' OR Right LIKE '%Full%'"_qs, {staff[0], staff[1], staff[2]}},
+        {u"/srv/Data/, /srv/Other"_qs, QString(), {staff[0], staff[1], u"/srv/Other List"_qs}},
+        {u"/srv/Data, /srv/a_b"_qs, u"Right LIKE '%Read%'"_qs, {u"/srv/Data Read&Execute"_qs, u"/srv/a_b Read"_qs}},
         // Rights compare without regard to letter case, paths with it.
-        {u"/srv/Data"_qs, u"Right LIKE '%read%' OR Right LIKE '%FULL%'"_qs, {staff[0], staff[1], staff[2]}},
-        {u"/srv/data, /srv/Data/"_qs, u"Right LIKE '%full%'"_qs, {u"/srv/Data/sub Full"_qs}},
+        {u"/srv/Data"_qs, u"Right LIKE '%read%' OR Right LIKE '%FULL%'"_qs, {staff[0], staff[1]}},
+        {u"/srv/data, /srv/Data/sub"_qs, u"Right LIKE '%full%'"_qs, {u"/srv/Data/sub Full"_qs}},
         {QString(), u"Right LIKE '%Modify%'"_qs, {u"/srv/axb Modify"_qs}},
-        // Only "_" and "%" are wildcards: "*", "?" and "[" in a directory stand for themselves.
+        // No character of a directory is a wildcard.
         {u"/srv/*"_qs, QString(), {}},
         {u"/srv/[D]ata"_qs, QString(), {}},
         {u"/srv/?ata"_qs, QString(), {}},
@@ -123,6 +122,37 @@ TEST_F(clsAnalysisTest, DirectoryFilterFormsSelectRowsByPathPrefix)
         if (!c.expected.isEmpty()) {
             EXPECT_EQ(progress.Max(), c.expected.size());
         }
+    }
+
+    // The rows of a real scan, through both views, for directories whose names other names begin
+    // with or that hold characters of patterns.
+    testing_support::DirectoryTree tree;
+    tree.MakeDirs({u"data/in"_qs, u"data-old/in"_qs, u"Data"_qs, u"x_y"_qs, u"xzy"_qs, u"p%/in"_qs, u"pq"_qs});
+    QStringList dirs;
+    modSearchDirs::SearchDirs(tree.Root(), modSearchDirs::UnlimitedDepth, dirs);
+    ASSERT_EQ(modScanDirs::ScanDirs(dirs, progress, progress, db.Path(), u"Permissions"_qs), 1);
+    db.Exec(u"insert into UserGroup values ('carol','Everyone')"_qs);
+    const auto rows = [&](const QStringList &relatives) {
+        QStringList lines;
+        for (const QString &relative : relatives)
+            lines << tree.Path(relative) + u" Read&Execute"_qs;
+        return lines;
+    };
+    const QStringList all = rows({u"Data"_qs, u"data"_qs, u"data-old"_qs, u"data-old/in"_qs, u"data/in"_qs, u"p%"_qs,
+                                  u"p%/in"_qs, u"pq"_qs, u"x_y"_qs, u"xzy"_qs});
+    const std::pair<QString, QStringList> scanned[] = {
+        {tree.Path(u"data"_qs), rows({u"data"_qs, u"data/in"_qs})},
+        {tree.Path(u"x_y"_qs), rows({u"x_y"_qs})},
+        {tree.Path(u"p%"_qs) + u", "_qs + tree.Path(u"xzy/"_qs), rows({u"p%"_qs, u"p%/in"_qs, u"xzy"_qs})},
+        {tree.Path(u"Data"_qs) + u", "_qs + tree.Path(u"data-old"_qs),
+         rows({u"Data"_qs, u"data-old"_qs, u"data-old/in"_qs})},
+        {tree.Root() + u'/', all},
+        {u"/"_qs, all},
+    };
+    for (const auto &[directories, expected] : scanned) {
+        SCOPED_TRACE(directories.toStdString());
+        EXPECT_EQ(groupRights(u"Everyone"_qs, directories), expected);
+        EXPECT_EQ(userRights(u"carol"_qs, true, directories), expected);
     }
 }
 
@@ -158,7 +188,8 @@ TEST_F(clsAnalysisTest, NullRightsAndGroupsAreSkippedOneValueAtATime)
             "(NULL,'Staff','Full'); insert into UsedGroups values ('Staff'), (NULL), ('Sales|Team');"
             "insert into UserGroup values('bob',NULL)"_qs);
     // The lists stay parallel: a row with a Null path or right is left out whole.
-    EXPECT_EQ(groupRights(u"Staff"_qs, u"/srv/Data/"_qs), QStringList{u"/srv/Data/sub Full"_qs});
+    EXPECT_EQ(groupRights(u"Staff"_qs, u"/srv/Data/"_qs),
+              (QStringList{u"/srv/Data Read&Execute"_qs, u"/srv/Data/sub Full"_qs}));
     EXPECT_EQ(userRights(u"bob"_qs, true, u"/srv/Data"_qs), QStringList{u"/srv/Data Read"_qs});
     QStringList groups{u"stale"_qs};
     EXPECT_EQ(analysis.GetUsedGroups(db.Path(), groups, progress, progress), 1);
