@@ -7,9 +7,9 @@
 
 // Something a scan task had to pass over, and why: a directory (with everything below it), an
 // account or a registry export, with the system's message or what is wrong with its name. Name is
-// the plain name when it is valid UTF-8, otherwise support::Escaped of its bytes (which gives the
-// plain name for a valid one too): a text that stands for exactly one name, but holds a kept byte
-// as a lone surrogate, so it is shown only through support::Printed (as platform::shell's
+// the plain name when it is valid UTF-8, otherwise support::KeptBytes of its bytes (which gives
+// the plain name for a valid one too): a text that stands for exactly one name, but holds a kept
+// byte as a lone surrogate, so it is shown only through support::Printed (as platform::shell's
 // WriteErrorLine does). Passed-over items fail nothing; an unattended run names each on standard
 // error.
 struct PassedOver {

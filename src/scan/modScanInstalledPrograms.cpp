@@ -46,7 +46,7 @@ void ReadComputer(platform::database::Connection &connection, const QString &tab
 {
     const HKEY hKey = OpenRemoteKey(computer, UninstallKey);
     if (const std::optional<ReadFailure> failure = hKey == 0 ? RegLastReadFailure() : std::nullopt)
-        unreadable.push_back({support::Escaped(QFile::encodeName(failure->file)), failure->reason});
+        unreadable.push_back({support::KeptBytes(QFile::encodeName(failure->file)), failure->reason});
     int32_t status = ERROR_SUCCESS;
     int failures = 0;
     for (uint32_t index = 0; status != ERROR_NO_MORE_ITEMS && status != ERROR_INVALID_HANDLE; ++index) {

@@ -140,7 +140,7 @@ private:
     {
         const QString name = QFile::decodeName(bytes);
         if (!support::StandsForItself(name, bytes)) {
-            m_unreadable.push_back({prefix + support::Escaped(bytes), QStringLiteral("Name is not valid UTF-8")});
+            m_unreadable.push_back({prefix + support::KeptBytes(bytes), QStringLiteral("Name is not valid UTF-8")});
             return;
         }
         QString path = prefix + name;

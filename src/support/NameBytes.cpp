@@ -36,7 +36,7 @@ bool StandsForItself(const QString &name, const char *bytes)
     return !name.contains(QChar::ReplacementCharacter) || QFile::encodeName(name) == bytes;
 }
 
-QString Escaped(QByteArrayView name)
+QString KeptBytes(QByteArrayView name)
 {
     QString text;
     while (!name.isEmpty()) {

@@ -15,10 +15,10 @@ bool StandsForItself(const QString &name, const char *bytes);
 // name itself), each byte that is no part of valid UTF-8 as the lone surrogate U+DC00 + the byte,
 // which no valid UTF-8 decodes to. So each such text stands for exactly one name. It is for
 // reports, not for the results database; Printed shows it to people.
-QString Escaped(QByteArrayView name);
+QString KeptBytes(QByteArrayView name);
 
 // A text as one line of a report, in UTF-8: each backslash as "\\", and each control character
-// (a line break, say) and each byte that Escaped kept as "\xHH" of its bytes. So every printed
+// (a line break, say) and each byte that KeptBytes kept as "\xHH" of its bytes. So every printed
 // name stands for exactly one name, and none can pass for a line of its own.
 QByteArray Printed(const QString &text);
 

@@ -32,7 +32,7 @@ TEST(NameBytesTest, EveryPrintedNameStandsForExactlyOneName)
     };
     QSet<QByteArray> printed;
     for (const auto &[bytes, expected] : cases) {
-        const QString name = support::Escaped(bytes);
+        const QString name = support::KeptBytes(bytes);
         EXPECT_EQ(support::Printed(name), QByteArray(expected)) << bytes.toStdString();
         printed.insert(support::Printed(name));
         // A valid name is its own text, so the plain name and the escaped one are the same report.

@@ -35,8 +35,8 @@ public:
     QString ADsPath() const { return Get(QStringLiteral("ADsPath")).toString(); }
 
     // A service that names objects with bytes (NSS) may hold a name that is no valid UTF-8. Its
-    // text then stands for another name or for none, so such an object carries its name with the
-    // bad bytes escaped ("caf\xE9") for reports; empty for a name that is text.
+    // text then stands for another name or for none, so such an object carries its name as
+    // support::KeptBytes keeps it, for reports (printed "caf\xE9"); empty for a name that is text.
     const QString &UnreadableName() const { return m_unreadableName; }
     void setUnreadableName(QString name) { m_unreadableName = std::move(name); }
 

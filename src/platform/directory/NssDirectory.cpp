@@ -102,7 +102,7 @@ template <class Object>
 Object Marked(Object object, const QByteArray &name)
 {
     if (!support::StandsForItself(QString::fromUtf8(name), name.constData()))
-        object.setUnreadableName(support::Escaped(name));
+        object.setUnreadableName(support::KeptBytes(name));
     return object;
 }
 

@@ -81,7 +81,7 @@ const MessageBoxRecord &MessageBoxesShown();
 
 // Writes "title: text" to standard error as one line (an empty title means the program's title),
 // as support::Printed gives it: a backslash as "\\", each control character and each byte of a
-// name kept by support::Escaped as "\xHH", so that no name in it (a file name with a line break
+// name kept by support::KeptBytes as "\xHH", so that no name in it (a file name with a line break
 // in it, say) can pass for another, or for a line of its own in what cron mails.
 void WriteErrorLine(const QString &text, const QString &title = {});
 
