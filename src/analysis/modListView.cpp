@@ -81,8 +81,9 @@ void SortOnColumn(platform::listview::ListItems &list, int16_t &intLastColumn, i
 QString CsvValue(const QString &value)
 {
     // Names and versions come from other computers' exports: a spreadsheet would run a cell that
-    // begins like a formula, and an apostrophe in front makes it text.
-    const bool formula = !value.isEmpty() && QStringView(u"=+-@").contains(value.front());
+    // begins like a formula (a tab or a carriage return before it included), and an apostrophe in
+    // front makes it text.
+    const bool formula = !value.isEmpty() && QStringView(u"=+-@\t\r").contains(value.front());
     QString field = formula ? u'\'' + value : value;
     if (!field.contains(u',') && !field.contains(u'"') && !field.contains(u'\r') && !field.contains(u'\n'))
         return field;

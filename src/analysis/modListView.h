@@ -38,8 +38,8 @@ QList<clsProgram> ProgramsShown(const QList<clsProgram> &colAllPrograms, const Q
 // direction, any other keeps it; the list is then sorted on that column.
 void SortOnColumn(platform::listview::ListItems &list, int16_t &intLastColumn, int16_t number);
 
-// One value as a CSV field: a value that begins with "=", "+", "-" or "@" gets an apostrophe in
-// front, so that a spreadsheet reads it as text rather than run it as a formula; then the field
+// One value as a CSV field: a value that begins with "=", "+", "-", "@", a tab or CR gets an
+// apostrophe in front, so that a spreadsheet reads it as text rather than run it as a formula; then the field
 // is put in double quotes, with its double quotes doubled, when it holds a comma, a double quote,
 // CR or LF, and otherwise left as it is.
 QString CsvValue(const QString &value);

@@ -115,20 +115,24 @@ TEST_F(ListsFixture, UserListShowsFlagsAndLastLoginAndSortsByHeaders)
 }
 
 // Names and versions come from other computers: a value that a spreadsheet would run as a formula
-// is exported as text in both lists, in quotes where it needs them ("|" in a name still shows as "'").
+// (one that begins with a tab or CR too) is exported as text in both lists, in quotes where it
+// needs them ("|" in a name still shows as "'").
 TEST_F(ListsFixture, BothExportsWriteFormulasAsText)
 {
     db.Exec(QStringLiteral("insert into Users values ('=cmd|'' /C calc''!A0','WinNT://HOST/x','False','False','01/01/1000')"));
+    db.Exec(QStringLiteral("insert into Users values ('\t=1+1','WinNT://HOST/y','False','False','01/01/1000')"));
     db.Exec(QStringLiteral("insert into InstalledSoftware values ('PC1','=HYPERLINK(\"http://x.example/\",\"Update\")',"
-                           "'-1','@acme','+setup')"));
+                           "'-1','@acme','+setup'), ('PC1','\r=1+1','\t2','','')"));
     usrUserInformation users;
     usrInstalledSoftware software;
     users.LoadControl();
     software.LoadControl();
     EXPECT_EQ(Export(users), QByteArray("Username,Disabled,Pwd never expires,Last login\r\n"
+                                        "'\t=1+1,No,No,0 (unknown)\r\n"
                                         "'=cmd'' /C calc'!A0,No,No,0 (unknown)\r\n\r\n"));
     EXPECT_EQ(Export(software), QByteArray("Computer,Program,Version,Publisher,Install source\r\n"
-                                           "PC1,\"'=HYPERLINK(\"\"http://x.example/\"\",\"\"Update\"\")\",'-1,'@acme,'+setup\r\n\r\n"));
+                                           "PC1,\"'=HYPERLINK(\"\"http://x.example/\"\",\"\"Update\"\")\",'-1,'@acme,'+setup\r\n"
+                                           "PC1,\"'\r=1+1\",'\t2,,\r\n\r\n"));
 }
 
 class SoftwareTest : public ListsFixture {
