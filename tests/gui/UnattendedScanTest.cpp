@@ -1,6 +1,7 @@
 #include "analysis/clsAnalysis.h"
 #include "common/PathLimitChain.h"
 #include "common/TestSupport.h"
+#include "common/UnattendedRun.h"
 #include "platform/database/Recordset.h"
 #include "platform/directory/NssDirectory.h"
 #include "scan/modDatabase.h"
@@ -24,63 +25,17 @@
 
 #include <functional>
 
+using testing_support::FileContent;
+using testing_support::FreeId;
+using testing_support::PrivateMountsAvailable;
+using testing_support::PrivateMountsCommand;
+using testing_support::RemovedTree;
+using testing_support::RowCount;
+using testing_support::Rows;
+using testing_support::StartUnattended;
 using testing_support::TempProgramFolder;
 
 namespace {
-
-int rowCount(const QString &database, const QString &table)
-{
-    platform::database::Connection connection;
-    modDatabase::OpenDatabase(connection, database);
-    platform::database::Recordset rows;
-    rows.Open("select count(*) from " + table, connection);
-    return rows.Fields(0).Value().toInt();
-}
-
-// Runs "quillmere -scan" from the folder the way cron would: no display, no Qt platform chosen.
-// With a wrapper, the program is started through it: wrapper + {program, "-scan"}.
-QProcess *startUnattended(const TempProgramFolder &folder, QProcess &process, QStringList wrapper = {})
-{
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
-        environment.remove(QString::fromLatin1(name));
-    process.setProcessEnvironment(environment);
-    wrapper << folder.InstallProgram() << "-scan";
-    process.start(wrapper.takeFirst(), wrapper);
-    return &process;
-}
-
-// A command line that runs a program in a private mount namespace (root only) after the shell
-// commands of setup, which see arguments as "$1", "$2", ...: what they mount is never seen
-// outside, so the machine's own files and accounts are never touched.
-QStringList inPrivateMounts(const QString &setup, const QStringList &arguments)
-{
-    return QStringList{"unshare", "--mount", "--propagation", "private", "sh", "-c",
-                       setup + QStringLiteral(" && shift %1 && exec \"$@\"").arg(arguments.size()), "sh"}
-           + arguments;
-}
-
-bool privateMountsAvailable() { return QProcess::execute("unshare", {"--mount", "--propagation", "private", "true"}) == 0; }
-
-// Removes a tree that QTemporaryDir cannot: deeper than PATH_MAX, or with names that are no UTF-8.
-struct RemovedTree {
-    ~RemovedTree() { QProcess::execute("rm", {"-rf", path}); }
-    QString path;
-};
-
-// An id that is neither a user's nor a group's on this machine.
-uint32_t freeId(uint32_t from)
-{
-    while (getpwuid(from) || getgrgid(from))
-        ++from;
-    return from;
-}
-
-QByteArray fileContent(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 // True when the process holds an exclusive flock on file, through one of its descriptors.
 bool holdsFlock(qint64 pid, const QString &file)
@@ -88,7 +43,7 @@ bool holdsFlock(qint64 pid, const QString &file)
     const QString process = QStringLiteral("/proc/%1/").arg(pid);
     for (const QString &fd : QDir(process + "fd").entryList(QDir::Files | QDir::System)) {
         if (QFile::symLinkTarget(process + "fd/" + fd) == file
-            && fileContent(process + "fdinfo/" + fd).simplified().contains("FLOCK ADVISORY WRITE"))
+            && FileContent(process + "fdinfo/" + fd).simplified().contains("FLOCK ADVISORY WRITE"))
             return true;
     }
     return false;
@@ -112,16 +67,16 @@ TEST(UnattendedScan, FillsEveryTableWritesItsFilesAndEnds)
                                    "[Directories]\nDirectoryCount=1\nDirectory1=" + tree + "\n").toUtf8());
 
     QProcess process;
-    startUnattended(folder, process);
+    StartUnattended(folder, process);
     ASSERT_TRUE(process.waitForFinished(120000));
     EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
 
     const QString database = folder.File("NetworkInfo.mdb");
     for (const char *table : {"Users", "Groups", "UserGroup", "Permissions", "UsedGroups", "InstalledSoftware", "settings"})
-        EXPECT_GT(rowCount(database, table), 0) << table;
-    EXPECT_EQ(rowCount(database, "Permissions where Path like '%/.hidden%'"), 0);
-    EXPECT_GT(rowCount(database, "Permissions where Path = '" + tree + "/sales/2026'"), 0);
+        EXPECT_GT(RowCount(database, table), 0) << table;
+    EXPECT_EQ(RowCount(database, "Permissions where Path like '%/.hidden%'"), 0);
+    EXPECT_GT(RowCount(database, "Permissions where Path = '" + tree + "/sales/2026'"), 0);
 
     const QStringList log = QString::fromUtf8(folder.Read("ScanLog.log")).split("\r\n", Qt::SkipEmptyParts);
     ASSERT_EQ(log.size(), 4) << log.join('\n').toStdString();
@@ -176,7 +131,7 @@ TEST(UnattendedScan, AFailedRunOrTaskEndsTheProgramWithExitCodeOneAndSaysWhy)
             folder.Write("Quillmere.ini", QString(c.settings).replace("{folder}", folder.Path()).toUtf8());
         c.by(QFile::encodeName(folder.Path()) + c.replaced);
         QProcess process;
-        startUnattended(folder, process);
+        StartUnattended(folder, process);
         ASSERT_TRUE(process.waitForFinished(60000)) << c.replaced.toStdString();
         EXPECT_EQ(process.exitCode(), 1) << c.replaced.toStdString();
         const QByteArray errors = process.readAllStandardError();
@@ -185,7 +140,7 @@ TEST(UnattendedScan, AFailedRunOrTaskEndsTheProgramWithExitCodeOneAndSaysWhy)
         if (c.started) {
             EXPECT_TRUE(folder.Read("Quillmere.ini").contains("\nScanPrograms=0\n")) << c.replaced.toStdString();
         } else {
-            EXPECT_EQ(rowCount(folder.File("NetworkInfo.mdb"), "settings"), 0) << c.replaced.toStdString();
+            EXPECT_EQ(RowCount(folder.File("NetworkInfo.mdb"), "settings"), 0) << c.replaced.toStdString();
             EXPECT_FALSE(QFileInfo(folder.File("Quillmere.ini")).isFile()) << "left as it was";
         }
     }
@@ -195,7 +150,7 @@ TEST(UnattendedScan, AFailedRunOrTaskEndsTheProgramWithExitCodeOneAndSaysWhy)
 // keep what they held, and the run says what it could not write and ends with exit code 1.
 TEST(UnattendedScan, AFullDiskKeepsTheSettingsAndFailsTheRun)
 {
-    if (!privateMountsAvailable())
+    if (!PrivateMountsAvailable())
         GTEST_SKIP() << "private mount namespaces cannot be made here (they need root)";
     TempProgramFolder folder;
     folder.InstallDatabase();
@@ -208,7 +163,7 @@ TEST(UnattendedScan, AFullDiskKeepsTheSettingsAndFailsTheRun)
     // The tmpfs, seen only by the run, holds the program and its settings and is filled up; what
     // the run leaves there is copied out before the mount goes.
     QProcess process;
-    startUnattended(folder, process,
+    StartUnattended(folder, process,
                     {"unshare", "--mount", "--propagation", "private", "sh", "-c",
                      "mount -t tmpfs -o size=64m none \"$1\" && cp \"$3\" \"$2/Quillmere.ini\" \"$1/\" && "
                      "{ dd if=/dev/zero of=\"$1/filler\" bs=1M 2>/dev/null; true; } && \"$1/quillmere\" \"$4\"; code=$?; "
@@ -248,12 +203,12 @@ TEST(UnattendedScan, AnOrdinaryUsersRunNeverWaitsOnABoxAndNeverRunsOnSettingsItC
             ASSERT_TRUE(QFile::setPermissions(path, open));
         ASSERT_TRUE(QFile::setPermissions(folder.File("Quillmere.ini"), c.mode));
         QProcess process;
-        startUnattended(folder, process, {"unshare", "--net", "setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups"});
+        StartUnattended(folder, process, {"unshare", "--net", "setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups"});
         ASSERT_TRUE(process.waitForFinished(60000)) << c.says;
         EXPECT_EQ(process.exitCode(), 1);
         const QByteArray errors = process.readAllStandardError();
         EXPECT_TRUE(errors.contains(c.says)) << errors.toStdString();
-        EXPECT_EQ(rowCount(folder.File("NetworkInfo.mdb"), "settings") == 1, c.mode == QFile::Permissions(0x6666));
+        EXPECT_EQ(RowCount(folder.File("NetworkInfo.mdb"), "settings") == 1, c.mode == QFile::Permissions(0x6666));
     }
 }
 
@@ -272,7 +227,7 @@ TEST(UnattendedScan, ASecondRunOnAClaimedDatabaseTouchesNothingAndTheClaimDiesWi
     ASSERT_EQ(sqlite3_open(QFile::encodeName(database).constData(), &held), SQLITE_OK);
     ASSERT_EQ(sqlite3_exec(held, "begin immediate", nullptr, nullptr, nullptr), SQLITE_OK);
     QProcess first;
-    startUnattended(folder, first);
+    StartUnattended(folder, first);
     ASSERT_TRUE(testing_support::RunUntil([&] { return holdsFlock(first.processId(), database + ".lock"); }, 60000));
     ASSERT_EQ(kill(first.processId(), SIGSTOP), 0);
     sqlite3_close(held);
@@ -280,22 +235,22 @@ TEST(UnattendedScan, ASecondRunOnAClaimedDatabaseTouchesNothingAndTheClaimDiesWi
     QTemporaryDir otherUser; // its own instance lock: the second run does not hand over to the first
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(otherUser.path()));
     QProcess second;
-    startUnattended(folder, second);
+    StartUnattended(folder, second);
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(folder.ConfigHome()));
     ASSERT_TRUE(second.waitForFinished(60000));
     EXPECT_EQ(second.exitCode(), 1);
     EXPECT_TRUE(second.readAllStandardError().contains(
         ("Another scan is writing to the results database " + database + ". The scan did not start.").toUtf8()));
     EXPECT_EQ(folder.Read("Quillmere.ini"), settings);
-    EXPECT_EQ(rowCount(database, "settings"), 0);
+    EXPECT_EQ(RowCount(database, "settings"), 0);
 
     first.kill();
     ASSERT_TRUE(first.waitForFinished(60000));
     QProcess third;
-    startUnattended(folder, third);
+    StartUnattended(folder, third);
     ASSERT_TRUE(third.waitForFinished(60000));
     EXPECT_EQ(third.exitCode(), 0) << third.readAllStandardError().toStdString();
-    EXPECT_EQ(rowCount(database, "settings"), 1);
+    EXPECT_EQ(RowCount(database, "settings"), 1);
 }
 
 // The unattended run reads every settings file an administrator may leave it and never drops
@@ -333,12 +288,12 @@ TEST(UnattendedScan, EverySettingsFileIsReadAndNoneLosesWhatItHeld)
         const QFile::Permissions mode = QFile::permissions(settings);
 
         QProcess process;
-        startUnattended(folder, process);
+        StartUnattended(folder, process);
         ASSERT_TRUE(process.waitForFinished(60000)) << c.name;
         EXPECT_EQ(process.exitCode(), 0) << c.name << ": " << process.readAllStandardError().toStdString();
         for (const QString &root : {first, second})
-            EXPECT_GT(rowCount(folder.File("NetworkInfo.mdb"), "Permissions where Path = '" + root + "/sub'"), 0) << c.name;
-        EXPECT_EQ(rowCount(folder.File("NetworkInfo.mdb"), "Users"), 0) << c.name;
+            EXPECT_GT(RowCount(folder.File("NetworkInfo.mdb"), "Permissions where Path = '" + root + "/sub'"), 0) << c.name;
+        EXPECT_EQ(RowCount(folder.File("NetworkInfo.mdb"), "Users"), 0) << c.name;
         EXPECT_EQ(QFile::permissions(settings), mode) << c.name;
         const QString rewritten = QString::fromUtf8(folder.Read("Quillmere.ini"));
         EXPECT_TRUE(c.readOnly ? folder.Read("Quillmere.ini") == content
@@ -355,7 +310,7 @@ TEST(UnattendedScan, EverySettingsFileIsReadAndNoneLosesWhatItHeld)
 // backslash doubled, beside bytes and a line break that would print alike.
 TEST(UnattendedScan, DirectoriesThatCannotBeReadArePassedOverAndTheScanGoesOn)
 {
-    if (!privateMountsAvailable())
+    if (!PrivateMountsAvailable())
         GTEST_SKIP() << "private mount namespaces cannot be made here (they need root)";
     TempProgramFolder folder;
     folder.InstallDatabase();
@@ -372,8 +327,8 @@ TEST(UnattendedScan, DirectoriesThatCannotBeReadArePassedOverAndTheScanGoesOn)
                                    "[Directories]\nDirectoryCount=1\nDirectory1=" + shares + "\n").toUtf8());
 
     QProcess process;
-    startUnattended(folder, process,
-                    inPrivateMounts("mount -t ramfs none \"$1\" && mkdir \"$1/inner\" && chmod 750 \"$1\"",
+    StartUnattended(folder, process,
+                    PrivateMountsCommand("mount -t ramfs none \"$1\" && mkdir \"$1/inner\" && chmod 750 \"$1\"",
                                     {shares + "/ramfs"}));
     ASSERT_TRUE(process.waitForFinished(120000));
     const QString errors = QString::fromUtf8(process.readAllStandardError());
@@ -390,7 +345,7 @@ TEST(UnattendedScan, DirectoriesThatCannotBeReadArePassedOverAndTheScanGoesOn)
     EXPECT_TRUE(folder.Read("ScanLog.log").contains("  -  Directories scanned; 7 directories could not be read.\r\n"));
 
     const QString database = folder.File("NetworkInfo.mdb");
-    const auto count = [&](const QString &where) { return rowCount(database, "Permissions where " + where); };
+    const auto count = [&](const QString &where) { return RowCount(database, "Permissions where " + where); };
     for (const char *dir : {"a-plain", "a-plain/inner", "ramfs/inner", "z-plain", "z-plain/inner"})
         EXPECT_EQ(count("Path = '" + shares + u'/' + dir + "' and Member = 'root' and Right = 'Full'"), 1) << dir;
     EXPECT_EQ(count("Path = '" + shares + "/ramfs' and Member = 'Everyone'"), 0) << "the mount's own mode, 0750";
@@ -411,13 +366,13 @@ TEST(UnattendedScan, ARegistryExportThatIsNoneIsNamedAndTheRunSucceeds)
     folder.Write("Quillmere.ini", "[Options]\nNoPing=1\nScanUsers=0\nScanDirectories=0\n");
 
     QProcess process;
-    startUnattended(folder, process);
+    StartUnattended(folder, process);
     ASSERT_TRUE(process.waitForFinished(120000));
     const QString errors = QString::fromUtf8(process.readAllStandardError());
     EXPECT_EQ(process.exitCode(), 0) << errors.toStdString();
     EXPECT_EQ(errors, "Quill Mere: Could not read (File is empty): " + folder.File("Registry/EMPTY.reg") + "\n");
     EXPECT_TRUE(folder.Read("ScanLog.log").contains("  -  Installed programs scanned; 1 registry export could not be read.\r\n"));
-    EXPECT_GT(rowCount(folder.File("NetworkInfo.mdb"), "InstalledSoftware"), 0) << "this host's packages";
+    EXPECT_GT(RowCount(folder.File("NetworkInfo.mdb"), "InstalledSoftware"), 0) << "this host's packages";
 }
 
 // A file-size limit (ulimit -f) makes the writes fail, and the run says so, instead of killing it.
@@ -427,7 +382,7 @@ TEST(UnattendedScan, AFileSizeLimitFailsTheWritesButDoesNotKillTheProgram)
     folder.InstallDatabase();
     folder.Write("Quillmere.ini", "[Options]\nScanDirectories=0\nScanPrograms=0\n");
     QProcess process;
-    startUnattended(folder, process, {"sh", "-c", "ulimit -f 1 && exec \"$0\" \"$@\""});
+    StartUnattended(folder, process, {"sh", "-c", "ulimit -f 1 && exec \"$0\" \"$@\""});
     ASSERT_TRUE(process.waitForFinished(60000));
     EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
     EXPECT_TRUE(folder.Read("ScanLog.log").contains("  -  Could not write to database!\r\n"));
@@ -440,18 +395,18 @@ TEST(UnattendedScan, AFileSizeLimitFailsTheWritesButDoesNotKillTheProgram)
 // without a shadow line never expires.
 TEST(UnattendedScan, AccountsAndGroupsWhoseNamesAreNoTextArePassedOverAndCountedApart)
 {
-    if (!privateMountsAvailable())
+    if (!PrivateMountsAvailable())
         GTEST_SKIP() << "private mount namespaces cannot be made here (they need root)";
     TempProgramFolder folder;
     folder.InstallDatabase();
-    folder.Write("passwd", fileContent("/etc/passwd") + "caf\xE9:x:3901001:3901001::/:/bin/false\n"
+    folder.Write("passwd", FileContent("/etc/passwd") + "caf\xE9:x:3901001:3901001::/:/bin/false\n"
                                                         "caf\xE8:x:3901002:3901011::/:/bin/false\n"
                                                         "qm-plain:x:3901003:3901099::/:/bin/false\n"
                                                         "qm-shared:x:3901004:3901004::/:/bin/false\n");
-    folder.Write("group", fileContent("/etc/group") + "grp\xE9:x:3901011:caf\xE8,qm-plain\ngrp\xE8:x:3901012:qm-plain\n"
+    folder.Write("group", FileContent("/etc/group") + "grp\xE9:x:3901011:caf\xE8,qm-plain\ngrp\xE8:x:3901012:qm-plain\n"
                                                       "qm-shared:x:3901004:\nqm-team:x:3901013:qm-shared,qm-plain,nobody-here,qm-shared\n"
                                                       "qm-team2:x:3901013:qm-plain\n");
-    folder.Write("shadow", fileContent("/etc/shadow") + "caf\xE9:!:19500:0:90:7:::\ncaf\xE8:*:19500:0:90:7:::\n"
+    folder.Write("shadow", FileContent("/etc/shadow") + "caf\xE9:!:19500:0:90:7:::\ncaf\xE8:*:19500:0:90:7:::\n"
                                                         "qm-shared:*:19500:0:90:7:::\n");
     const QString shares = folder.File("shares");
     const RemovedTree removed{shares};
@@ -460,8 +415,8 @@ TEST(UnattendedScan, AccountsAndGroupsWhoseNamesAreNoTextArePassedOverAndCounted
     folder.Write("Quillmere.ini", ("[Options]\nScanPrograms=0\n[Directories]\nDirectoryCount=1\nDirectory1=" + shares + "\n").toUtf8());
 
     QProcess process;
-    startUnattended(folder, process,
-                    inPrivateMounts("mount --bind \"$1\" /etc/passwd && mount --bind \"$2\" /etc/group && "
+    StartUnattended(folder, process,
+                    PrivateMountsCommand("mount --bind \"$1\" /etc/passwd && mount --bind \"$2\" /etc/group && "
                                     "mount --bind \"$3\" /etc/shadow",
                                     {folder.File("passwd"), folder.File("group"), folder.File("shadow")}));
     ASSERT_TRUE(process.waitForFinished(120000));
@@ -477,15 +432,7 @@ TEST(UnattendedScan, AccountsAndGroupsWhoseNamesAreNoTextArePassedOverAndCounted
     EXPECT_TRUE(log.contains("  -  Directories scanned; 1 directory could not be read.\r\n")) << log.toStdString();
 
     const QString database = folder.File("NetworkInfo.mdb");
-    const auto rows = [&](const QString &query) {
-        QStringList values;
-        platform::database::Connection connection;
-        modDatabase::OpenDatabase(connection, database);
-        platform::database::Recordset recordset;
-        for (recordset.Open(query, connection); !recordset.Eof(); recordset.MoveNext())
-            values << recordset.Fields(0).Value().toString();
-        return values;
-    };
+    const auto rows = [&](const QString &query) { return Rows(database, query); };
     EXPECT_EQ(rows("select Username || ' ' || PasswordNeverExpires from Users where Username like 'qm-%' "
                    "or Username like 'caf%' order by rowid"),
               (QStringList{"qm-plain True", "qm-shared False"}));
@@ -501,21 +448,21 @@ TEST(UnattendedScan, AccountsAndGroupsWhoseNamesAreNoTextArePassedOverAndCounted
 // So do a deleted user and its private group, which keep the same number and no name.
 TEST(UnattendedScan, AGroupNamedOrNumberedLikeAnAccountStaysApartFromIt)
 {
-    if (!privateMountsAvailable())
+    if (!PrivateMountsAvailable())
         GTEST_SKIP() << "private mount namespaces cannot be made here (they need root)";
     TempProgramFolder folder;
     folder.InstallDatabase();
-    const uint32_t alice = freeId(61000), bob = freeId(alice + 1);
-    folder.Write("passwd", fileContent("/etc/passwd") + QStringLiteral("qm-alice:x:%1:%1::/nonexistent:/bin/false\n"
+    const uint32_t alice = FreeId(61000), bob = FreeId(alice + 1);
+    folder.Write("passwd", FileContent("/etc/passwd") + QStringLiteral("qm-alice:x:%1:%1::/nonexistent:/bin/false\n"
                                                                       "qm-bob:x:%2:%2::/nonexistent:/bin/false\n")
                                                            .arg(alice).arg(bob).toUtf8());
-    folder.Write("group", fileContent("/etc/group")
+    folder.Write("group", FileContent("/etc/group")
                               + QStringLiteral("qm-alice:x:%1:qm-bob\nqm-bob:x:%2:\n").arg(alice).arg(bob).toUtf8());
     const QString share = folder.File("shares/alice");
     ASSERT_TRUE(QDir().mkpath(share));
     ASSERT_EQ(chown(QFile::encodeName(share).constData(), alice, alice), 0);
     ASSERT_EQ(chmod(QFile::encodeName(share).constData(), 0750), 0);
-    const uint32_t deleted = freeId(bob + 1);
+    const uint32_t deleted = FreeId(bob + 1);
     const QString left = folder.File("shares/left");
     ASSERT_TRUE(QDir().mkpath(left));
     ASSERT_EQ(chown(QFile::encodeName(left).constData(), deleted, deleted), 0);
@@ -524,14 +471,14 @@ TEST(UnattendedScan, AGroupNamedOrNumberedLikeAnAccountStaysApartFromIt)
                                    "[Directories]\nDirectoryCount=1\nDirectory1=" + folder.File("shares") + "\n").toUtf8());
 
     QProcess process;
-    startUnattended(folder, process,
-                    inPrivateMounts("mount --bind \"$1\" /etc/passwd && mount --bind \"$2\" /etc/group",
+    StartUnattended(folder, process,
+                    PrivateMountsCommand("mount --bind \"$1\" /etc/passwd && mount --bind \"$2\" /etc/group",
                                     {folder.File("passwd"), folder.File("group")}));
     ASSERT_TRUE(process.waitForFinished(120000));
     ASSERT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
 
     const QString database = folder.File("NetworkInfo.mdb");
-    const auto count = [&](const QString &where) { return rowCount(database, where); };
+    const auto count = [&](const QString &where) { return RowCount(database, where); };
     EXPECT_EQ(count("Permissions where Path = '" + share + "'"), 2);
     EXPECT_EQ(count("Permissions where Member = 'qm-alice' and Right = 'Full'"), 1);
     EXPECT_EQ(count("Permissions where Member = '@qm-alice' and Right = 'Read&Execute'"), 1);

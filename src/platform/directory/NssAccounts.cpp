@@ -1,30 +1,40 @@
 #include "platform/directory/NssAccounts.h"
 
+#include "platform/directory/NssSwitch.h"
+
 #include <grp.h>
 #include <pwd.h>
 
 #include <algorithm>
-#include <cstdio>
+#include <array>
 
 namespace platform::directory {
 
 namespace {
 
-// The files the files source reads.
-constexpr const char *PasswdFile = "/etc/passwd";
-constexpr const char *GroupFile = "/etc/group";
+// The sources whose lists hold everything they answer, so that only the other sources are asked:
+// the files, and nss-systemd, which lists its users and groups but for root and nobody (uid and
+// gid 0 and 65534), which it answers without listing wherever the files lack them.
+const QByteArray Files = QByteArrayLiteral("files");
+const QByteArray Systemd = QByteArrayLiteral("systemd");
+constexpr std::array<id_t, 2> SystemdOwnIds{0, 65534};
 
-// The names an account file lists, read with the parser the files source uses.
-template <typename Entry>
-QSet<QByteArray> NamesInFile(const char *path, Entry *(*next)(FILE *), char *Entry::*name)
+// A compat line of the files ("+", "+name", "-name") stands for other entries: a look-up by name
+// or by number passes it over.
+bool IsCompatLine(const QByteArray &name) { return name.startsWith('+') || name.startsWith('-'); }
+
+// The sources of database to ask one by one, or nothing when the C library's look-ups are to be
+// followed.
+std::optional<std::vector<NssSource>> AskedSources(const std::optional<QList<QByteArray>> &sources)
 {
-    QSet<QByteArray> names;
-    if (FILE *file = std::fopen(path, "re")) {
-        while (const Entry *entry = next(file))
-            names.insert(QByteArray(entry->*name));
-        std::fclose(file);
+    if (!sources)
+        return std::nullopt;
+    std::vector<NssSource> asked;
+    for (const QByteArray &source : *sources) {
+        if (source != Files && source != Systemd)
+            asked.emplace_back(source);
     }
-    return names;
+    return asked;
 }
 
 // What the name service answers for the groups of account: every source is asked.
@@ -58,24 +68,32 @@ std::vector<gid_t> EachOnce(const std::vector<gid_t> &gids)
 } // namespace
 
 NssAccounts::NssAccounts()
-    : m_localAccounts(NamesInFile(PasswdFile, fgetpwent, &passwd::pw_name)),
-      m_localGroups(NamesInFile(GroupFile, fgetgrent, &group::gr_name))
 {
+    const NssSwitch nsswitch;
+    const auto accountSources = nsswitch.Sources("passwd");
+    const auto groupSources = nsswitch.Sources("group");
+    m_accountSources = AskedSources(accountSources);
+    m_groupSources = AskedSources(groupSources);
     ReadAccounts();
     ReadGroups();
+    const bool systemdAccounts = m_accountSources && accountSources->contains(Systemd);
+    const bool systemdGroups = m_groupSources && groupSources->contains(Systemd);
+    if (systemdAccounts || systemdGroups)
+        AddSystemdEntries(NssSource(Systemd), systemdAccounts, systemdGroups);
 }
 
 void NssAccounts::ReadAccounts()
 {
+    QSet<QByteArray> listed;
     setpwent();
     while (const passwd *entry = getpwent()) {
         const QByteArray name(entry->pw_name);
-        if (m_accountNames.contains(name)) {
-            m_listedTwice.insert(name);
+        if (listed.contains(name))
             continue;
-        }
-        m_accountNames.insert(name);
+        listed.insert(name);
         m_accounts.push_back({name, entry->pw_uid, entry->pw_gid});
+        if (!IsCompatLine(name))
+            m_knownAccounts.insert(name);
     }
     endpwent();
 }
@@ -86,27 +104,44 @@ void NssAccounts::ReadGroups()
     setgrent();
     while (const group *entry = getgrent()) {
         const QByteArray name(entry->gr_name);
-        // Like a look-up by gid, the first group listed with a gid names it.
-        if (!m_groupOfGid.contains(entry->gr_gid))
+        // Like a look-up by gid, the first group listed with a gid names it. Where the C library
+        // is asked, it names every gid itself.
+        if (m_groupSources && !IsCompatLine(name) && !m_groupOfGid.contains(entry->gr_gid))
             m_groupOfGid.insert(entry->gr_gid, name);
         if (!seen.contains(name)) {
             seen.insert(name);
             m_groupNames.push_back(name);
         }
+        // A compat line counts for its members' groups, as it does for the files source.
         for (char **member = entry->gr_mem; *member; ++member)
             m_memberOf[QByteArray(*member)].push_back(entry->gr_gid);
     }
     endgrent();
 }
 
+void NssAccounts::AddSystemdEntries(const NssSource &systemd, bool accounts, bool groups)
+{
+    for (const id_t id : SystemdOwnIds) {
+        if (accounts) {
+            if (const auto name = systemd.AccountName(id))
+                m_knownAccounts.insert(*name);
+        }
+        if (groups && !m_groupOfGid.contains(id)) {
+            if (const auto name = systemd.GroupName(id))
+                m_groupOfGid.insert(id, *name);
+        }
+    }
+}
+
 std::vector<gid_t> NssAccounts::GroupIds(const Account &account) const
 {
-    // A name that another source lists as well may get groups from that source too.
-    if (!m_localAccounts.contains(account.name) || m_listedTwice.contains(account.name))
+    if (!m_groupSources)
         return EachOnce(GroupList(account));
     std::vector<gid_t> gids{account.gid};
     const std::vector<gid_t> listing = m_memberOf.value(account.name);
     gids.insert(gids.end(), listing.begin(), listing.end());
+    for (const NssSource &source : *m_groupSources)
+        source.AddGroups(account.name, account.gid, gids);
     return EachOnce(gids);
 }
 
@@ -115,20 +150,25 @@ std::optional<QByteArray> NssAccounts::GroupName(gid_t gid)
     const auto found = m_groupOfGid.constFind(gid);
     if (found != m_groupOfGid.cend())
         return *found;
-    // A domain source need not list every group it knows.
-    const group *entry = getgrgid(gid);
-    const auto name = entry ? std::optional<QByteArray>(entry->gr_name) : std::nullopt;
+    std::optional<QByteArray> name;
+    if (!m_groupSources) {
+        if (const group *entry = getgrgid(gid))
+            name = QByteArray(entry->gr_name);
+    } else {
+        for (auto source = m_groupSources->begin(); !name && source != m_groupSources->end(); ++source)
+            name = source->GroupName(gid);
+    }
     m_groupOfGid.insert(gid, name);
     return name;
 }
 
 bool NssAccounts::SharesName(const QByteArray &group) const
 {
-    if (m_accountNames.contains(group))
-        return true;
-    // A domain source need not list every account it knows either; it is asked about its own
-    // groups, as the rights read asks about every group.
-    return !m_localGroups.contains(group) && getpwnam(group.constData()) != nullptr;
+    if (!m_accountSources)
+        return getpwnam(group.constData()) != nullptr;
+    return m_knownAccounts.contains(group)
+           || std::any_of(m_accountSources->begin(), m_accountSources->end(),
+                          [&group](const NssSource &source) { return source.KnowsAccount(group); });
 }
 
 } // namespace platform::directory

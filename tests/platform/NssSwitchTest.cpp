@@ -1,0 +1,49 @@
+#include "platform/directory/NssSwitch.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using platform::directory::NssSwitch;
+
+namespace {
+
+// The sources as one text, "-" for none.
+std::string Described(const std::optional<QList<QByteArray>> &sources)
+{
+    return sources ? QByteArrayList(*sources).join(' ').toStdString() : "-";
+}
+
+} // namespace
+
+// Only a plain list of sources is followed source by source: any action, a second line, an
+// initgroups line of its own or no line at all leave the database to the C library.
+TEST(NssSwitch, OnlyAPlainListOfSourcesIsFollowed)
+{
+    const struct {
+        const char *content, *passwd, *group;
+    } cases[] = {
+        {"passwd:         files systemd\ngroup:          files systemd\n", "files systemd", "files systemd"},
+        {"# comment\n  passwd:\tfiles\tsss # after\ngroup: files sss\n\n", "files sss", "files sss"},
+        {"Passwd: files\nGROUP: files sss\n", "-", "-"},
+        {"passwd: files [NOTFOUND=return] sss\ngroup: files [SUCCESS=merge] sss\n", "-", "-"},
+        {"passwd: files\ngroup: files ldap\ninitgroups: files\n", "files", "-"},
+        {"passwd: files\npasswd: sss\ngroup:\n", "-", "-"},
+        {"shadow: files\nhosts: files dns\n", "-", "-"},
+        {"passwd: compat\ngroup: compat winbind\nnetgroup: nis\n", "compat", "compat winbind"},
+    };
+    QTemporaryDir folder;
+    for (const auto &c : cases) {
+        QFile file(folder.filePath("nsswitch.conf"));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(c.content);
+        file.close();
+        const NssSwitch nsswitch(file.fileName());
+        EXPECT_EQ(Described(nsswitch.Sources("passwd")), c.passwd) << c.content;
+        EXPECT_EQ(Described(nsswitch.Sources("group")), c.group) << c.content;
+    }
+    const NssSwitch missing(folder.filePath("missing"));
+    EXPECT_EQ(Described(missing.Sources("passwd")), "-");
+    EXPECT_EQ(Described(missing.Sources("group")), "-");
+}
