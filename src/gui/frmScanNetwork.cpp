@@ -130,18 +130,26 @@ struct frmScanNetwork::RunDisplay {
     std::array<StatusLabelView, 5> labels;
     bool attached = true;
     QStringList failures; // the closing texts of the tasks that failed or were cancelled
-    // What each task passed over (the rights scan counts every entry of its list in its closing
-    // line): accounts and groups, directories not listed or whose rights were not read, exports.
+    // What each task passed over: accounts and groups, directories not listed or whose rights were
+    // not read and the accounts and groups they name, exports.
     std::vector<PassedOver> accounts;
     std::vector<PassedOver> directories;
     std::vector<PassedOver> exports;
 
-    // What the run passed over, in the order of its tasks.
+    // What the run passed over, in the order of its tasks; an account that two tasks passed over
+    // (the users scan, and the rights read for an owner) is named once.
     std::vector<PassedOver> PassedOverItems() const
     {
-        std::vector<PassedOver> items = accounts;
-        items.insert(items.end(), directories.begin(), directories.end());
-        items.insert(items.end(), exports.begin(), exports.end());
+        std::vector<PassedOver> items;
+        QSet<QPair<QString, QString>> named;
+        for (const std::vector<PassedOver> *list : {&accounts, &directories, &exports}) {
+            for (const PassedOver &item : *list) {
+                if (!named.contains({item.Name, item.Reason})) {
+                    named.insert({item.Name, item.Reason});
+                    items.push_back(item);
+                }
+            }
+        }
         return items;
     }
 };

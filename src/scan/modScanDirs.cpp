@@ -2,6 +2,7 @@
 
 #include "platform/database/Connection.h"
 #include "platform/security/ADsSecurity.h"
+#include "scan/UnreadableAccounts.h"
 #include "scan/modDatabase.h"
 #include "scan/modSearchDirs.h"
 #include "support/DoEvents.h"
@@ -45,10 +46,14 @@ constexpr NamedMask MaskNames[] = {
 };
 
 // Stores the rows of one directory. The names of rights repeat from directory to directory: they
-// are made once per scan.
+// are made once per scan. An account or group whose name is no text has no row (the directory's
+// other rows stay) and is noted in unreadable.
 class RightsWriter {
 public:
-    RightsWriter(platform::database::Connection &connection, const QString &table) : m_rows(connection, table, 3) {}
+    RightsWriter(platform::database::Connection &connection, const QString &table, UnreadableAccounts &unreadable)
+        : m_rows(connection, table, 3), m_unreadable(unreadable)
+    {
+    }
 
     void Store(const QString &dir, const platform::security::SecurityDescriptor &descriptor)
     {
@@ -57,17 +62,27 @@ public:
         for (const platform::security::AccessControlEntry &entry : descriptor.DiscretionaryAcl) {
             if (entry.Trustee == lastTrustee)
                 continue;
+            lastTrustee = entry.Trustee;
+            if (!Readable(entry))
+                continue;
             m_leftOut.Store([&] {
                 m_rows.Insert(
                     {storedPath, modDatabase::EscapeQuotes(MemberName(entry.Trustee)), StoredRight(entry.AccessMask)});
             });
-            lastTrustee = entry.Trustee;
         }
     }
 
     void RaiseIfRowsLeftOut() const { m_leftOut.RaiseIfAny(); }
 
 private:
+    bool Readable(const platform::security::AccessControlEntry &entry)
+    {
+        using platform::security::TrusteeKind;
+        if (entry.Kind == TrusteeKind::Group)
+            return m_unreadable.ReadableGroup(entry.UnreadableName);
+        return entry.Kind == TrusteeKind::Other || m_unreadable.ReadableUser(entry.UnreadableName);
+    }
+
     const QString &StoredRight(uint32_t mask)
     {
         auto found = m_rights.constFind(mask);
@@ -77,6 +92,7 @@ private:
     }
 
     modDatabase::RowWriter m_rows;
+    UnreadableAccounts &m_unreadable;
     QHash<uint32_t, QString> m_rights;
     modDatabase::LeftOutRows m_leftOut;
 };
@@ -135,7 +151,8 @@ int32_t ScanDirs(const QStringList &Dirs, support::ProgressBar &Bar, support::St
         blnStopScanDirs = false;
         modDatabase::OpenDatabase(connection, DbPath);
         modDatabase::EmptyTable(connection, Table);
-        RightsWriter rights(connection, Table);
+        UnreadableAccounts trustees(unreadable);
+        RightsWriter rights(connection, Table, trustees);
         const QStringList roots = modSearchDirs::FoundBelow(Dirs);
 
         for (qsizetype i = 0; i < Dirs.size(); ++i) {
@@ -156,7 +173,8 @@ int32_t ScanDirs(const QStringList &Dirs, support::ProgressBar &Bar, support::St
         }
         rights.RaiseIfRowsLeftOut();
         Status.setCaption(ScannedText(QStringLiteral("Directories"),
-                                      Counted(unreadable.size(), QStringLiteral("directory"), QStringLiteral("directories"))));
+                                      Counted(unreadable.size() - trustees.Noted(), QStringLiteral("directory"),
+                                              QStringLiteral("directories")) + trustees.Counts()));
         connection.Close();
         return 1;
     } catch (const support::Error &error) {

@@ -19,9 +19,11 @@ namespace modScanDirs {
 // "Directories scanned successfully." (result 1), "Scan cancelled." or the error's message
 // (result 0). Rows stored before a stop or an error stay. A directory whose rights cannot be read
 // (gone, no access, a path too long) adds no rows and the scan goes on: it is appended to
-// Unreadable (when given; once, when the directory search noted it there already). Unreadable may
-// hold the directories the search passed over; when it holds any at the end, the scan ends with
-// "Directories scanned; <n> directories could not be read." (result 1), counting them all. A row
+// Unreadable (when given; once, when the directory search noted it there already). So is an account
+// or group whose name is no text (its entries have no rows; the directory's others stay), once.
+// Unreadable may hold the directories the search passed over; when it holds any at the end, the
+// scan ends with "Directories scanned; <n> directories and <u> users and <g> groups could not be
+// read." (result 1, each part only when there are any), counting them all. A row
 // with a value too long for its column is left out and ends the step only at its end
 // (modDatabase::LeftOutRows). Symbolic links are not followed: the directory search lists none.
 int32_t ScanDirs(const QStringList &Dirs, support::ProgressBar &Bar, support::StatusLabel &Status,

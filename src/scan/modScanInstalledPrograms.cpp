@@ -84,7 +84,7 @@ int32_t ScanInstalledPrograms(support::ProgressBar &ProgressBar, support::Status
     int32_t result = 0;
     try {
         lblStatus.setCaption(QStringLiteral("Searching for network computers..."));
-        SearchNetworkComputers(strDomain);
+        SearchNetworkComputers(strDomain, &unreadable);
 
         ProgressBar.setValue(0);
         if (!colComputers.isEmpty()) {
@@ -131,7 +131,7 @@ int32_t ScanInstalledPrograms(support::ProgressBar &ProgressBar, support::Status
 
 // The computer list is written in one step once the search is complete: a search that breaks
 // off, or a full disk, leaves the last list whole (and fails the task).
-void SearchNetworkComputers(const QString &strDomain)
+void SearchNetworkComputers(const QString &strDomain, std::vector<PassedOver> *Unreadable)
 {
     colComputers.clear();
     try {
@@ -146,6 +146,14 @@ void SearchNetworkComputers(const QString &strDomain)
             QString name;
             if (!SkippingMissingProperty([&] { name = computer.Name(); }))
                 continue; // a computer without a name cannot be reached or listed
+            if (!computer.UnreadableName().isEmpty()) {
+                // Its export's file name says which computer it is, and that name is no text.
+                if (Unreadable)
+                    Unreadable->push_back({support::ProgramFolder() + QStringLiteral("Registry/") + computer.UnreadableName()
+                                               + QStringLiteral(".reg"),
+                                           QStringLiteral("File name is not valid UTF-8")});
+                continue;
+            }
             if (blnNoPing || modInternet::Ping(name)) {
                 colComputers << name;
                 lines += (name + QStringLiteral("\r\n")).toUtf8();

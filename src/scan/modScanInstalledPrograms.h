@@ -29,8 +29,9 @@ struct ProgramInfo {
 // Returns 1 when every kept computer was read, 0 when it was cancelled or ended on an error (the
 // message then stands in lblStatus). A row with a value too long for its column is left out and
 // ends the task only at its end (modDatabase::LeftOutRows). A computer whose registry is there
-// but cannot be read (an export that cannot be opened or is none) adds no rows and the task goes
-// on: its file is appended to Unreadable (when given) with the reason, and the task ends with
+// but cannot be read (an export that cannot be opened or is none, or whose file name is no UTF-8)
+// adds no rows and the task goes on: its file is appended to Unreadable (when given) with the
+// reason, and the task ends with
 // "Installed programs scanned; <n> registry exports could not be read." (result 1).
 int32_t ScanInstalledPrograms(support::ProgressBar &ProgressBar, support::StatusLabel &lblStatus,
                               const QString &strDatabasePath, const QString &strTable, const QString &strDomain,
@@ -38,9 +39,11 @@ int32_t ScanInstalledPrograms(support::ProgressBar &ProgressBar, support::Status
 
 // Fills the computer list and rewrites "Workstations.log" in the program folder (one name and
 // CR LF per kept computer, in the directory's order), in one step once the search is complete. A
-// computer without a name is passed over; any other failure, a file that cannot be written
-// included, is raised with the source "Get the list of workstations" and leaves the file as it was.
-void SearchNetworkComputers(const QString &strDomain);
+// computer without a name is passed over; so is one whose name is no text (its export's file name
+// is no UTF-8), which is appended to Unreadable (when given) as that file, with the reason. Any
+// other failure, a file that cannot be written included, is raised with the source "Get the list
+// of workstations" and leaves the file as it was.
+void SearchNetworkComputers(const QString &strDomain, std::vector<PassedOver> *Unreadable = nullptr);
 
 // The key strSubKey below HKEY_LOCAL_MACHINE on strComputer, or 0 when it cannot be opened.
 // The caller closes it.

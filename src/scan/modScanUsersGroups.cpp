@@ -2,11 +2,10 @@
 
 #include "platform/database/Connection.h"
 #include "platform/directory/DirectoryService.h"
+#include "scan/UnreadableAccounts.h"
 #include "scan/modDatabase.h"
 #include "support/DateText.h"
 #include "support/DoEvents.h"
-
-#include <QSet>
 
 namespace modScanUsersGroups {
 
@@ -38,43 +37,8 @@ void StoreRow(platform::database::Connection &cn, const QString &table, const Va
     SkippingMissingProperty([&] { leftOut.Store([&] { modDatabase::InsertRow(cn, table, values()); }); });
 }
 
-// The accounts and groups whose names are no text, which the results database cannot hold: each
-// is passed over, noted once in the run's list and counted in the task's closing line.
-class UnreadableNames {
-public:
-    explicit UnreadableNames(std::vector<PassedOver> &list) : m_list(list) {}
-
-    // True when the object's name is text; otherwise notes it.
-    bool Readable(const User &user) { return Readable(user, m_users, QStringLiteral("Account name is not valid UTF-8")); }
-    bool Readable(const Group &group) { return Readable(group, m_groups, QStringLiteral("Group name is not valid UTF-8")); }
-
-    QString FinishedText() const
-    {
-        return ScannedText(QStringLiteral("Users and groups"),
-                           Counted(m_users.size(), QStringLiteral("user"), QStringLiteral("users"))
-                               + Counted(m_groups.size(), QStringLiteral("group"), QStringLiteral("groups")));
-    }
-
-private:
-    bool Readable(const DirectoryObject &object, QSet<QString> &noted, const QString &reason)
-    {
-        const QString &name = object.UnreadableName();
-        if (name.isEmpty())
-            return true;
-        if (!noted.contains(name)) {
-            noted.insert(name);
-            m_list.push_back({name, reason});
-        }
-        return false;
-    }
-
-    std::vector<PassedOver> &m_list;
-    QSet<QString> m_users;
-    QSet<QString> m_groups;
-};
-
 void StoreUser(platform::database::Connection &cn, const User &user, const QString &strUsersTable,
-               const QString &strUserGroupTable, modDatabase::LeftOutRows &leftOut, UnreadableNames &unreadable)
+               const QString &strUserGroupTable, modDatabase::LeftOutRows &leftOut, UnreadableAccounts &unreadable)
 {
     // Every text starts afresh for each user, so a value the directory does not hold is never
     // taken over from the user before.
@@ -93,7 +57,7 @@ void StoreUser(platform::database::Connection &cn, const User &user, const QStri
     }, leftOut);
     StoreRow(cn, strUserGroupTable, [&] { return QStringList{strName, QStringLiteral("Users")}; }, leftOut);
     for (const Group &group : user.Groups()) {
-        if (unreadable.Readable(group))
+        if (unreadable.ReadableGroup(group.UnreadableName()))
             StoreRow(cn, strUserGroupTable, [&] { return QStringList{strName, EscapeQuotes(group.Name())}; }, leftOut);
     }
 }
@@ -106,7 +70,7 @@ int32_t ScanUsersGroups(support::ProgressBar &ProgressBar, support::StatusLabel 
 {
     Q_UNUSED(ProgressBar); // this task shows no progress of its own
     std::vector<PassedOver> own;
-    UnreadableNames unreadable(Unreadable ? *Unreadable : own);
+    UnreadableAccounts unreadable(Unreadable ? *Unreadable : own);
     platform::database::Connection cn;
     int32_t result = 0;
     try {
@@ -123,7 +87,7 @@ int32_t ScanUsersGroups(support::ProgressBar &ProgressBar, support::StatusLabel 
 
         modDatabase::LeftOutRows leftOut;
         for (const User &user : users->Users()) {
-            if (unreadable.Readable(user))
+            if (unreadable.ReadableUser(user.UnreadableName()))
                 StoreUser(cn, user, strUsersTable, strUserGroupTable, leftOut, unreadable);
             support::DoEvents();
         }
@@ -131,13 +95,13 @@ int32_t ScanUsersGroups(support::ProgressBar &ProgressBar, support::StatusLabel 
         lblStatus.setCaption(QStringLiteral("Scanning groups..."));
         support::DoEvents();
         for (const Group &group : groups->Groups()) {
-            if (unreadable.Readable(group))
+            if (unreadable.ReadableGroup(group.UnreadableName()))
                 StoreRow(cn, strGroupsTable, [&] { return QStringList{EscapeQuotes(GroupNameOfPath(group.ADsPath()))}; },
                          leftOut);
         }
         leftOut.RaiseIfAny();
 
-        lblStatus.setCaption(unreadable.FinishedText());
+        lblStatus.setCaption(ScannedText(QStringLiteral("Users and groups"), unreadable.Counts()));
         result = 1;
         // Inside the trap: closing commits the last rows, and a failure there must be reported.
         modDatabase::CloseIfOpen(cn);

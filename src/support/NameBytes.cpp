@@ -47,6 +47,19 @@ QString KeptBytes(QByteArrayView name)
     return text;
 }
 
+QString NameText(QByteArrayView name)
+{
+    const QByteArray bytes = name.toByteArray();
+    const QString text = QString::fromUtf8(bytes);
+    return StandsForItself(text, bytes.constData()) ? text : KeptBytes(name);
+}
+
+QString UnreadableName(QByteArrayView name)
+{
+    const QByteArray bytes = name.toByteArray();
+    return StandsForItself(QString::fromUtf8(bytes), bytes.constData()) ? QString() : KeptBytes(name);
+}
+
 QByteArray Printed(const QString &text)
 {
     QByteArray line;

@@ -17,6 +17,14 @@ bool StandsForItself(const QString &name, const char *bytes);
 // reports, not for the results database; Printed shows it to people.
 QString KeptBytes(QByteArrayView name);
 
+// The name as a text that stands for exactly it: decoded when it is valid UTF-8, otherwise as
+// KeptBytes keeps it.
+QString NameText(QByteArrayView name);
+
+// KeptBytes of a name that does not stand for itself as text, for reports; empty for a name that
+// is valid UTF-8.
+QString UnreadableName(QByteArrayView name);
+
 // A text as one line of a report, in UTF-8: each backslash as "\\", and each control character
 // (a line break, say) and each byte that KeptBytes kept as "\xHH" of its bytes. So every printed
 // name stands for exactly one name, and none can pass for a line of its own.

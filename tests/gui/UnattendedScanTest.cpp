@@ -362,7 +362,17 @@ TEST(UnattendedScan, ARegistryExportThatIsNoneIsNamedAndTheRunSucceeds)
     TempProgramFolder folder;
     folder.InstallDatabase();
     ASSERT_TRUE(QDir().mkpath(folder.File("Registry")));
+    const RemovedTree removed{folder.File("Registry")};
     folder.Write("Registry/EMPTY.reg", "");
+    // A good export beside one whose file name, and so its computer's name, is no UTF-8.
+    const QByteArray program = "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\"
+                               "Tool]\r\n\"DisplayName\"=\"Tool\"\r\n";
+    folder.Write("Registry/GOOD.reg", program);
+    const int latin1 = open((QFile::encodeName(folder.File("Registry/QMCAF")) + "\xE9.reg").constData(),
+                            O_WRONLY | O_CREAT | O_EXCL, 0644);
+    ASSERT_GE(latin1, 0);
+    ASSERT_EQ(write(latin1, program.constData(), program.size()), program.size());
+    close(latin1);
     folder.Write("Quillmere.ini", "[Options]\nNoPing=1\nScanUsers=0\nScanDirectories=0\n");
 
     QProcess process;
@@ -370,9 +380,14 @@ TEST(UnattendedScan, ARegistryExportThatIsNoneIsNamedAndTheRunSucceeds)
     ASSERT_TRUE(process.waitForFinished(120000));
     const QString errors = QString::fromUtf8(process.readAllStandardError());
     EXPECT_EQ(process.exitCode(), 0) << errors.toStdString();
-    EXPECT_EQ(errors, "Quill Mere: Could not read (File is empty): " + folder.File("Registry/EMPTY.reg") + "\n");
-    EXPECT_TRUE(folder.Read("ScanLog.log").contains("  -  Installed programs scanned; 1 registry export could not be read.\r\n"));
+    // The file name is named as the computers are listed, before any export is read.
+    EXPECT_EQ(errors, "Quill Mere: Could not read (File name is not valid UTF-8): " + folder.File("Registry/QMCAF\\xE9.reg") + "\n"
+                      "Quill Mere: Could not read (File is empty): " + folder.File("Registry/EMPTY.reg") + "\n");
+    EXPECT_TRUE(folder.Read("ScanLog.log").contains("  -  Installed programs scanned; 2 registry exports could not be read.\r\n"));
     EXPECT_GT(RowCount(folder.File("NetworkInfo.mdb"), "InstalledSoftware"), 0) << "this host's packages";
+    EXPECT_EQ(Rows(folder.File("NetworkInfo.mdb"), "select computer || ' ' || \"Program name\" from InstalledSoftware "
+                                                   "where \"Program name\" = 'Tool'"), QStringList{"GOOD Tool"});
+    EXPECT_FALSE(folder.Read("Workstations.log").contains("QMCAF"));
 }
 
 // A file-size limit (ulimit -f) makes the writes fail, and the run says so, instead of killing it.
@@ -389,8 +404,8 @@ TEST(UnattendedScan, AFileSizeLimitFailsTheWritesButDoesNotKillTheProgram)
 }
 
 // Accounts and groups whose names are no UTF-8, two of each differing in one byte only, are passed
-// over with every row that names them: named on standard error and counted in their own task's
-// log line, apart from the directories, with exit code 0. The other accounts keep their groups
+// over with every row that names them, in the users scan and in the rights read alike: named on
+// standard error and counted in each task's log line, apart from the directories, with exit code 0. The other accounts keep their groups
 // (a primary gid without a group, two groups with one gid, a member listed twice), and one
 // without a shadow line never expires.
 TEST(UnattendedScan, AccountsAndGroupsWhoseNamesAreNoTextArePassedOverAndCountedApart)
@@ -408,31 +423,49 @@ TEST(UnattendedScan, AccountsAndGroupsWhoseNamesAreNoTextArePassedOverAndCounted
                                                       "qm-team2:x:3901013:qm-plain\n");
     folder.Write("shadow", FileContent("/etc/shadow") + "caf\xE9:!:19500:0:90:7:::\ncaf\xE8:*:19500:0:90:7:::\n"
                                                         "qm-shared:*:19500:0:90:7:::\n");
+    // The rights read passes those names over too, keeping the directories' other rows.
     const QString shares = folder.File("shares");
     const RemovedTree removed{shares};
-    ASSERT_TRUE(QDir().mkpath(shares));
+    ASSERT_TRUE(QDir().mkpath(shares + "/owned") && QDir().mkpath(shares + "/other"));
     ASSERT_EQ(mkdir((QFile::encodeName(shares) + "/lat\xe9n").constData(), 0755), 0);
-    folder.Write("Quillmere.ini", ("[Options]\nScanPrograms=0\n[Directories]\nDirectoryCount=1\nDirectory1=" + shares + "\n").toUtf8());
-
-    QProcess process;
-    StartUnattended(folder, process,
-                    PrivateMountsCommand("mount --bind \"$1\" /etc/passwd && mount --bind \"$2\" /etc/group && "
-                                    "mount --bind \"$3\" /etc/shadow",
-                                    {folder.File("passwd"), folder.File("group"), folder.File("shadow")}));
-    ASSERT_TRUE(process.waitForFinished(120000));
-    const QString errors = QString::fromUtf8(process.readAllStandardError());
-    EXPECT_EQ(process.exitCode(), 0) << errors.toStdString();
-    EXPECT_EQ(errors, "Quill Mere: Could not read (Account name is not valid UTF-8): caf\\xE9\n"
-                      "Quill Mere: Could not read (Account name is not valid UTF-8): caf\\xE8\n"
-                      "Quill Mere: Could not read (Group name is not valid UTF-8): grp\\xE9\n"
-                      "Quill Mere: Could not read (Group name is not valid UTF-8): grp\\xE8\n"
-                      "Quill Mere: Could not read (Name is not valid UTF-8): " + shares + "/lat\\xE9n\n");
+    ASSERT_EQ(chown(QFile::encodeName(shares + "/owned").constData(), 3901001, 3901011), 0);
+    ASSERT_EQ(chmod(QFile::encodeName(shares + "/owned").constData(), 0755), 0);
+    ASSERT_EQ(QProcess::execute("setfacl", {"-m", "u:3901002:rwx,g:3901012:r-x,u:3901003:r-x", shares + "/owned"}), 0);
+    ASSERT_EQ(chown(QFile::encodeName(shares + "/other").constData(), 3901002, 3901013), 0);
+    ASSERT_EQ(chmod(QFile::encodeName(shares + "/other").constData(), 0750), 0);
+    ASSERT_EQ(QProcess::execute("setfacl", {"-m", "u:3901001:r-x", shares + "/other"}), 0);
+    const auto scan = [&](const QString &options) {
+        folder.Write("Quillmere.ini", ("[Options]\nScanPrograms=0\n" + options + "[Directories]\nDirectoryCount=1\n"
+                                       "Directory1=" + shares + "\n").toUtf8());
+        QProcess process;
+        StartUnattended(folder, process,
+                        PrivateMountsCommand("mount --bind \"$1\" /etc/passwd && mount --bind \"$2\" /etc/group && "
+                                             "mount --bind \"$3\" /etc/shadow",
+                                             {folder.File("passwd"), folder.File("group"), folder.File("shadow")}));
+        EXPECT_TRUE(process.waitForFinished(120000));
+        const QString errors = QString::fromUtf8(process.readAllStandardError());
+        EXPECT_EQ(process.exitCode(), 0) << errors.toStdString();
+        return errors;
+    };
+    const QString accounts = "Quill Mere: Could not read (Account name is not valid UTF-8): caf\\xE9\n"
+                             "Quill Mere: Could not read (Account name is not valid UTF-8): caf\\xE8\n";
+    const QString groups = "Quill Mere: Could not read (Group name is not valid UTF-8): grp\\xE9\n"
+                           "Quill Mere: Could not read (Group name is not valid UTF-8): grp\\xE8\n";
+    const QString directory = "Quill Mere: Could not read (Name is not valid UTF-8): " + shares + "/lat\\xE9n\n";
+    // Named once, although both tasks pass them over and count them.
+    EXPECT_EQ(scan({}), accounts + groups + directory);
     const QByteArray log = folder.Read("ScanLog.log");
     EXPECT_TRUE(log.contains("  -  Users and groups scanned; 2 users and 2 groups could not be read.\r\n")) << log.toStdString();
-    EXPECT_TRUE(log.contains("  -  Directories scanned; 1 directory could not be read.\r\n")) << log.toStdString();
+    EXPECT_TRUE(log.contains("  -  Directories scanned; 1 directory and 2 users and 2 groups could not be read.\r\n"))
+        << log.toStdString();
 
     const QString database = folder.File("NetworkInfo.mdb");
     const auto rows = [&](const QString &query) { return Rows(database, query); };
+    EXPECT_EQ(rows("select Member || ' ' || Right from Permissions where Path = '" + shares + "/owned' order by rowid"),
+              (QStringList{"qm-plain Read&Execute", "Everyone Read&Execute"}));
+    EXPECT_EQ(rows("select Member || ' ' || Right from Permissions where Path = '" + shares + "/other' order by rowid"),
+              (QStringList{"qm-team Read&Execute"}));
+    EXPECT_EQ(rows("select GroupName from UsedGroups where GroupName like '%caf%' or GroupName like '%grp%'"), QStringList());
     EXPECT_EQ(rows("select Username || ' ' || PasswordNeverExpires from Users where Username like 'qm-%' "
                    "or Username like 'caf%' order by rowid"),
               (QStringList{"qm-plain True", "qm-shared False"}));
@@ -441,6 +474,13 @@ TEST(UnattendedScan, AccountsAndGroupsWhoseNamesAreNoTextArePassedOverAndCounted
                            "qm-shared qm-team"}));
     EXPECT_EQ(rows("select GroupName from Groups where GroupName like '%grp%' or GroupName like '%qm-%' order by rowid"),
               (QStringList{"@qm-shared", "qm-team", "qm-team2"}));
+
+    // The rights read alone names each once (in the order the search met the directories).
+    QStringList named = scan("ScanUsers=0\n").split(u'\n');
+    QStringList expected = (accounts + groups + directory).split(u'\n');
+    named.sort();
+    expected.sort();
+    EXPECT_EQ(named, expected);
 }
 
 // Every user has a private group of the same name: the owner and the owning group of a directory

@@ -22,17 +22,35 @@ constexpr uid_t RootId = 0;
 constexpr uid_t DaemonId = 1;
 constexpr gid_t AdmId = 4;
 
+// An entry as the tests expect it.
+struct Entry {
+    uint32_t mask;
+    QString trustee;
+    uint32_t flags;
+};
+
 // The entries as text, so that a failure shows the whole list readably.
+std::string Line(const Entry &entry)
+{
+    return entry.trustee.toStdString() + ' ' + QString::number(entry.mask, 16).toStdString() + ' '
+           + std::to_string(entry.flags) + '\n';
+}
+
 std::string Describe(const SecurityDescriptor &descriptor)
 {
     std::string text;
     for (const AccessControlEntry &entry : descriptor.DiscretionaryAcl)
-        text += entry.Trustee.toStdString() + ' ' + QString::number(entry.AccessMask, 16).toStdString() + ' '
-                + std::to_string(entry.AceFlags) + '\n';
+        text += Line({entry.AccessMask, entry.Trustee, entry.AceFlags});
     return text;
 }
 
-std::string Expected(std::initializer_list<AccessControlEntry> entries) { return Describe(SecurityDescriptor{entries}); }
+std::string Expected(const std::vector<Entry> &entries)
+{
+    std::string text;
+    for (const Entry &entry : entries)
+        text += Line(entry);
+    return text;
+}
 
 class ADsSecurityTest : public ::testing::Test {
 protected:
@@ -101,7 +119,7 @@ TEST_F(ADsSecurityTest, OwnerGroupAndEveryoneByNameOrNumber)
                                      {ReadAccess | ExecuteAccess, Host("@54321"), DefaultAclFlags}}));
     // Lists longer than the room of a first read, in both ACLs.
     QStringList named;
-    std::vector<AccessControlEntry> access{{ReadAccess | ExecuteAccess, Host("54321"), 0}}, inherited;
+    std::vector<Entry> access{{ReadAccess | ExecuteAccess, Host("54321"), 0}}, inherited;
     for (int uid = 60000; uid < 60140; ++uid) {
         named << QStringLiteral("u:%1:r--").arg(uid);
         access.push_back({ReadAccess, Host(QString::number(uid)), 0});
@@ -110,7 +128,7 @@ TEST_F(ADsSecurityTest, OwnerGroupAndEveryoneByNameOrNumber)
     tree.SetAcl("dir", "u::r-x,g::---,m::r--,o::---," + named.join(u','));
     tree.SetDefaultAcl("dir", "u::---,g::---,m::r--,o::---," + named.join(u','));
     access.insert(access.end(), inherited.begin(), inherited.end());
-    EXPECT_EQ(Read("dir"), Describe(SecurityDescriptor{access}));
+    EXPECT_EQ(Read("dir"), Expected(access));
 }
 
 TEST_F(ADsSecurityTest, MaskLimitsNamedEntriesAndOwningGroupButNotOwnerOrOthers)

@@ -4,11 +4,12 @@
 #include "support/NameBytes.h"
 #include "support/ProgramFolder.h"
 
-#include <QDir>
 #include <QFile>
 #include <QSet>
 
+#include <dirent.h>
 #include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -90,10 +91,11 @@ private:
     bool m_open = false;
 };
 
-// The text of a group's name as it is stored and shown: "@" + name when an account has it too.
+// The text of a group's name as it is stored and shown: "@" + name when an account has it too. A
+// name that is no text keeps its bytes, so that it stands for no other name.
 QString StoredGroupName(const QByteArray &name, bool shared)
 {
-    const QString text = QString::fromUtf8(name);
+    const QString text = support::NameText(name);
     return shared ? u'@' + text : text;
 }
 
@@ -101,8 +103,7 @@ QString StoredGroupName(const QByteArray &name, bool shared)
 template <class Object>
 Object Marked(Object object, const QByteArray &name)
 {
-    if (!support::StandsForItself(QString::fromUtf8(name), name.constData()))
-        object.setUnreadableName(support::KeptBytes(name));
+    object.setUnreadableName(support::UnreadableName(name));
     return object;
 }
 
@@ -115,6 +116,27 @@ bool IsComputerName(const QString &name)
     return !onlyDots && std::none_of(name.begin(), name.end(), [](QChar c) {
         return c.category() == QChar::Other_Control || forbidden.contains(c);
     });
+}
+
+// The names of the regular files in folder (or links to them) that end in ".reg", as the system
+// holds them (a name need not be UTF-8), ordered by name without regard to letter case.
+std::vector<QByteArray> ExportFileNames(const QString &folder)
+{
+    std::vector<QByteArray> names;
+    DIR *listing = opendir(QFile::encodeName(folder).constData());
+    if (!listing)
+        return names;
+    while (const dirent *entry = readdir(listing)) {
+        struct stat info {};
+        const QByteArray name(entry->d_name);
+        if (name.endsWith(".reg") && fstatat(dirfd(listing), entry->d_name, &info, 0) == 0 && S_ISREG(info.st_mode))
+            names.push_back(name);
+    }
+    closedir(listing);
+    std::sort(names.begin(), names.end(), [](const QByteArray &left, const QByteArray &right) {
+        return support::KeptBytes(left).compare(support::KeptBytes(right), Qt::CaseInsensitive) < 0;
+    });
+    return names;
 }
 
 class NssDomain : public DomainContainer {
@@ -175,14 +197,15 @@ public:
     {
         const QString host = NssDirectory::HostShortName();
         std::vector<Computer> computers{MakeComputer(m_name, host)};
-        QDir exports(support::ProgramFolder() + QStringLiteral("Registry"));
-        const QFileInfoList files =
-            exports.entryInfoList({QStringLiteral("*.reg")}, QDir::Files | QDir::Hidden, QDir::Name | QDir::IgnoreCase);
-        for (const QFileInfo &file : files) {
-            const QString name = file.fileName().chopped(4);
-            // This host's software is read from its own package database, not from an export.
-            if (file.fileName().endsWith(QStringLiteral(".reg")) && IsComputerName(name) && !NssDirectory::IsThisHost(name))
-                computers.push_back(MakeComputer(m_name, name));
+        for (const QByteArray &file : ExportFileNames(support::ProgramFolder() + QStringLiteral("Registry"))) {
+            const QByteArray bytes = file.chopped(4);
+            const QString name = QString::fromUtf8(bytes);
+            Computer computer = Marked(MakeComputer(m_name, name), bytes);
+            // This host's software is read from its own package database, not from an export. A
+            // name that is no text is kept, marked, so that the software scan can say why its
+            // export is not read.
+            if (!computer.UnreadableName().isEmpty() || (IsComputerName(name) && !NssDirectory::IsThisHost(name)))
+                computers.push_back(std::move(computer));
         }
         return computers;
     }

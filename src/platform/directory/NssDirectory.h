@@ -16,7 +16,8 @@ namespace platform::directory {
 // shadow file that cannot be read (not root) leaves every user enabled and without the
 // never-expires bit. The computers are this host and every computer that has a registry export
 // Registry/<computer>.reg in the program folder, when the file name is a computer's name (no
-// control characters, none of \ / : * ? " < > |, not only dots) that does not name this host.
+// control characters, none of \ / : * ? " < > |, not only dots) that does not name this host; a
+// file name that is no UTF-8 gives a computer marked with its UnreadableName.
 class NssDirectory : public DirectoryService {
 public:
     struct Files {
@@ -40,6 +41,8 @@ public:
     // name when an account has that name too. Linux lets a user and a group share a name (Debian
     // gives every user a private group of the same name); the results know a member only by its
     // name, so without the "@" the group's rights would pass for the user's and the other way round.
+    // "An account has that name" is what getpwnam says, here and in the users scan alike. A name
+    // that is no UTF-8 keeps its bytes (support::NameText).
     static QString GroupName(const char *name);
 
 private:

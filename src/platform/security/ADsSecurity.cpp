@@ -2,6 +2,7 @@
 
 #include "platform/directory/NssDirectory.h"
 #include "support/Error.h"
+#include "support/NameBytes.h"
 
 #include <QFile>
 
@@ -180,12 +181,12 @@ AclEntries OneEntryPerTrustee(AclEntries acl, uid_t owner, gid_t group)
 }
 
 // The trustee of an account number, looked up once per object.
-template <typename Id, typename Lookup>
-QString CachedTrustee(std::unordered_map<Id, QString> &cache, Id id, const QString &hostPrefix, Lookup nameOf)
+template <typename Trustee, typename Id, typename Lookup>
+const Trustee &CachedTrustee(std::unordered_map<Id, Trustee> &cache, Id id, Lookup trusteeOf)
 {
     auto found = cache.find(id);
     if (found == cache.end())
-        found = cache.emplace(id, hostPrefix + nameOf(id)).first;
+        found = cache.emplace(id, trusteeOf(id)).first;
     return found->second;
 }
 
@@ -204,21 +205,27 @@ ADsSecurity::ADsSecurity() : m_hostPrefix(directory::NssDirectory::HostShortName
 // number as its name; a group without an entry keeps it after "@", as a group named like an
 // account is set apart: a deleted user's private group has the user's number, and its rights are
 // not the user's.
-QString ADsSecurity::UserTrustee(uid_t uid)
+const ADsSecurity::Trustee &ADsSecurity::UserTrustee(uid_t uid)
 {
-    return CachedTrustee(m_users, uid, m_hostPrefix, [](uid_t id) {
+    return CachedTrustee(m_users, uid, [this](uid_t id) {
         const passwd *account = getpwuid(id);
-        return account ? QString::fromUtf8(account->pw_name) : QString::number(id);
+        if (!account)
+            return Trustee{m_hostPrefix + QString::number(id), TrusteeKind::User, {}};
+        return Trustee{m_hostPrefix + support::NameText(account->pw_name), TrusteeKind::User,
+                       support::UnreadableName(account->pw_name)};
     });
 }
 
-QString ADsSecurity::GroupTrustee(gid_t gid)
+const ADsSecurity::Trustee &ADsSecurity::GroupTrustee(gid_t gid)
 {
     // A group that shares its name with an account stays apart from it: its owner and its group
     // are two trustees.
-    return CachedTrustee(m_groups, gid, m_hostPrefix, [](gid_t id) {
-        const group *account = getgrgid(id);
-        return account ? directory::NssDirectory::GroupName(account->gr_name) : u'@' + QString::number(id);
+    return CachedTrustee(m_groups, gid, [this](gid_t id) {
+        const group *entry = getgrgid(id);
+        if (!entry)
+            return Trustee{m_hostPrefix + u'@' + QString::number(id), TrusteeKind::Group, {}};
+        return Trustee{m_hostPrefix + directory::NssDirectory::GroupName(entry->gr_name), TrusteeKind::Group,
+                       support::UnreadableName(entry->gr_name)};
     });
 }
 
@@ -250,14 +257,15 @@ std::optional<SecurityDescriptor> ADsSecurity::GetSecurityDescriptor(const QStri
     const AclEntries defaults = ReadAcl(directory, DefaultAcl, m_attribute).value_or(AclEntries{});
 
     SecurityDescriptor descriptor;
-    auto add = [&descriptor](int bits, const QString &trustee, uint32_t flags) {
+    const auto Named = [](const char16_t *trustee) { return Trustee{QString::fromUtf16(trustee), TrusteeKind::Other, {}}; };
+    auto add = [&descriptor](int bits, const Trustee &trustee, uint32_t flags) {
         if (bits == NoEntry)
             return;
         const uint32_t mask = AccessMaskOf(bits & ReadBit, bits & WriteBit, bits & ExecuteBit);
         if (mask != 0)
-            descriptor.DiscretionaryAcl.push_back({mask, trustee, flags});
+            descriptor.DiscretionaryAcl.push_back({mask, trustee.text, flags, trustee.kind, trustee.unreadableName});
     };
-    auto addAcl = [&](const AclEntries &acl, const QString &owner, const QString &group, uint32_t flags) {
+    auto addAcl = [&](const AclEntries &acl, const Trustee &owner, const Trustee &group, uint32_t flags) {
         // The mask limits every entry of the group class: named users, the owning group and
         // named groups.
         auto effective = [&acl](int bits) { return acl.mask == NoEntry || bits == NoEntry ? bits : bits & acl.mask; };
@@ -267,11 +275,10 @@ std::optional<SecurityDescriptor> ADsSecurity::GetSecurityDescriptor(const QStri
         add(effective(acl.groupObj), group, flags);
         for (const auto &[gid, bits] : acl.groups)
             add(effective(bits), GroupTrustee(gid), flags);
-        add(acl.other, QString::fromUtf16(EveryoneTrustee), flags);
+        add(acl.other, Named(EveryoneTrustee), flags);
     };
     addAcl(access, UserTrustee(info.st_uid), GroupTrustee(info.st_gid), 0);
-    addAcl(defaults, QString::fromUtf16(CreatorOwnerTrustee), QString::fromUtf16(CreatorGroupTrustee),
-           DefaultAclFlags);
+    addAcl(defaults, Named(CreatorOwnerTrustee), Named(CreatorGroupTrustee), DefaultAclFlags);
     return descriptor;
 }
 

@@ -32,12 +32,21 @@ inline constexpr char16_t EveryoneTrustee[] = u"Everyone";
 inline constexpr char16_t CreatorOwnerTrustee[] = u"CREATOR OWNER";
 inline constexpr char16_t CreatorGroupTrustee[] = u"CREATOR GROUP";
 
+// What a trustee names: an account (the owner, a named user), a group (the owning group, a named
+// group) or neither ("Everyone", "CREATOR OWNER", "CREATOR GROUP").
+enum class TrusteeKind { Other, User, Group };
+
 struct AccessControlEntry {
     uint32_t AccessMask = 0;
     QString Trustee;       // "HOST\name" ("HOST\@name": a group named like an account), "HOST\4242"
                            // ("HOST\@4242": a group) for a number without an entry, "Everyone",
                            // "CREATOR OWNER" or "CREATOR GROUP"
     uint32_t AceFlags = 0; // 0, or DefaultAclFlags for an entry of the default ACL
+    TrusteeKind Kind = TrusteeKind::Other;
+    // An account's or group's name that is no valid UTF-8 does not stand for itself as text: it
+    // is held here as support::KeptBytes keeps it (and so in Trustee, which then stands for that
+    // one name), for reports; empty for a name that is text.
+    QString UnreadableName;
 };
 
 struct SecurityDescriptor {
@@ -67,17 +76,24 @@ public:
     std::optional<SecurityDescriptor> GetSecurityDescriptor(const QString &objectPath, const QString &root);
 
 private:
+    // The trustee of an account number, as an entry carries it.
+    struct Trustee {
+        QString text;
+        TrusteeKind kind;
+        QString unreadableName;
+    };
+
     const files::RootDirectory &OpenRoot(const QString &root);
-    QString UserTrustee(uid_t uid);
-    QString GroupTrustee(gid_t gid);
+    const Trustee &UserTrustee(uid_t uid);
+    const Trustee &GroupTrustee(gid_t gid);
 
     QString m_hostPrefix; // "HOST\"
     // The root of the last call, open as long as the calls stay below it.
     QString m_rootPath;
     std::optional<files::RootDirectory> m_root;
     std::vector<char> m_attribute; // the bytes of the last ACL read, kept for the next one
-    std::unordered_map<uid_t, QString> m_users;
-    std::unordered_map<gid_t, QString> m_groups;
+    std::unordered_map<uid_t, Trustee> m_users;
+    std::unordered_map<gid_t, Trustee> m_groups;
 };
 
 } // namespace platform::security
