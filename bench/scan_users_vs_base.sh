@@ -6,8 +6,13 @@
 # /etc/passwd, /etc/group and /etc/shadow: the machine's own files are never touched. A run without
 # any task, timed in the same rounds, is the program's fixed cost (start, database claim, the
 # finishing queries); the task's time is the difference.
+# With SOURCES set ("files systemd lookuponly", say), an nsswitch.conf whose passwd and group lines
+# name those sources is bound over the machine's as well. "lookuponly" is the tests' source that
+# answers look-ups but lists nothing, as sssd and nslcd do with enumeration off (built to
+# build/tests/nss); it knows an account qmremote and two groups, qmremote and qmldap, with staged
+# accounts as members.
 # Usage (as root, from the source folder, after scripts/build.sh):
-#   BASE=../other/build bench/scan_users_vs_base.sh [COUNT] [ROUNDS]    # defaults: 1500, 5
+#   [SOURCES=...] BASE=../other/build bench/scan_users_vs_base.sh [COUNT] [ROUNDS]    # defaults: 1500, 5
 # Prints the medians per build and count, the growth from COUNT to four times COUNT (goal: at
 # most 5), and whether BASE stored the same Users, Groups and UserGroup rows as this build.
 set -euo pipefail
@@ -22,6 +27,16 @@ done
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+nsswitch=
+if [[ -n ${SOURCES:-} ]]; then
+    nsswitch=$work/nsswitch.conf
+    { grep -v -e '^passwd:' -e '^group:' /etc/nsswitch.conf; echo "passwd: $SOURCES"; echo "group: $SOURCES"; } > "$nsswitch"
+    mkdir "$work/lookuponly"
+    echo 'qmremote:x:600000:600000::/:/bin/false' > "$work/lookuponly/passwd"
+    printf 'qmremote:x:600000:qm1,qm2\nqmldap:x:600001:qm0,qm3\n' > "$work/lookuponly/group"
+    export LD_LIBRARY_PATH=$PWD/build/tests/nss LOOKUPONLY_FILES=$work/lookuponly
+    [[ -f build/tests/nss/libnss_lookuponly.so.2 ]] || { echo "no build/tests/nss/libnss_lookuponly.so.2: build first" >&2; exit 1; }
+fi
 sizes=("$count" $((count * 4)))
 for size in "${sizes[@]}"; do
     bench/make_accounts.sh "$work/accounts$size" "$size"
@@ -42,7 +57,8 @@ scan() {
     env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM XDG_CONFIG_HOME="$work/config" \
         unshare --mount --propagation private sh -c \
         'mount --bind "$1/passwd" /etc/passwd && mount --bind "$1/group" /etc/group &&
-         mount --bind "$1/shadow" /etc/shadow && exec "$2/quillmere" -scan' sh "$accounts" "$folder"
+         mount --bind "$1/shadow" /etc/shadow && { [ -z "$3" ] || mount --bind "$3" /etc/nsswitch.conf; } &&
+         exec "$2/quillmere" -scan' sh "$accounts" "$folder" "$nsswitch"
 }
 users() { scan "$1" "$2" $'ScanDirectories=0\nScanPrograms=0\n'; }
 nothing() { scan "$1" "$2" $'ScanUsers=0\nScanDirectories=0\nScanPrograms=0\n'; }
