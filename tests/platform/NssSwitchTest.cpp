@@ -18,7 +18,8 @@ std::string Described(const std::optional<QList<QByteArray>> &sources)
 } // namespace
 
 // Only a plain list of sources is followed source by source: any action, a second line, an
-// initgroups line of its own or no line at all leave the database to the C library.
+// initgroups line of its own, no line at all, or a word that could name a module elsewhere than
+// in the library's folders leave the database to the C library.
 TEST(NssSwitch, OnlyAPlainListOfSourcesIsFollowed)
 {
     const struct {
@@ -32,6 +33,7 @@ TEST(NssSwitch, OnlyAPlainListOfSourcesIsFollowed)
         {"passwd: files\npasswd: sss\ngroup:\n", "-", "-"},
         {"shadow: files\nhosts: files dns\n", "-", "-"},
         {"passwd: compat\ngroup: compat winbind\nnetgroup: nis\n", "compat", "compat winbind"},
+        {"passwd: files ../../tmp/x\ngroup: files my_ldap-2\n", "-", "files my_ldap-2"},
     };
     QTemporaryDir folder;
     for (const auto &c : cases) {

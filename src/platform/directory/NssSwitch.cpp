@@ -3,6 +3,8 @@
 #include <QFile>
 #include <QHash>
 
+#include <algorithm>
+
 namespace platform::directory {
 
 namespace {
@@ -24,13 +26,19 @@ QHash<QByteArray, QList<QByteArray>> Databases(const QByteArray &content)
     return databases;
 }
 
+// A source names the module libnss_<source>.so.2 that is loaded for it: a word of letters,
+// digits, "_" and "-", never a path.
+bool IsSourceName(const QByteArray &source)
+{
+    return !source.isEmpty() && std::all_of(source.begin(), source.end(), [](char c) {
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '-';
+    });
+}
+
+// The sources when they are all source names: an action ("[NOTFOUND=return]") is none.
 std::optional<QList<QByteArray>> PlainList(const QList<QByteArray> &sources)
 {
-    for (const QByteArray &source : sources) {
-        if (source.isEmpty() || source.contains('[') || source.contains(']'))
-            return std::nullopt;
-    }
-    if (sources.isEmpty())
+    if (sources.isEmpty() || !std::all_of(sources.begin(), sources.end(), IsSourceName))
         return std::nullopt;
     return sources;
 }
@@ -45,8 +53,8 @@ NssSwitch::NssSwitch(const QString &file)
     const auto databases = Databases(config.readAll());
     if (databases.contains("passwd"))
         m_passwd = PlainList(databases.value("passwd"));
-    // With a line of its own, a user's groups follow other rules: the first source that knows
-    // the user gives them all.
+    // With a line of its own, the library stops at the first source that answers for a user (unless
+    // the line says otherwise), so a user's groups no longer join those of every source.
     if (databases.contains("group") && !databases.contains("initgroups"))
         m_group = PlainList(databases.value("group"));
 }
