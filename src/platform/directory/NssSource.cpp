@@ -12,24 +12,26 @@ namespace platform::directory {
 
 namespace {
 
-using PasswdByName = nss_status (*)(const char *, passwd *, char *, size_t, int *);
-using PasswdById = nss_status (*)(uid_t, passwd *, char *, size_t, int *);
-using GroupById = nss_status (*)(gid_t, group *, char *, size_t, int *);
 using InitGroups = nss_status (*)(const char *, gid_t, long *, long *, gid_t **, long, int *);
 
 // A group with many members needs room; past this a source is taken to know nothing.
 constexpr size_t LargestEntry = size_t(1) << 26;
 
-// Asks lookup (a module function that fills an entry and the buffer its texts point into) with
-// room enough, as the C library does: a source whose entry does not fit says ERANGE.
-template <typename Entry, typename Lookup>
-std::optional<QByteArray> Ask(Lookup lookup, char *Entry::*name)
+// The name in the entry that function (a module's look-up by key, or null) gives for key. It
+// fills the entry and a buffer its texts point into, and says ERANGE when the buffer is too small:
+// it is asked again with more room, as the C library does.
+template <typename Entry, typename Key>
+std::optional<QByteArray> NameOf(void *function, Key key, char *Entry::*name)
 {
+    using Lookup = nss_status (*)(Key, Entry *, char *, size_t, int *);
+    const auto lookup = reinterpret_cast<Lookup>(function);
+    if (!lookup)
+        return std::nullopt;
     std::vector<char> buffer(1024);
     while (buffer.size() <= LargestEntry) {
         Entry entry{};
         int error = 0;
-        const nss_status status = lookup(&entry, buffer.data(), buffer.size(), &error);
+        const nss_status status = lookup(key, &entry, buffer.data(), buffer.size(), &error);
         if (status == NSS_STATUS_SUCCESS)
             return QByteArray(entry.*name);
         if (status != NSS_STATUS_TRYAGAIN || error != ERANGE)
@@ -56,31 +58,12 @@ NssSource::NssSource(const QByteArray &source)
 
 bool NssSource::KnowsAccount(const QByteArray &name) const
 {
-    const auto lookup = reinterpret_cast<PasswdByName>(m_accountByName);
-    return lookup && Ask<passwd>([&](passwd *entry, char *buffer, size_t size, int *error) {
-        return lookup(name.constData(), entry, buffer, size, error);
-    }, &passwd::pw_name).has_value();
+    return NameOf(m_accountByName, name.constData(), &passwd::pw_name).has_value();
 }
 
-std::optional<QByteArray> NssSource::AccountName(uid_t uid) const
-{
-    const auto lookup = reinterpret_cast<PasswdById>(m_accountById);
-    if (!lookup)
-        return std::nullopt;
-    return Ask<passwd>([&](passwd *entry, char *buffer, size_t size, int *error) {
-        return lookup(uid, entry, buffer, size, error);
-    }, &passwd::pw_name);
-}
+std::optional<QByteArray> NssSource::AccountName(uid_t uid) const { return NameOf(m_accountById, uid, &passwd::pw_name); }
 
-std::optional<QByteArray> NssSource::GroupName(gid_t gid) const
-{
-    const auto lookup = reinterpret_cast<GroupById>(m_groupById);
-    if (!lookup)
-        return std::nullopt;
-    return Ask<group>([&](group *entry, char *buffer, size_t size, int *error) {
-        return lookup(gid, entry, buffer, size, error);
-    }, &group::gr_name);
-}
+std::optional<QByteArray> NssSource::GroupName(gid_t gid) const { return NameOf(m_groupById, gid, &group::gr_name); }
 
 // A module without initgroups_dyn gives a user's groups only through its list of groups, which
 // the caller has read already.
