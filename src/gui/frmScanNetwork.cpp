@@ -140,17 +140,10 @@ struct frmScanNetwork::RunDisplay {
     // (the users scan, and the rights read for an owner) is named once.
     std::vector<PassedOver> PassedOverItems() const
     {
-        std::vector<PassedOver> items;
-        QSet<QPair<QString, QString>> named;
-        for (const std::vector<PassedOver> *list : {&accounts, &directories, &exports}) {
-            for (const PassedOver &item : *list) {
-                if (!named.contains({item.Name, item.Reason})) {
-                    named.insert({item.Name, item.Reason});
-                    items.push_back(item);
-                }
-            }
-        }
-        return items;
+        std::vector<PassedOver> items = accounts;
+        items.insert(items.end(), directories.begin(), directories.end());
+        items.insert(items.end(), exports.begin(), exports.end());
+        return EachOnce(items);
     }
 };
 
@@ -522,14 +515,7 @@ int32_t frmScanNetwork::SearchRoots(RunDisplay &display)
     }
     // A root inside another is searched from both: what lies below it is stored, and named, once.
     colDirs.removeDuplicates();
-    QSet<QString> named;
-    const auto repeated = [&named](const PassedOver &passedOver) {
-        const bool seen = named.contains(passedOver.Name);
-        named.insert(passedOver.Name);
-        return seen;
-    };
-    display.directories.erase(std::remove_if(display.directories.begin(), display.directories.end(), repeated),
-                              display.directories.end());
+    display.directories = EachOnce(display.directories);
     SetTitle(QStringLiteral("Progress  (task 3/5)"));
     if (!refused.isEmpty()) {
         display.labels[1].setCaption(refused.join(u' ') + QStringLiteral(" The directory rights were not scanned."));

@@ -1,9 +1,12 @@
 #pragma once
 
+#include <QPair>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
 #include <cstddef>
+#include <vector>
 
 // Something a scan task had to pass over, and why: a directory (with everything below it), an
 // account or a registry export, with the system's message or what is wrong with its name. Name is
@@ -16,6 +19,21 @@ struct PassedOver {
     QString Name;
     QString Reason;
 };
+
+// The items, each once: an item with the name and reason of one before it is dropped (a directory
+// below two roots, an account that two tasks passed over).
+inline std::vector<PassedOver> EachOnce(const std::vector<PassedOver> &items)
+{
+    std::vector<PassedOver> once;
+    QSet<QPair<QString, QString>> seen;
+    for (const PassedOver &item : items) {
+        if (!seen.contains({item.Name, item.Reason})) {
+            seen.insert({item.Name, item.Reason});
+            once.push_back(item);
+        }
+    }
+    return once;
+}
 
 // A number of passed-over items for a task's closing line, "1 directory" or "2 directories", the
 // item named as one or many asks; nothing for none.

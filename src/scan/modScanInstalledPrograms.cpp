@@ -149,8 +149,7 @@ void SearchNetworkComputers(const QString &strDomain, std::vector<PassedOver> *U
             if (!computer.UnreadableName().isEmpty()) {
                 // Its export's file name says which computer it is, and that name is no text.
                 if (Unreadable)
-                    Unreadable->push_back({support::ProgramFolder() + QStringLiteral("Registry/") + computer.UnreadableName()
-                                               + QStringLiteral(".reg"),
+                    Unreadable->push_back({support::RegistryExportFolder() + computer.UnreadableName() + QStringLiteral(".reg"),
                                            QStringLiteral("File name is not valid UTF-8")});
                 continue;
             }

@@ -3,6 +3,7 @@
 #include <QFile>
 
 #include <algorithm>
+#include <optional>
 
 namespace support {
 
@@ -29,6 +30,14 @@ QByteArray Hex(uchar byte) { return "\\x" + QByteArray::number(byte, 16).toUpper
 // C0, DEL and C1.
 bool IsControl(QChar c) { return c.unicode() < 0x20 || (c.unicode() >= 0x7F && c.unicode() < 0xA0); }
 
+// The name decoded, when it is valid UTF-8.
+std::optional<QString> Decoded(QByteArrayView name)
+{
+    const QByteArray bytes = name.toByteArray();
+    const QString text = QString::fromUtf8(bytes);
+    return StandsForItself(text, bytes.constData()) ? std::optional<QString>(text) : std::nullopt;
+}
+
 } // namespace
 
 bool StandsForItself(const QString &name, const char *bytes)
@@ -49,16 +58,11 @@ QString KeptBytes(QByteArrayView name)
 
 QString NameText(QByteArrayView name)
 {
-    const QByteArray bytes = name.toByteArray();
-    const QString text = QString::fromUtf8(bytes);
-    return StandsForItself(text, bytes.constData()) ? text : KeptBytes(name);
+    const std::optional<QString> text = Decoded(name);
+    return text ? *text : KeptBytes(name);
 }
 
-QString UnreadableName(QByteArrayView name)
-{
-    const QByteArray bytes = name.toByteArray();
-    return StandsForItself(QString::fromUtf8(bytes), bytes.constData()) ? QString() : KeptBytes(name);
-}
+QString UnreadableName(QByteArrayView name) { return Decoded(name) ? QString() : KeptBytes(name); }
 
 QByteArray Printed(const QString &text)
 {

@@ -24,6 +24,8 @@ QString ProgramFolder()
     return folder;
 }
 
+QString RegistryExportFolder() { return ProgramFolder() + QStringLiteral("Registry/"); }
+
 QString ProgramFile()
 {
     const QString path = QCoreApplication::instance() ? QCoreApplication::applicationFilePath() : QString();

@@ -9,6 +9,10 @@ namespace support {
 // there.
 QString ProgramFolder();
 
+// The folder of other computers' registry exports, Registry/ in the program folder, with its
+// trailing "/": Registry/<computer>.reg is the export of computer.
+QString RegistryExportFolder();
+
 // The running program file: the program folder and the executable's file name.
 QString ProgramFile();
 

@@ -197,7 +197,7 @@ public:
     {
         const QString host = NssDirectory::HostShortName();
         std::vector<Computer> computers{MakeComputer(m_name, host)};
-        for (const QByteArray &file : ExportFileNames(support::ProgramFolder() + QStringLiteral("Registry"))) {
+        for (const QByteArray &file : ExportFileNames(support::RegistryExportFolder())) {
             const QByteArray bytes = file.chopped(4);
             const QString name = QString::fromUtf8(bytes);
             Computer computer = Marked(MakeComputer(m_name, name), bytes);

@@ -33,7 +33,7 @@ QString exportFile(const QString &computer)
 {
     if (computer.isEmpty() || computer == u"." || computer == u".." || computer.contains(u'/') || computer.contains(QChar()))
         return {};
-    const QDir folder(support::ProgramFolder() + QStringLiteral("Registry"));
+    const QDir folder(support::RegistryExportFolder());
     const QString wanted = computer + QStringLiteral(".reg");
     if (QFile::exists(folder.filePath(wanted)))
         return folder.filePath(wanted);
