@@ -38,8 +38,8 @@ uint32_t FreeId(uint32_t from);
 
 QByteArray FileContent(const QString &path);
 
-// The folder of the test build's name-service source libnss_lookuponly.so.2 (nss/nss_lookuponly.cpp),
-// for LD_LIBRARY_PATH.
+// The folder of the test build's name-service sources (libnss_lookuponly.so.2 and
+// libnss_stalled.so.2, from nss/), for LD_LIBRARY_PATH.
 QString NssModuleFolder();
 
 } // namespace testing_support
