@@ -19,14 +19,16 @@ std::string Described(const std::optional<QList<QByteArray>> &sources)
 
 // Only a plain list of sources is followed source by source: any action, a second line, an
 // initgroups line of its own, no line at all, or a word that could name a module elsewhere than
-// in the library's folders leave the database to the C library.
+// in the library's folders leave the database to the C library. A "#" after the colon is part of
+// a word, as the C library reads it, and a line that begins with "#" names no database.
 TEST(NssSwitch, OnlyAPlainListOfSourcesIsFollowed)
 {
     const struct {
         const char *content, *passwd, *group;
     } cases[] = {
         {"passwd:         files systemd\ngroup:          files systemd\n", "files systemd", "files systemd"},
-        {"# comment\n  passwd:\tfiles\tsss # after\ngroup: files sss\n\n", "files sss", "files sss"},
+        {"# comment: x\n  passwd:\tfiles\tsss\n#passwd: files\n # group: files\ngroup: files sss\n\n", "files sss", "files sss"},
+        {"passwd: files # sss\ngroup: files sss#old\n", "files # sss", "files sss#old"},
         {"Passwd: files\nGROUP: files sss\n", "-", "-"},
         {"passwd: files [NOTFOUND=return] sss\ngroup: files [SUCCESS=merge] sss\n", "-", "-"},
         {"passwd: files\ngroup: files ldap\ninitgroups: files\n", "files", "-"},

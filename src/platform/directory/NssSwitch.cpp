@@ -9,13 +9,14 @@ namespace platform::directory {
 
 namespace {
 
-// Each database the file names, with the text after its colon; a database named twice is kept
-// with an empty list of sources, which counts as no plain list.
+// Each database the file names, with the words after its colon; a database named twice is kept
+// with an empty list of sources, which counts as no plain list. As the C library reads the file,
+// "#" begins no comment after a database's colon: it is part of a word there ("files # sss" names
+// the sources "files", "#" and "sss"). A line that begins with it names no database.
 QHash<QByteArray, QList<QByteArray>> Databases(const QByteArray &content)
 {
     QHash<QByteArray, QList<QByteArray>> databases;
-    for (QByteArray line : content.split('\n')) {
-        line.truncate(line.indexOf('#') < 0 ? line.size() : line.indexOf('#'));
+    for (const QByteArray &line : content.split('\n')) {
         const qsizetype colon = line.indexOf(':');
         if (colon < 0)
             continue;
@@ -27,11 +28,13 @@ QHash<QByteArray, QList<QByteArray>> Databases(const QByteArray &content)
 }
 
 // A source names the module libnss_<source>.so.2 that is loaded for it: a word of letters,
-// digits, "_" and "-", never a path.
+// digits, "_", "-" and "#", never a path. A "#" is part of the word as the C library reads it:
+// "#" and "sss#old" name modules that do not load, which answer nothing.
 bool IsSourceName(const QByteArray &source)
 {
     return !source.isEmpty() && std::all_of(source.begin(), source.end(), [](char c) {
-        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '-';
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '-' ||
+               c == '#';
     });
 }
 

@@ -14,7 +14,8 @@ namespace platform::directory {
 // each source may be asked on its own and the answers joined as the library joins them. Anything
 // else (no line for the database, an action such as "[NOTFOUND=return]", a second line, an
 // "initgroups" line of its own, a file that cannot be read) is left to the library's own
-// look-ups: for such a database Sources gives nothing.
+// look-ups: for such a database Sources gives nothing. A "#" after the colon begins no comment,
+// as for the library: "files # sss" lists the sources "files", "#" (which does not load) and "sss".
 class NssSwitch {
 public:
     explicit NssSwitch(const QString &file = QStringLiteral("/etc/nsswitch.conf"));
