@@ -12,29 +12,19 @@ namespace platform::directory {
 
 namespace {
 
-// The sources whose lists hold everything they answer, so that only the other sources are asked:
-// the files, and nss-systemd, which lists its users and groups but for root and nobody (uid and
-// gid 0 and 65534), which it answers without listing wherever the files lack them.
-const QByteArray Files = QByteArrayLiteral("files");
-const QByteArray Systemd = QByteArrayLiteral("systemd");
+// nss-systemd lists its users and groups but for root and nobody (uid and gid 0 and 65534),
+// which it answers without listing wherever the files lack them.
 constexpr std::array<id_t, 2> SystemdOwnIds{0, 65534};
 
 // A compat line of the files ("+", "+name", "-name") stands for other entries: a look-up by name
 // or by number passes it over.
 bool IsCompatLine(const QByteArray &name) { return name.startsWith('+') || name.startsWith('-'); }
 
-// The sources of database to ask one by one, or nothing when the C library's look-ups are to be
-// followed.
-std::optional<std::vector<NssSource>> AskedSources(const std::optional<QList<QByteArray>> &sources)
+// What getpwnam answers for the account called name.
+std::optional<NssSource::Ids> LibraryAccount(const QByteArray &name)
 {
-    if (!sources)
-        return std::nullopt;
-    std::vector<NssSource> asked;
-    for (const QByteArray &source : *sources) {
-        if (source != Files && source != Systemd)
-            asked.emplace_back(source);
-    }
-    return asked;
+    const passwd *entry = getpwnam(name.constData());
+    return entry ? std::optional<NssSource::Ids>({entry->pw_uid, entry->pw_gid}) : std::nullopt;
 }
 
 // What the name service answers for the groups of account: every source is asked.
@@ -72,14 +62,14 @@ NssAccounts::NssAccounts()
     const NssSwitch nsswitch;
     const auto accountSources = nsswitch.Sources("passwd");
     const auto groupSources = nsswitch.Sources("group");
-    m_accountSources = AskedSources(accountSources);
-    m_groupSources = AskedSources(groupSources);
+    m_accountLine = NssLine::Of(accountSources);
+    m_groupLine = NssLine::Of(groupSources);
     ReadAccounts();
     ReadGroups();
-    const bool systemdAccounts = m_accountSources && accountSources->contains(Systemd);
-    const bool systemdGroups = m_groupSources && groupSources->contains(Systemd);
+    const bool systemdAccounts = m_accountLine && accountSources->contains(NssLine::Systemd);
+    const bool systemdGroups = m_groupLine && groupSources->contains(NssLine::Systemd);
     if (systemdAccounts || systemdGroups)
-        AddSystemdEntries(NssSource(Systemd), systemdAccounts, systemdGroups);
+        AddSystemdEntries(systemdAccounts, systemdGroups);
 }
 
 void NssAccounts::ReadAccounts()
@@ -106,8 +96,8 @@ void NssAccounts::ReadGroups()
         const QByteArray name(entry->gr_name);
         // Like a look-up by gid, the first group listed with a gid names it. Where the C library
         // is asked, it names every gid itself.
-        if (m_groupSources && !IsCompatLine(name) && !m_groupOfGid.contains(entry->gr_gid))
-            m_groupOfGid.insert(entry->gr_gid, name);
+        if (m_groupLine && !IsCompatLine(name) && !m_listedGroupOfGid.contains(entry->gr_gid))
+            m_listedGroupOfGid.insert(entry->gr_gid, name);
         if (!seen.contains(name)) {
             seen.insert(name);
             m_groupNames.push_back(name);
@@ -119,28 +109,41 @@ void NssAccounts::ReadGroups()
     endgrent();
 }
 
-void NssAccounts::AddSystemdEntries(const NssSource &systemd, bool accounts, bool groups)
+void NssAccounts::AddSystemdEntries(bool accounts, bool groups)
 {
+    NssSource systemd(NssLine::Systemd);
     for (const id_t id : SystemdOwnIds) {
         if (accounts) {
             if (const auto name = systemd.AccountName(id))
                 m_knownAccounts.insert(*name);
         }
-        if (groups && !m_groupOfGid.contains(id)) {
+        if (groups && !m_listedGroupOfGid.contains(id)) {
             if (const auto name = systemd.GroupName(id))
-                m_groupOfGid.insert(id, *name);
+                m_listedGroupOfGid.insert(id, *name);
         }
     }
 }
 
-std::vector<gid_t> NssAccounts::GroupIds(const Account &account) const
+NssAccounts::Account NssAccounts::LookedUp(const Account &account)
 {
-    if (!m_groupSources)
+    if (IsCompatLine(account.name))
+        return account;
+    const NssSource::Ids listed{account.uid, account.gid};
+    const auto ids = m_accountLine ? m_accountLine->Walk([&](NssSource &source) { return source.Account(account.name); },
+                                                         [&] { return m_files.Account(account.name); },
+                                                         [&] { return std::optional<NssSource::Ids>(listed); })
+                                   : LibraryAccount(account.name);
+    return {account.name, ids.value_or(listed).uid, ids.value_or(listed).gid};
+}
+
+std::vector<gid_t> NssAccounts::GroupIds(const Account &account)
+{
+    if (!m_groupLine)
         return EachOnce(GroupList(account));
     std::vector<gid_t> gids{account.gid};
     const std::vector<gid_t> listing = m_memberOf.value(account.name);
     gids.insert(gids.end(), listing.begin(), listing.end());
-    for (const NssSource &source : *m_groupSources)
+    for (NssSource &source : m_groupLine->Asked())
         source.AddGroups(account.name, account.gid, gids);
     return EachOnce(gids);
 }
@@ -151,24 +154,30 @@ std::optional<QByteArray> NssAccounts::GroupName(gid_t gid)
     if (found != m_groupOfGid.cend())
         return *found;
     std::optional<QByteArray> name;
-    if (!m_groupSources) {
+    if (!m_groupLine) {
         if (const group *entry = getgrgid(gid))
             name = QByteArray(entry->gr_name);
     } else {
-        for (auto source = m_groupSources->begin(); !name && source != m_groupSources->end(); ++source)
-            name = source->GroupName(gid);
+        name = m_groupLine->Walk([gid](NssSource &source) { return source.GroupName(gid); },
+                                 [&] { return m_files.GroupName(gid); },
+                                 [&]() -> std::optional<QByteArray> {
+                                     if (!m_listedGroupOfGid.contains(gid))
+                                         return std::nullopt;
+                                     return m_listedGroupOfGid.value(gid);
+                                 });
     }
     m_groupOfGid.insert(gid, name);
     return name;
 }
 
-bool NssAccounts::SharesName(const QByteArray &group) const
+bool NssAccounts::SharesName(const QByteArray &group)
 {
-    if (!m_accountSources)
+    if (!m_accountLine)
         return getpwnam(group.constData()) != nullptr;
-    return m_knownAccounts.contains(group)
-           || std::any_of(m_accountSources->begin(), m_accountSources->end(),
-                          [&group](const NssSource &source) { return source.KnowsAccount(group); });
+    auto &asked = m_accountLine->Asked();
+    return m_knownAccounts.contains(group) || std::any_of(asked.begin(), asked.end(), [&group](NssSource &source) {
+               return source.Account(group).has_value();
+           });
 }
 
 } // namespace platform::directory

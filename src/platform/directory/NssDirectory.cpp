@@ -152,7 +152,8 @@ public:
         LastlogFile lastlog(m_files.lastlog);
         QHash<gid_t, std::optional<Group>> groupOfGid;
         std::vector<User> users;
-        for (const NssAccounts::Account &account : nss.Accounts()) {
+        for (const NssAccounts::Account &listed : nss.Accounts()) {
+            const NssAccounts::Account account = nss.LookedUp(listed);
             User user = Marked(MakeUser(m_name, QString::fromUtf8(account.name)), account.name);
             // Without the shadow file nothing is known: enabled, with a password that expires.
             const ShadowStatus status = shadow ? shadow->value(account.name, Unlisted) : ShadowStatus{};
@@ -211,7 +212,7 @@ public:
     }
 
 private:
-    Group NamedGroup(const NssAccounts &nss, const QByteArray &name) const
+    Group NamedGroup(NssAccounts &nss, const QByteArray &name) const
     {
         return Marked(MakeGroup(m_name, StoredGroupName(name, nss.SharesName(name))), name);
     }
