@@ -10,9 +10,11 @@
 # name those sources is bound over the machine's as well. "lookuponly" is the tests' source that
 # answers look-ups but lists nothing, as sssd and nslcd do with enumeration off (built to
 # build/tests/nss); it knows an account qmremote and two groups, qmremote and qmldap, with staged
-# accounts as members.
+# accounts as members. "stalled" is the tests' source whose daemon does not answer: every call
+# waits STALLED_WAIT_MS milliseconds (1000 when unset) and then says it is unavailable. With it on
+# the line, this build's rows are also compared with those of a run whose line leaves it out.
 # Usage (as root, from the source folder, after scripts/build.sh):
-#   [SOURCES=...] BASE=../other/build bench/scan_users_vs_base.sh [COUNT] [ROUNDS]    # defaults: 1500, 5
+#   [SOURCES=...] [BASE=../other/build] bench/scan_users_vs_base.sh [COUNT] [ROUNDS]    # defaults: 1500, 5
 # Prints the medians per build and count, the growth from COUNT to four times COUNT (goal: at
 # most 5), and whether BASE stored the same Users, Groups and UserGroup rows as this build.
 set -euo pipefail
@@ -27,15 +29,25 @@ done
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-nsswitch=
+# Writes an nsswitch.conf whose passwd and group lines name the sources $2, to $1.
+write_nsswitch() {
+    { grep -v -e '^passwd:' -e '^group:' /etc/nsswitch.conf; echo "passwd: $2"; echo "group: $2"; } > "$1"
+}
+nsswitch= without_stalled=
 if [[ -n ${SOURCES:-} ]]; then
     nsswitch=$work/nsswitch.conf
-    { grep -v -e '^passwd:' -e '^group:' /etc/nsswitch.conf; echo "passwd: $SOURCES"; echo "group: $SOURCES"; } > "$nsswitch"
+    write_nsswitch "$nsswitch" "$SOURCES"
+    if [[ " $SOURCES " == *" stalled "* ]]; then
+        without_stalled=$work/nsswitch-without-stalled.conf
+        write_nsswitch "$without_stalled" "$(sed -e 's/\bstalled\b//g' <<< "$SOURCES")"
+    fi
     mkdir "$work/lookuponly"
     echo 'qmremote:x:600000:600000::/:/bin/false' > "$work/lookuponly/passwd"
     printf 'qmremote:x:600000:qm1,qm2\nqmldap:x:600001:qm0,qm3\n' > "$work/lookuponly/group"
     export LD_LIBRARY_PATH=$PWD/build/tests/nss LOOKUPONLY_FILES=$work/lookuponly
-    [[ -f build/tests/nss/libnss_lookuponly.so.2 ]] || { echo "no build/tests/nss/libnss_lookuponly.so.2: build first" >&2; exit 1; }
+    for module in lookuponly stalled; do
+        [[ -f build/tests/nss/libnss_$module.so.2 ]] || { echo "no build/tests/nss/libnss_$module.so.2: build first" >&2; exit 1; }
+    done
 fi
 sizes=("$count" $((count * 4)))
 for size in "${sizes[@]}"; do
@@ -76,6 +88,12 @@ for size in "${sizes[@]}"; do
     if [[ -n ${BASE:-} ]]; then
         if cmp -s "$work/rows0" "$work/rows1"; then verdict="the same as BASE's"; else verdict="NOT the same as BASE's"; fi
         echo "Users, Groups, UserGroup: $verdict" >&2
+    fi
+    if [[ -n $without_stalled ]]; then
+        nsswitch=$without_stalled users 0 "$size"
+        rows 0 > "$work/rows-without-stalled"
+        if cmp -s "$work/rows0" "$work/rows-without-stalled"; then verdict="the same"; else verdict="NOT the same"; fi
+        echo "Users, Groups, UserGroup: $verdict as without stalled on the line" >&2
     fi
     declare -A runs=() fixed=()
     for ((r = 0; r < rounds; r++)); do
