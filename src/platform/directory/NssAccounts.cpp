@@ -16,10 +16,6 @@ namespace {
 // which it answers without listing wherever the files lack them.
 constexpr std::array<id_t, 2> SystemdOwnIds{0, 65534};
 
-// A compat line of the files ("+", "+name", "-name") stands for other entries: a look-up by name
-// or by number passes it over.
-bool IsCompatLine(const QByteArray &name) { return name.startsWith('+') || name.startsWith('-'); }
-
 // What getpwnam answers for the account called name.
 std::optional<NssSource::Ids> LibraryAccount(const QByteArray &name)
 {
@@ -82,7 +78,7 @@ void NssAccounts::ReadAccounts()
             continue;
         listed.insert(name);
         m_accounts.push_back({name, entry->pw_uid, entry->pw_gid});
-        if (!IsCompatLine(name))
+        if (!NssFiles::IsCompatLine(name))
             m_knownAccounts.insert(name);
     }
     endpwent();
@@ -96,7 +92,7 @@ void NssAccounts::ReadGroups()
         const QByteArray name(entry->gr_name);
         // Like a look-up by gid, the first group listed with a gid names it. Where the C library
         // is asked, it names every gid itself.
-        if (m_groupLine && !IsCompatLine(name) && !m_listedGroupOfGid.contains(entry->gr_gid))
+        if (m_groupLine && !NssFiles::IsCompatLine(name) && !m_listedGroupOfGid.contains(entry->gr_gid))
             m_listedGroupOfGid.insert(entry->gr_gid, name);
         if (!seen.contains(name)) {
             seen.insert(name);
@@ -126,7 +122,7 @@ void NssAccounts::AddSystemdEntries(bool accounts, bool groups)
 
 NssAccounts::Account NssAccounts::LookedUp(const Account &account)
 {
-    if (IsCompatLine(account.name))
+    if (NssFiles::IsCompatLine(account.name))
         return account;
     const NssSource::Ids listed{account.uid, account.gid};
     const auto ids = m_accountLine ? m_accountLine->Walk([&](NssSource &source) { return source.Account(account.name); },

@@ -32,8 +32,7 @@ void ReadEntries(const char *path, int (*next)(FILE *, Entry *, char *, size_t, 
         }
         if (error != 0)
             break;
-        const char *entryName = read->*name;
-        if (entryName[0] != '+' && entryName[0] != '-' && !index.contains(key(*read)))
+        if (!NssFiles::IsCompatLine(read->*name) && !index.contains(key(*read)))
             index.insert(key(*read), value(*read));
     }
     std::fclose(file);

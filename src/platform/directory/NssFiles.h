@@ -3,6 +3,7 @@
 #include "platform/directory/NssSource.h"
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QHash>
 
 #include <optional>
@@ -11,10 +12,13 @@ namespace platform::directory {
 
 // The files source's own entries, read from its files as its module reads them (the C library's
 // parser of fgetpwent and fgetgrent, the first entry of a name or number counting), each file once
-// and only when first asked. A compat line ("+", "+name", "-name") stands for other entries: a
-// look-up passes it over, as the module's does.
+// and only when first asked.
 class NssFiles {
 public:
+    // True for the name of a compat line ("+", "+name", "-name"), which stands for other entries:
+    // a look-up by name or by number passes it over, as the module's does.
+    static bool IsCompatLine(QByteArrayView name) { return name.startsWith('+') || name.startsWith('-'); }
+
     std::optional<NssSource::Ids> Account(const QByteArray &name);
     std::optional<QByteArray> GroupName(gid_t gid);
 

@@ -35,8 +35,8 @@ public:
 
     // The first answer in the line's order: ask(source) of the sources asked on their own,
     // files() (files' own entries, only when FilesApart) and lists() (the lists) where they stand.
-    template <typename Ask, typename Files, typename Lists>
-    auto Walk(Ask ask, Files files, Lists lists) -> decltype(lists())
+    template <typename AskSource, typename FilesEntries, typename ListEntries>
+    auto Walk(AskSource ask, FilesEntries files, ListEntries lists) -> decltype(lists())
     {
         for (size_t step = 0; step <= m_asked.size(); ++step) {
             if (step == m_filesAt) {

@@ -20,8 +20,8 @@ namespace platform::directory {
 // A source that once says it is unavailable (its daemon could not be reached, or did not answer
 // within its own time limit: sssd's client waits 300 s) answers nothing from then on, without
 // being asked again. The C library gets the same nothing for every look-up, but only after the
-// same wait each time, which made a scan of a few thousand accounts beside a hung daemon take
-// weeks. An object lives for one step, so the next step asks the source afresh.
+// same wait each time, which for a scan of a few thousand accounts beside a hung daemon adds up
+// to weeks. An object lives for one step, so the next step asks the source afresh.
 class NssSource {
 public:
     struct Ids {
