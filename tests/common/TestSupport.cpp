@@ -76,9 +76,14 @@ QString CronCommand(const QString &line)
 bool RunUntil(const std::function<bool()> &done, int milliseconds)
 {
     QDeadlineTimer deadline(milliseconds);
-    while (!done() && !deadline.hasExpired())
+    // What done() said when the wait ended: a condition that another process keeps flipping may
+    // already say otherwise when asked once more.
+    bool held = done();
+    while (!held && !deadline.hasExpired()) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    return done();
+        held = done();
+    }
+    return held;
 }
 
 ScriptedShell::ScriptedShell() { platform::shell::Install(this); }
