@@ -20,7 +20,7 @@ constexpr std::array<id_t, 2> SystemdOwnIds{0, 65534};
 std::optional<NssSource::Ids> LibraryAccount(const QByteArray &name)
 {
     const passwd *entry = getpwnam(name.constData());
-    return entry ? std::optional<NssSource::Ids>({entry->pw_uid, entry->pw_gid}) : std::nullopt;
+    return entry ? std::optional(NssSource::IdsOf(*entry)) : std::nullopt;
 }
 
 // What the name service answers for the groups of account: every source is asked.
@@ -146,24 +146,16 @@ std::vector<gid_t> NssAccounts::GroupIds(const Account &account)
 
 std::optional<QByteArray> NssAccounts::GroupName(gid_t gid)
 {
-    const auto found = m_groupOfGid.constFind(gid);
-    if (found != m_groupOfGid.cend())
-        return *found;
-    std::optional<QByteArray> name;
     if (!m_groupLine) {
-        if (const group *entry = getgrgid(gid))
-            name = QByteArray(entry->gr_name);
-    } else {
-        name = m_groupLine->Walk([gid](NssSource &source) { return source.GroupName(gid); },
-                                 [&] { return m_files.GroupName(gid); },
-                                 [&]() -> std::optional<QByteArray> {
-                                     if (!m_listedGroupOfGid.contains(gid))
-                                         return std::nullopt;
-                                     return m_listedGroupOfGid.value(gid);
-                                 });
+        const group *entry = getgrgid(gid);
+        return entry ? std::optional<QByteArray>(entry->gr_name) : std::nullopt;
     }
-    m_groupOfGid.insert(gid, name);
-    return name;
+    return m_groupLine->Walk([gid](NssSource &source) { return source.GroupName(gid); },
+                             [&] { return m_files.GroupName(gid); },
+                             [&] {
+                                 const auto listed = m_listedGroupOfGid.constFind(gid);
+                                 return listed == m_listedGroupOfGid.cend() ? std::nullopt : std::optional(*listed);
+                             });
 }
 
 bool NssAccounts::SharesName(const QByteArray &group)

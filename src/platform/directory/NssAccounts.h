@@ -45,7 +45,8 @@ public:
     // The gids of every group account belongs to, as getgrouplist gives them: its primary group
     // first, then those of every source, each once.
     std::vector<gid_t> GroupIds(const Account &account);
-    // The name of the group of gid, as getgrgid gives it; nothing when no group has it.
+    // The name of the group of gid, as getgrgid gives it; nothing when no group has it. Asked
+    // anew each time: the caller keeps what it needs.
     std::optional<QByteArray> GroupName(gid_t gid);
     // True when getpwnam finds an account with the name of group.
     bool SharesName(const QByteArray &group);
@@ -59,7 +60,6 @@ private:
     QSet<QByteArray> m_knownAccounts; // the names a look-up finds, of those the lists hold
     std::vector<QByteArray> m_groupNames;
     QHash<gid_t, QByteArray> m_listedGroupOfGid; // the names the lists give
-    QHash<gid_t, std::optional<QByteArray>> m_groupOfGid; // the names GroupName gave
     QHash<QByteArray, std::vector<gid_t>> m_memberOf; // a member's name: the gids of the groups that list it
     // The lines of the accounts and of the groups; nothing where the C library is followed.
     std::optional<NssLine> m_accountLine;

@@ -39,9 +39,7 @@ void ReadEntries(const char *path, int (*next)(FILE *, Entry *, char *, size_t, 
 }
 
 QByteArray NameOfAccount(const passwd &entry) { return entry.pw_name; }
-NssSource::Ids IdsOfAccount(const passwd &entry) { return {entry.pw_uid, entry.pw_gid}; }
 gid_t IdOfGroup(const group &entry) { return entry.gr_gid; }
-QByteArray NameOfGroup(const group &entry) { return entry.gr_name; }
 
 // The value of key in index, when it has one.
 template <typename Key, typename Value>
@@ -56,14 +54,14 @@ std::optional<Value> Found(const QHash<Key, Value> &index, const Key &key)
 std::optional<NssSource::Ids> NssFiles::Account(const QByteArray &name)
 {
     if (!m_accounts)
-        ReadEntries("/etc/passwd", fgetpwent_r, &passwd::pw_name, NameOfAccount, IdsOfAccount, m_accounts.emplace());
+        ReadEntries("/etc/passwd", fgetpwent_r, &passwd::pw_name, NameOfAccount, NssSource::IdsOf, m_accounts.emplace());
     return Found(*m_accounts, name);
 }
 
 std::optional<QByteArray> NssFiles::GroupName(gid_t gid)
 {
     if (!m_groupNames)
-        ReadEntries("/etc/group", fgetgrent_r, &group::gr_name, IdOfGroup, NameOfGroup, m_groupNames.emplace());
+        ReadEntries("/etc/group", fgetgrent_r, &group::gr_name, IdOfGroup, NssSource::NameOf, m_groupNames.emplace());
     return Found(*m_groupNames, gid);
 }
 

@@ -14,11 +14,13 @@ namespace {
 
 using InitGroups = nss_status (*)(const char *, gid_t, long *, long *, gid_t **, long, int *);
 
-NssSource::Ids IdsOf(const passwd &entry) { return {entry.pw_uid, entry.pw_gid}; }
 QByteArray AccountNameOf(const passwd &entry) { return entry.pw_name; }
-QByteArray GroupNameOf(const group &entry) { return entry.gr_name; }
 
 } // namespace
+
+NssSource::Ids NssSource::IdsOf(const passwd &entry) { return {entry.pw_uid, entry.pw_gid}; }
+
+QByteArray NssSource::NameOf(const group &entry) { return entry.gr_name; }
 
 NssSource::NssSource(const QByteArray &source)
     : m_module(dlopen(("libnss_" + source + ".so.2").constData(), RTLD_NOW | RTLD_LOCAL),
@@ -66,7 +68,7 @@ std::optional<NssSource::Ids> NssSource::Account(const QByteArray &name)
 
 std::optional<QByteArray> NssSource::AccountName(uid_t uid) { return Lookup(m_accountById, uid, AccountNameOf); }
 
-std::optional<QByteArray> NssSource::GroupName(gid_t gid) { return Lookup(m_groupById, gid, GroupNameOf); }
+std::optional<QByteArray> NssSource::GroupName(gid_t gid) { return Lookup(m_groupById, gid, NameOf); }
 
 // A module without initgroups_dyn gives a user's groups only through its list of groups, which
 // the caller has read already.

@@ -8,6 +8,9 @@
 #include <optional>
 #include <vector>
 
+struct group;
+struct passwd;
+
 namespace platform::directory {
 
 // One source of the name service (a word of nsswitch.conf, such as "sss"), asked on its own
@@ -28,6 +31,9 @@ public:
         uid_t uid;
         gid_t gid;
     };
+    // What a look-up of an account or a group gives, as read from its entry.
+    static Ids IdsOf(const passwd &entry);
+    static QByteArray NameOf(const group &entry);
 
     // A group with many members needs room; past this an entry is taken to be none.
     static constexpr size_t LargestEntry = size_t(1) << 26;
